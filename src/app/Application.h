@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QApplication>
+
+// The GUI application with the default error box: an exception that escapes
+// a command ends that command, its message is shown, and the program runs on.
+class TApplication : public QApplication {
+public:
+  using QApplication::QApplication;
+  bool notify(QObject* Receiver, QEvent* Event) override;
+};
+
+// Shows an error message the way the default error box does.
+void ShowException(const QString& Message);

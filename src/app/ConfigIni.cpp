@@ -1,0 +1,201 @@
+#include "app/ConfigIni.h"
+
+#include "app/Colors.h"
+
+#include <QFile>
+#include <QSaveFile>
+
+#include <sys/stat.h>
+
+TConfigIni* ConfigIni = nullptr;
+
+namespace {
+
+QString LookupKey(const QString& Section, const QString& Ident) {
+  return Section.trimmed().toLower() + u'\n' + Ident.trimmed().toLower();
+}
+
+bool IsSectionLine(const QByteArray& Trimmed) { return Trimmed.startsWith('['); }
+
+QString SectionName(const QByteArray& Trimmed) {
+  const qsizetype Close = Trimmed.indexOf(']');
+  return QString::fromUtf8(Trimmed.mid(1, Close < 0 ? -1 : Close - 1)).trimmed();
+}
+
+QByteArray WithoutLineEnd(const QByteArray& Line) {
+  qsizetype End = Line.size();
+  while (End > 0 && (Line[End - 1] == '\n' || Line[End - 1] == '\r'))
+    --End;
+  return Line.left(End);
+}
+
+// Values may not carry a line break: it would split the entry in two.
+QString OneLine(QString Value) {
+  Value.replace(u'\r', u' ');
+  Value.replace(u'\n', u' ');
+  return Value;
+}
+
+} // namespace
+
+TConfigIni::TConfigIni(QString FileName) : FFileName(std::move(FileName)) {}
+
+TConfigIni::TFileStamp TConfigIni::StampNow() const {
+  struct stat Info {};
+  TFileStamp Stamp;
+  if (::stat(QFile::encodeName(FFileName).constData(), &Info) != 0)
+    return Stamp;
+  Stamp.Exists = true;
+  Stamp.Device = Info.st_dev;
+  Stamp.Inode = Info.st_ino;
+  Stamp.Size = Info.st_size;
+  Stamp.ModifiedNs = int64_t(Info.st_mtim.tv_sec) * 1000000000 + Info.st_mtim.tv_nsec;
+  Stamp.ChangedNs = int64_t(Info.st_ctim.tv_sec) * 1000000000 + Info.st_ctim.tv_nsec;
+  return Stamp;
+}
+
+TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
+  TContent Content;
+  qsizetype Start = 0;
+  while (Start < Data.size()) {
+    qsizetype End = Data.indexOf('\n', Start);
+    End = End < 0 ? Data.size() : End + 1;
+    Content.Lines.push_back(Data.mid(Start, End - Start));
+    Start = End;
+  }
+  QString Section;
+  bool First = true;
+  for (const QByteArray& Line : Content.Lines) {
+    QByteArray Text = WithoutLineEnd(Line);
+    if (First && Text.startsWith("\xEF\xBB\xBF"))
+      Text = Text.mid(3);
+    First = false;
+    const QByteArray Trimmed = Text.trimmed();
+    if (IsSectionLine(Trimmed)) {
+      Section = SectionName(Trimmed);
+      continue;
+    }
+    const qsizetype Equals = Trimmed.indexOf('=');
+    if (Equals <= 0 || Trimmed.startsWith(';'))
+      continue;
+    const QString Key = LookupKey(Section, QString::fromUtf8(Trimmed.left(Equals)));
+    if (Content.Values.contains(Key))
+      continue;
+    QString Value = QString::fromUtf8(Trimmed.mid(Equals + 1)).trimmed();
+    if (Value.size() >= 2 && (Value.front() == u'"' || Value.front() == u'\'') && Value.back() == Value.front())
+      Value = Value.mid(1, Value.size() - 2);
+    Content.Values.insert(Key, Value.left(MaxValueLength));
+  }
+  return Content;
+}
+
+const TConfigIni::TContent& TConfigIni::Current() {
+  const TFileStamp Stamp = StampNow();
+  if (FLoaded && Stamp == FStamp)
+    return FContent;
+  QByteArray Data;
+  if (Stamp.Exists) {
+    QFile File(FFileName);
+    if (File.open(QIODevice::ReadOnly))
+      Data = File.readAll();
+  }
+  FContent = Parse(std::move(Data));
+  FStamp = Stamp;
+  FLoaded = true;
+  return FContent;
+}
+
+QString TConfigIni::ReadString(const QString& Section, const QString& Ident, const QString& Default) {
+  const TContent& Content = Current();
+  auto It = Content.Values.constFind(LookupKey(Section, Ident));
+  return It == Content.Values.constEnd() ? Default.left(MaxValueLength) : *It;
+}
+
+int32_t TConfigIni::ReadInteger(const QString& Section, const QString& Ident, int32_t Default) {
+  return ParseInteger(ReadString(Section, Ident, QString())).value_or(Default);
+}
+
+bool TConfigIni::ReadBool(const QString& Section, const QString& Ident, bool Default) {
+  return ReadInteger(Section, Ident, Default ? 1 : 0) != 0;
+}
+
+void TConfigIni::WriteString(const QString& Section, const QString& Ident, const QString& Value) {
+  std::vector<QByteArray> Lines = Current().Lines;
+  const QByteArray LineEnd = !Lines.empty() && Lines.front().endsWith("\r\n") ? "\r\n" : "\n";
+  const QByteArray Entry = Ident.trimmed().toUtf8() + '=' + OneLine(Value).toUtf8();
+  const QString WantedSection = Section.trimmed();
+
+  // Find the section, then the key inside it, the same way a read does.
+  qsizetype SectionLine = -1, KeyLine = -1, LastContent = -1;
+  for (qsizetype I = 0; I < qsizetype(Lines.size()); ++I) {
+    QByteArray Trimmed = WithoutLineEnd(Lines[I]);
+    if (I == 0 && Trimmed.startsWith("\xEF\xBB\xBF"))
+      Trimmed = Trimmed.mid(3);
+    Trimmed = Trimmed.trimmed();
+    if (IsSectionLine(Trimmed)) {
+      if (SectionLine >= 0)
+        break;
+      if (SectionName(Trimmed).compare(WantedSection, Qt::CaseInsensitive) == 0) {
+        SectionLine = LastContent = I;
+      }
+      continue;
+    }
+    if (SectionLine < 0)
+      continue;
+    if (!Trimmed.isEmpty())
+      LastContent = I;
+    const qsizetype Equals = Trimmed.indexOf('=');
+    if (Equals > 0 && !Trimmed.startsWith(';') &&
+        QString::fromUtf8(Trimmed.left(Equals)).trimmed().compare(Ident.trimmed(), Qt::CaseInsensitive) == 0) {
+      KeyLine = I;
+      break;
+    }
+  }
+
+  auto Terminate = [&](qsizetype I) {
+    if (!Lines[I].endsWith('\n'))
+      Lines[I] += LineEnd;
+  };
+  if (KeyLine >= 0) {
+    const QByteArray Old = Lines[KeyLine];
+    const QByteArray End = Old.endsWith("\r\n") ? "\r\n" : Old.endsWith('\n') ? "\n" : "";
+    Lines[KeyLine] = Entry + End;
+  } else if (SectionLine >= 0) {
+    Terminate(LastContent);
+    Lines.insert(Lines.begin() + LastContent + 1, Entry + LineEnd);
+  } else {
+    if (!Lines.empty())
+      Terminate(qsizetype(Lines.size()) - 1);
+    Lines.push_back('[' + WantedSection.toUtf8() + ']' + LineEnd);
+    Lines.push_back(Entry + LineEnd);
+  }
+
+  QByteArray Data;
+  for (const QByteArray& Line : Lines)
+    Data += Line;
+
+  const auto Fail = [this] {
+    throw EIniFileException(QStringLiteral("Unable to write to %1").arg(FFileName).toStdString());
+  };
+  // A file marked read-only stays unwritten, even for a user (root) whom the
+  // permission bits would not stop.
+  struct stat Info {};
+  if (::stat(QFile::encodeName(FFileName).constData(), &Info) == 0 &&
+      (Info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
+    Fail();
+  QSaveFile File(FFileName);
+  if (!File.open(QIODevice::WriteOnly) || File.write(Data) != Data.size() || !File.commit())
+    Fail();
+
+  FContent = Parse(std::move(Data));
+  FStamp = StampNow();
+  FLoaded = true;
+}
+
+void TConfigIni::WriteInteger(const QString& Section, const QString& Ident, int32_t Value) {
+  WriteString(Section, Ident, QString::number(Value));
+}
+
+void TConfigIni::WriteBool(const QString& Section, const QString& Ident, bool Value) {
+  WriteString(Section, Ident, Value ? QStringLiteral("1") : QStringLiteral("0"));
+}

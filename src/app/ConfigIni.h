@@ -1,0 +1,64 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QString>
+
+#include <cstdint>
+#include <stdexcept>
+#include <vector>
+
+// A write to the settings file that did not reach the disk.
+class EIniFileException : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The settings store over Config.ini. Every read sees the file as it is on
+// disk now and every write reaches the disk at once, replacing the file
+// atomically. Section and key names compare without regard to case; lines the
+// program does not know are kept byte for byte.
+class TConfigIni {
+public:
+  explicit TConfigIni(QString FileName);
+
+  const QString& FileName() const { return FFileName; }
+
+  QString ReadString(const QString& Section, const QString& Ident, const QString& Default);
+  int32_t ReadInteger(const QString& Section, const QString& Ident, int32_t Default);
+  bool ReadBool(const QString& Section, const QString& Ident, bool Default);
+
+  void WriteString(const QString& Section, const QString& Ident, const QString& Value);
+  void WriteInteger(const QString& Section, const QString& Ident, int32_t Value);
+  void WriteBool(const QString& Section, const QString& Ident, bool Value);
+
+  // The longest value a read returns, in UTF-16 units.
+  static constexpr qsizetype MaxValueLength = 2047;
+
+private:
+  // What identifies one version of the file on disk; a read parses the file
+  // again only when this changes, so repeated reads cost one stat().
+  struct TFileStamp {
+    bool Exists = false;
+    uint64_t Device = 0, Inode = 0;
+    int64_t Size = 0, ModifiedNs = 0, ChangedNs = 0;
+    friend bool operator==(const TFileStamp&, const TFileStamp&) = default;
+  };
+
+  struct TContent {
+    std::vector<QByteArray> Lines; // each with its own line end, if any
+    QHash<QString, QString> Values; // "section\nkey" in lower case -> first value
+  };
+
+  TFileStamp StampNow() const;
+  const TContent& Current();
+  static TContent Parse(QByteArray Data);
+
+  QString FFileName;
+  TFileStamp FStamp;
+  TContent FContent;
+  bool FLoaded = false;
+};
+
+// The program's one settings store; set by the main window for its lifetime.
+extern TConfigIni* ConfigIni;

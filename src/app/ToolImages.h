@@ -1,0 +1,9 @@
+#pragma once
+
+#include <QIcon>
+
+constexpr int ToolImageSize = 48;
+
+// The six tool-button pictures: 0 stop, 1 automatic translation,
+// 2 translate, 3 settings, 4 select and translate, 5 full screen.
+QIcon ToolImage(int Index);

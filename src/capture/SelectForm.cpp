@@ -1,0 +1,4 @@
+#include "capture/SelectForm.h"
+
+TSelectionForm::TSelectionForm(QWidget* Owner)
+    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {}

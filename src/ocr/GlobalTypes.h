@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QString>
+
+#include <cmath>
+#include <cstdint>
+#include <vector>
+
+// A rectangle in pixels; Right and Bottom are exclusive.
+struct TRect {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+
+  int32_t Width() const { return Right - Left; }
+  int32_t Height() const { return Bottom - Top; }
+  bool IsEmpty() const { return Right <= Left || Bottom <= Top; }
+  friend bool operator==(const TRect&, const TRect&) = default;
+};
+
+// Font size estimate of a box: Ceil(0.7 x height), in double precision.
+inline int32_t FontSizeForHeight(double Height) { return static_cast<int32_t>(std::ceil(Height * 0.7)); }
+
+// One recognised box and its text: the record every engine produces and that
+// grouping, translation and the overlay pass along. It sits here rather than
+// beside the Tesseract engine so that code which never touches Tesseract does
+// not depend on it.
+struct TIteratorResult {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+  QString Text;
+  int32_t Count = 0;     // engine items joined into this record
+  int32_t MaxLength = 0; // longest member text of a segment, in UTF-16 units
+  int32_t FFontSize = 0;
+
+  int32_t GetWidth() const { return Right - Left; }
+  int32_t GetHeight() const { return Bottom - Top; }
+  friend bool operator==(const TIteratorResult&, const TIteratorResult&) = default;
+};
+
+// One text item as the remote OCR service delivers it.
+struct TOCRItem {
+  int32_t Left = 0;
+  int32_t Top = 0;
+  int32_t Right = 0;
+  int32_t Bottom = 0;
+  QString Text;
+  friend bool operator==(const TOCRItem&, const TOCRItem&) = default;
+};
+
+using TIteratorResultList = std::vector<TIteratorResult>;
+using TOCRItemList = std::vector<TOCRItem>;
+
+// A remote OCR item as a record: same box and text, font size from its height.
+TIteratorResult IteratorResultFromOCRItem(const TOCRItem& Item);

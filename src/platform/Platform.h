@@ -1,0 +1,52 @@
+#pragma once
+
+#include <QImage>
+#include <QPoint>
+#include <QRegion>
+#include <QSize>
+
+#include <memory>
+
+#include "ocr/GlobalTypes.h"
+
+class QWidget;
+
+// The one interface to the desktop. Everything above src/platform reaches the
+// screen, the pointer, the keyboard state and window transparency through it,
+// so the controller runs unchanged on a real X server and on the in-memory
+// fake used by tests.
+class TPlatform {
+public:
+  // Keys and buttons whose "down now" state the selection loop polls.
+  enum class TKey { LeftButton, Shift, Escape };
+
+  virtual ~TPlatform() = default;
+
+  virtual QSize PrimaryScreenSize() = 0;
+  // The part of the primary screen not covered by panels and docks.
+  virtual TRect WorkArea() = 0;
+  virtual QPoint CursorPos() = 0;
+  virtual bool IsKeyDown(TKey Key) = 0;
+
+  // A copy of the screen pixels of Rect (Right and Bottom exclusive), in the
+  // display's pixel format. Parts outside the screen come back black.
+  virtual QImage CopyScreen(const TRect& Rect) = 0;
+
+  // Per-window alpha 0..255. Alpha 0 must hide the window from screen copies
+  // and let input through even where no compositing manager runs.
+  virtual void SetWindowAlpha(QWidget* Window, int Alpha) = 0;
+  virtual int WindowAlpha(QWidget* Window) = 0;
+
+  // Colour-key transparency: Visible is the part of the window that is not
+  // the key colour. An empty optional region switches the key off (the whole
+  // window is visible and takes input).
+  virtual void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) = 0;
+  virtual void ClearWindowColorKey(QWidget* Window) = 0;
+};
+
+// The process-wide platform, installed once at start-up (main() or a test).
+TPlatform& Platform();
+void SetPlatform(std::unique_ptr<TPlatform> NewPlatform);
+
+// "x11" when a display is reachable, else nullptr with Error set.
+std::unique_ptr<TPlatform> CreateX11Platform(QString* Error);

@@ -1,0 +1,26 @@
+#include "platform/fake/FakePlatform.h"
+
+#include <QPainter>
+
+QPoint TFakePlatform::CursorPos() {
+  if (OnPoll)
+    OnPoll();
+  return Cursor;
+}
+
+bool TFakePlatform::IsKeyDown(TKey Key) {
+  if (OnPoll)
+    OnPoll();
+  return KeysDown.count(Key) != 0;
+}
+
+QImage TFakePlatform::CopyScreen(const TRect& Rect) {
+  ++CopyCount;
+  QImage Copy(std::max(0, Rect.Width()), std::max(0, Rect.Height()), QImage::Format_RGB32);
+  Copy.fill(Qt::black);
+  if (!Screen.isNull() && !Copy.isNull()) {
+    QPainter Painter(&Copy);
+    Painter.drawImage(QPoint(-Rect.Left, -Rect.Top), Screen);
+  }
+  return Copy;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+
+// An in-memory desktop for tests: a virtual screen image, a scripted pointer
+// and keyboard, and a record of what was done to windows.
+class TFakePlatform : public TPlatform {
+public:
+  struct TWindowState {
+    int Alpha = 255;
+    std::optional<QRegion> ColorKeyVisible; // unset: colour key off
+  };
+
+  QSize ScreenSize{1920, 1080};
+  TRect WorkAreaRect{0, 0, 1920, 1040};
+  QPoint Cursor;
+  std::set<TKey> KeysDown;
+  QImage Screen; // what CopyScreen copies from; black where it is null
+  int CopyCount = 0;
+  // Runs before every pointer or key query, so a test can play a user who
+  // moves and clicks while a polling loop runs.
+  std::function<void()> OnPoll;
+
+  QSize PrimaryScreenSize() override { return ScreenSize; }
+  TRect WorkArea() override { return WorkAreaRect; }
+  QPoint CursorPos() override;
+  bool IsKeyDown(TKey Key) override;
+  QImage CopyScreen(const TRect& Rect) override;
+  void SetWindowAlpha(QWidget* Window, int Alpha) override { Windows[Window].Alpha = Alpha; }
+  int WindowAlpha(QWidget* Window) override { return Windows[Window].Alpha; }
+  void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) override {
+    Windows[Window].ColorKeyVisible = Visible;
+  }
+  void ClearWindowColorKey(QWidget* Window) override { Windows[Window].ColorKeyVisible.reset(); }
+
+  std::map<QWidget*, TWindowState> Windows;
+};

@@ -1,0 +1,42 @@
+#pragma once
+
+#include "platform/Platform.h"
+
+#include <QHash>
+#include <QPointer>
+
+#include <optional>
+
+// Opaque here so that no Xlib macro leaks into code that includes this header.
+struct _XDisplay;
+
+// The real desktop: an Xlib connection of its own beside Qt's xcb one.
+class TX11Platform : public TPlatform {
+public:
+  explicit TX11Platform(_XDisplay* Display);
+  ~TX11Platform() override;
+
+  QSize PrimaryScreenSize() override;
+  TRect WorkArea() override;
+  QPoint CursorPos() override;
+  bool IsKeyDown(TKey Key) override;
+  QImage CopyScreen(const TRect& Rect) override;
+  void SetWindowAlpha(QWidget* Window, int Alpha) override;
+  int WindowAlpha(QWidget* Window) override;
+  void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) override;
+  void ClearWindowColorKey(QWidget* Window) override;
+
+private:
+  struct TWindowState {
+    QPointer<QWidget> Widget;
+    int Alpha = 255;
+    std::optional<QRegion> ColorKeyVisible;
+  };
+
+  // Sets the window's bounding and input shape from its alpha and colour key.
+  void ApplyShape(TWindowState& State);
+  TWindowState& StateOf(QWidget* Window);
+
+  _XDisplay* FDisplay;
+  QHash<QWidget*, TWindowState> FWindows;
+};
