@@ -65,8 +65,6 @@ void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
 }
 
-bool TFormOCR::CreateEngines() { return true; }
-
 TFormOCR::~TFormOCR() {
   Tesseract.reset();
   FTargetList.clear();

@@ -91,6 +91,9 @@ private:
   void SetStayOnTop(bool OnTop);
   // Start-up steps that need the engines: the Tesseract engine and its data.
   bool CreateEngines();
+  // The Tesseract branch of Recognize: one record per text line of
+  // FScreenBitmap, before any grouping.
+  TIteratorResultList RecognizeWithTesseract();
 
   QString FAppDir;
   bool FStartFailed = false;
