@@ -1,0 +1,137 @@
+#include "app/ConfigIni.h"
+#include "app/UnitFormOCR.h"
+#include "platform/Platform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// A runtime folder of the test's own, so each test starts from its own
+// Config.ini while using the build's libraries and trained data.
+class FormOCRStart : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    for (const char* Name : {"Tesseract", "tessdata"})
+      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
+    if (!PlatformInstalled) {
+      QString Error;
+      auto X11 = CreateX11Platform(&Error);
+      ASSERT_TRUE(X11) << Error.toStdString();
+      SetPlatform(std::move(X11));
+      PlatformInstalled = true;
+    }
+  }
+
+  QString Ini() const { return Dir.filePath("Config.ini"); }
+
+  static inline bool PlatformInstalled = false;
+  QTemporaryDir Dir;
+};
+
+TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
+  {
+    TFormOCR Form(Dir.path());
+    ASSERT_FALSE(Form.StartFailed());
+    Form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
+    EXPECT_EQ(Form.windowTitle(), "Korvex v0.1");
+    Form.move(321, 234);
+    Form.resize(400, 300);
+    QTest::qWait(50);
+    Form.mnuStayOnTop->trigger();
+    Form.mnuEqualArea->trigger();
+    Form.mnuTextLine->trigger();
+    Form.mnuCaptureOverlay->trigger();
+    Form.mnuEasyOCR->trigger();
+    Form.close();
+  }
+  TConfigIni Stored(Ini());
+  const QRect Frame(Stored.ReadInteger("General", "Left", -1), Stored.ReadInteger("General", "Top", -1),
+                    Stored.ReadInteger("General", "Width", -1), Stored.ReadInteger("General", "Height", -1));
+  EXPECT_EQ(Frame.topLeft(), QPoint(321, 234));
+  EXPECT_GE(Frame.width(), 400);
+  EXPECT_GE(Frame.height(), 300);
+  EXPECT_EQ(Stored.ReadString("General", "StayOnTop", ""), "1");
+  EXPECT_EQ(Stored.ReadString("TranslationWindow", "EqualArea", ""), "0");
+  EXPECT_EQ(Stored.ReadString("Translation", "TextLine", ""), "1");
+  EXPECT_EQ(Stored.ReadString("Capture", "Overlay", ""), "1");
+  EXPECT_EQ(Stored.ReadString("OCR", "Engine", ""), "EasyOCR");
+
+  TFormOCR Again(Dir.path());
+  Again.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Again));
+  EXPECT_EQ(Again.frameGeometry(), Frame);
+  EXPECT_TRUE(Again.mnuStayOnTop->isChecked());
+  EXPECT_TRUE(Again.windowFlags() & Qt::WindowStaysOnTopHint);
+  EXPECT_FALSE(Again.mnuEqualArea->isChecked());
+  EXPECT_TRUE(Again.mnuTextLine->isChecked());
+  EXPECT_TRUE(Again.mnuCaptureOverlay->isChecked());
+  EXPECT_TRUE(Again.mnuEasyOCR->isChecked());
+  EXPECT_FALSE(Again.mnuOCROnly->isChecked());
+}
+
+TEST_F(FormOCRStart, WithoutConfigEverySettingHasItsDefault) {
+  TFormOCR Form(Dir.path());
+  EXPECT_TRUE(Form.mnuTesseract->isChecked());
+  EXPECT_EQ(Form.TimerAction.interval(), 1000);
+  EXPECT_FALSE(Form.TimerAction.isActive());
+  EXPECT_TRUE(Form.mnuEqualArea->isChecked());
+  EXPECT_TRUE(Form.mnuShowCaputure->isChecked());
+  EXPECT_FALSE(Form.mnuStayOnTop->isChecked());
+  EXPECT_FALSE(Form.mnuCaptureOverlay->isChecked());
+  EXPECT_FALSE(Form.mnuTextLine->isChecked());
+  EXPECT_FALSE(Form.mnuOCROnly->isChecked());
+  EXPECT_FALSE(Form.mnuAutoTranslate->isChecked());
+  EXPECT_EQ(Form.FOCRThreshold, -1);
+  EXPECT_TRUE(Form.FSelectedRect.IsEmpty());
+  EXPECT_FALSE(QFile::exists(Ini())); // reading never creates the file
+}
+
+TEST_F(FormOCRStart, ShowCaptureImageIsStoredWhenClicked) {
+  TFormOCR Form(Dir.path());
+  Form.mnuShowCaputure->trigger();
+  EXPECT_FALSE(TConfigIni(Ini()).ReadBool("Capture", "ShowCaptureImage", true));
+}
+
+TEST_F(FormOCRStart, UnknownEngineNameChangesNothing) {
+  TConfigIni(Ini()).WriteString("OCR", "Engine", "easyocr");
+  TFormOCR Form(Dir.path());
+  EXPECT_TRUE(Form.mnuTesseract->isChecked());
+}
+
+TEST(KorvexCommandLine, HelpAndVersionAnswerWithoutAWindow) {
+  const QString Korvex = QDir(KORVEX_RUNTIME_DIR).filePath("korvex");
+  for (const char* Option : {"--help", "--version"}) {
+    QProcess Process;
+    QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+    Env.remove("DISPLAY"); // answering must not need a display
+    Process.setProcessEnvironment(Env);
+    Process.start(Korvex, {QString::fromLatin1(Option)});
+    ASSERT_TRUE(Process.waitForFinished(10000));
+    EXPECT_EQ(Process.exitCode(), 0) << Option;
+    EXPECT_TRUE(Process.readAllStandardOutput().contains("Korvex")) << Option;
+  }
+}
+
+TEST(KorvexCommandLine, NoDisplayIsAClearError) {
+  QProcess Process;
+  QProcessEnvironment Env = QProcessEnvironment::systemEnvironment();
+  Env.remove("DISPLAY");
+  Env.remove("QT_QPA_PLATFORM");
+  Process.setProcessEnvironment(Env);
+  Process.start(QDir(KORVEX_RUNTIME_DIR).filePath("korvex"), {});
+  ASSERT_TRUE(Process.waitForFinished(10000));
+  EXPECT_NE(Process.exitCode(), 0);
+  EXPECT_TRUE(Process.readAllStandardError().contains("graphical session"));
+}
+
+} // namespace
