@@ -13,7 +13,7 @@ namespace {
 void PrintUsage() {
   std::puts("Usage: korvex [--help] [--version]\n"
             "\n"
-            "Reads and translates text anywhere on the screen.\n"
+            "Korvex reads and translates text anywhere on the screen.\n"
             "\n"
             "  --help      show this text and exit\n"
             "  --version   show the version and exit\n"
