@@ -74,10 +74,9 @@ constexpr std::array<TNamedColor, 52> NamedColors{{
 // counterpart in Qt's palette. Values are 0x00BBGGRR.
 TColor DefaultSystemColor(int Index) {
   static constexpr std::array<TColor, 31> Defaults{
-      0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000,
-      0x000000, 0x000000, 0xB4B4B4, 0xFCF7F4, 0xABABAB, 0xD77800, 0xFFFFFF, 0xF0F0F0,
-      0xA0A0A0, 0x6D6D6D, 0x000000, 0x000000, 0xFFFFFF, 0x696969, 0xE3E3E3, 0x000000,
-      0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0};
+      0xC8C8C8, 0x000000, 0xD1B499, 0xDBCDBF, 0xF0F0F0, 0xFFFFFF, 0x646464, 0x000000, 0x000000, 0x000000, 0xB4B4B4,
+      0xFCF7F4, 0xABABAB, 0xD77800, 0xFFFFFF, 0xF0F0F0, 0xA0A0A0, 0x6D6D6D, 0x000000, 0x000000, 0xFFFFFF, 0x696969,
+      0xE3E3E3, 0x000000, 0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0};
   return Index >= 0 && Index < int(Defaults.size()) ? Defaults[Index] : 0;
 }
 
@@ -86,14 +85,19 @@ QColor FromBGR(uint32_t Value) { return QColor(Value & 0xFF, (Value >> 8) & 0xFF
 // Desktop colours that Qt's palette knows, by index.
 std::optional<QPalette::ColorRole> PaletteRole(int Index) {
   switch (Index) {
-  case 4: case 15: case 30: return QPalette::Button;
+  case 4:
+  case 15:
+  case 30: return QPalette::Button;
   case 5: return QPalette::Base;
-  case 7: case 8: return QPalette::Text;
-  case 13: case 29: return QPalette::Highlight;
+  case 7:
+  case 8: return QPalette::Text;
+  case 13:
+  case 29: return QPalette::Highlight;
   case 14: return QPalette::HighlightedText;
   case 16: return QPalette::Mid;
   case 18: return QPalette::ButtonText;
-  case 20: case 22: return QPalette::Light;
+  case 20:
+  case 22: return QPalette::Light;
   case 21: return QPalette::Dark;
   case 23: return QPalette::ToolTipText;
   case 24: return QPalette::ToolTipBase;

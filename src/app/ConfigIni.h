@@ -46,7 +46,7 @@ private:
   };
 
   struct TContent {
-    std::vector<QByteArray> Lines; // each with its own line end, if any
+    std::vector<QByteArray> Lines;  // each with its own line end, if any
     QHash<QString, QString> Values; // "section\nkey" in lower case -> first value
   };
 

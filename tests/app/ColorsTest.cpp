@@ -5,10 +5,10 @@
 namespace {
 
 TEST(Colors, NamedColoursRoundTripToTheirNames) {
-  const char* Names[] = {"clBlack", "clMaroon", "clGreen", "clOlive", "clNavy", "clPurple", "clTeal",
-                         "clGray", "clSilver", "clRed", "clLime", "clYellow", "clBlue", "clFuchsia",
-                         "clAqua", "clWhite", "clMoneyGreen", "clSkyBlue", "clCream", "clMedGray",
-                         "clInfoBk", "clBtnFace", "clWindow", "clWindowText", "clNone", "clDefault"};
+  const char* Names[] = {"clBlack",   "clMaroon", "clGreen",      "clOlive",   "clNavy",   "clPurple",  "clTeal",
+                         "clGray",    "clSilver", "clRed",        "clLime",    "clYellow", "clBlue",    "clFuchsia",
+                         "clAqua",    "clWhite",  "clMoneyGreen", "clSkyBlue", "clCream",  "clMedGray", "clInfoBk",
+                         "clBtnFace", "clWindow", "clWindowText", "clNone",    "clDefault"};
   for (const char* Name : Names)
     EXPECT_EQ(ColorToString(StringToColor(QString::fromLatin1(Name))), QString::fromLatin1(Name));
 }

@@ -1,5 +1,5 @@
-#include "app/UnitFormOCR.h"
 #include "platform/fake/FakePlatform.h"
+#include "app/UnitFormOCR.h"
 
 #include <QDir>
 #include <QFile>
