@@ -6,10 +6,22 @@
 #include <QSaveFile>
 
 #include <sys/stat.h>
+#include <time.h>
 
 TConfigIni* ConfigIni = nullptr;
 
 namespace {
+
+int64_t WallClockNs() {
+  timespec Now{};
+  clock_gettime(CLOCK_REALTIME, &Now);
+  return int64_t(Now.tv_sec) * 1000000000 + Now.tv_nsec;
+}
+
+// File times tick coarsely (a few milliseconds), so a change made just after
+// a read can carry the same time stamp as the version read. A cached version
+// is trusted only once it was read comfortably after its last change.
+constexpr int64_t TimeStampTickNs = 100'000'000;
 
 QString LookupKey(const QString& Section, const QString& Ident) {
   return Section.trimmed().toLower() + u'\n' + Ident.trimmed().toLower();
@@ -91,7 +103,7 @@ TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
 
 const TConfigIni::TContent& TConfigIni::Current() {
   const TFileStamp Stamp = StampNow();
-  if (FLoaded && Stamp == FStamp)
+  if (FLoaded && Stamp == FStamp && FLoadedAtNs - FStamp.ModifiedNs > TimeStampTickNs)
     return FContent;
   QByteArray Data;
   if (Stamp.Exists) {
@@ -102,6 +114,7 @@ const TConfigIni::TContent& TConfigIni::Current() {
   FContent = Parse(std::move(Data));
   FStamp = Stamp;
   FLoaded = true;
+  FLoadedAtNs = WallClockNs();
   return FContent;
 }
 
@@ -190,6 +203,7 @@ void TConfigIni::WriteString(const QString& Section, const QString& Ident, const
   FContent = Parse(std::move(Data));
   FStamp = StampNow();
   FLoaded = true;
+  FLoadedAtNs = WallClockNs();
 }
 
 void TConfigIni::WriteInteger(const QString& Section, const QString& Ident, int32_t Value) {

@@ -58,6 +58,7 @@ private:
   TFileStamp FStamp;
   TContent FContent;
   bool FLoaded = false;
+  int64_t FLoadedAtNs = 0; // wall clock when FContent was read from disk
 };
 
 // The program's one settings store; set by the main window for its lifetime.
