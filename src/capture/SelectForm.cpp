@@ -1,4 +1,145 @@
 #include "capture/SelectForm.h"
 
+#include "app/Colors.h"
+#include "overlay/ColorKey.h"
+#include "platform/Platform.h"
+
+#include <QKeyEvent>
+#include <QPainter>
+
+namespace {
+const QString GuideLine1 =
+    QStringLiteral("마우스를 눌러 시작 위치를 정한 다음 마우스를 누른 상태에서 끝 위치로 이동하세요.");
+const QString GuideLine2 = QStringLiteral("또는 Shift 키를 누른 상태에서 시작점과 끝 점을 지정하세요.");
+constexpr int WatchInterval = 200;
+constexpr int DimmedAlpha = 128;
+} // namespace
+
 TSelectionForm::TSelectionForm(QWidget* Owner)
-    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {}
+    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  FormCreate();
+}
+
+void TSelectionForm::FormCreate() {
+  setFont(QFont(QStringLiteral("Segoe UI")));
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  setCursor(Qt::CrossCursor);
+  FCheckMouse = false;
+  FOverlay = true;
+  // White as the key: nothing painted is white, so until the first
+  // SetOverlay the window is an opaque black surface.
+  FColorKeyOn = true;
+  FColorKey = qRgb(255, 255, 255);
+  Timer1.setInterval(WatchInterval);
+  connect(&Timer1, &QTimer::timeout, this, &TSelectionForm::Timer1Timer);
+}
+
+void TSelectionForm::Start() { UpdateSelection(QPoint(0, 0), QPoint(0, 0)); }
+
+void TSelectionForm::UpdateSelection(QPoint AStartPoint, QPoint ACurrentPoint) {
+  FStartPoint = AStartPoint;
+  FCurrentPoint = ACurrentPoint;
+  repaint();
+}
+
+void TSelectionForm::ShowSelection(const TRect& R) {
+  setGeometry(R.Left, R.Top, R.Width(), R.Height());
+  UpdateSelection(QPoint(0, 0), QPoint(R.Width(), R.Height()));
+}
+
+void TSelectionForm::SetOverlay(bool Value) {
+  FOverlay = Value;
+  if (Value) {
+    FColorKeyOn = true;
+    FColorKey = qRgb(0, 0, 0); // the window's own colour
+    ApplyColorKey();
+  } else {
+    FColorKeyOn = false;
+    Platform().ClearWindowColorKey(this);
+    Platform().SetWindowAlpha(this, DimmedAlpha);
+  }
+  // Switching back to the key leaves the alpha as it is: frame and texts
+  // then stay half-transparent.
+  update();
+}
+
+void TSelectionForm::SetCheckMouse(bool Value) {
+  FCheckMouse = Value;
+  if (Value)
+    Timer1.start();
+  else
+    Timer1.stop();
+}
+
+TRect TSelectionForm::SelectRect() const {
+  return {std::min(FStartPoint.x(), FCurrentPoint.x()), std::min(FStartPoint.y(), FCurrentPoint.y()),
+          std::max(FStartPoint.x(), FCurrentPoint.x()), std::max(FStartPoint.y(), FCurrentPoint.y())};
+}
+
+void TSelectionForm::Timer1Timer() {
+  const QPoint Cursor = Platform().CursorPos();
+  if (Platform().IsKeyDown(TPlatform::TKey::LeftButton) && !geometry().contains(Cursor)) {
+    hide();
+    Timer1.stop();
+  }
+}
+
+void TSelectionForm::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_Escape)
+    hide();
+  else
+    QWidget::keyPressEvent(Event);
+}
+
+void TSelectionForm::FormPaint(QPainter& Canvas) {
+  FPaintedTexts.clear();
+  Canvas.fillRect(rect(), Qt::black);
+  const TRect Band = SelectRect();
+  if (Band.Width() > 0 || Band.Height() > 0) {
+    Canvas.setPen(QPen(Qt::red, 2));
+    Canvas.setBrush(Qt::NoBrush);
+    Canvas.drawRect(QRectF(Band.Left, Band.Top, Band.Width(), Band.Height()));
+  }
+  QFont Font = font();
+  Font.setPointSize(10);
+  Canvas.setFont(Font);
+  Canvas.setPen(ColorToQColor(clBtnShadow));
+  const QFontMetrics Metrics(Font);
+  auto TextOut = [&](int X, int Y, const QString& Text) {
+    Canvas.drawText(QPoint(X, Y + Metrics.ascent()), Text);
+    FPaintedTexts.push_back({QPoint(X, Y), Text});
+  };
+  if (Band.IsEmpty()) {
+    TextOut(3, 3, GuideLine1);
+    TextOut(3, 20, GuideLine2);
+  } else {
+    TextOut(Band.Right + 10, Band.Bottom + 5,
+            QStringLiteral("(%1 x %2) 취소/닫기는 ESC").arg(Band.Width()).arg(Band.Height()));
+  }
+}
+
+void TSelectionForm::paintEvent(QPaintEvent*) {
+  // Painted into a frame of our own first: the colour key needs the pixels.
+  if (FFrame.size() != size())
+    FFrame = QImage(size(), QImage::Format_RGB32);
+  {
+    QPainter Canvas(&FFrame);
+    FormPaint(Canvas);
+  }
+  QPainter Screen(this);
+  Screen.drawImage(0, 0, FFrame);
+  Screen.end();
+  if (FColorKeyOn)
+    ApplyColorKey();
+}
+
+void TSelectionForm::ApplyColorKey() {
+  if (!FColorKeyOn)
+    return;
+  if (FFrame.size() != size()) {
+    // Nothing painted at this size yet: the whole window is black.
+    Platform().SetWindowColorKeyRegion(this, FColorKey == qRgb(0, 0, 0) ? QRegion() : QRegion(rect()));
+    return;
+  }
+  Platform().SetWindowColorKeyRegion(this, ColorKeyVisibleRegion(FFrame, FColorKey));
+}

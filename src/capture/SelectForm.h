@@ -1,10 +1,78 @@
 #pragma once
 
+#include "ocr/GlobalTypes.h"
+
+#include <QImage>
+#include <QPoint>
+#include <QString>
+#include <QTimer>
 #include <QWidget>
 
-// The full-screen selection overlay that draws the rubber band.
+#include <vector>
+
+// The borderless, topmost window laid over the primary screen while an area
+// is being selected. It only draws: the rubber band between FStartPoint and
+// FCurrentPoint, its size and the guidance. The controller's selection loop
+// reads the pointer and keys itself and feeds the two points in.
 class TSelectionForm : public QWidget {
   Q_OBJECT
+
 public:
+  // One text as the last paint drew it: its top-left corner and the text.
+  struct TPaintedText {
+    QPoint At;
+    QString Text;
+  };
+
   explicit TSelectionForm(QWidget* Owner);
+
+  // Client coordinates, which are screen coordinates while the window covers
+  // the primary screen from (0, 0). The controller sets them directly; only
+  // UpdateSelection repaints.
+  QPoint FStartPoint;
+  QPoint FCurrentPoint;
+
+  // Both points (0, 0), repainted.
+  void Start();
+  void UpdateSelection(QPoint AStartPoint, QPoint ACurrentPoint);
+  // Lays the window over R and frames its whole client area.
+  void ShowSelection(const TRect& R);
+
+  bool Overlay() const { return FOverlay; }
+  // True: the black background is a colour key, so only the frame and the
+  // texts are seen over the live screen. False: no colour key and alpha 128,
+  // a half-transparent dark layer over the screen.
+  void SetOverlay(bool Value);
+
+  bool CheckMouse() const { return FCheckMouse; }
+  // Runs the watch that hides the window on a click outside it.
+  void SetCheckMouse(bool Value);
+
+  // The rubber band of FStartPoint and FCurrentPoint, normalised.
+  TRect SelectRect() const;
+  const std::vector<TPaintedText>& PaintedTexts() const { return FPaintedTexts; }
+
+  // The watch timer, 200 ms.
+  QTimer Timer1;
+
+  // Paints the client area onto Canvas, which must be of the client's size.
+  void FormPaint(QPainter& Canvas);
+
+protected:
+  void paintEvent(QPaintEvent* Event) override;
+  void keyPressEvent(QKeyEvent* Event) override;
+
+private:
+  void FormCreate();
+  void Timer1Timer();
+  // Hands the non-key part of the last frame to the platform as the
+  // window's visible and input-taking area.
+  void ApplyColorKey();
+
+  bool FCheckMouse = false;
+  bool FOverlay = true;
+  bool FColorKeyOn = false;
+  QRgb FColorKey = 0;
+  QImage FFrame;
+  std::vector<TPaintedText> FPaintedTexts;
 };

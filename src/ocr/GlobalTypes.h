@@ -2,6 +2,7 @@
 
 #include <QString>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
@@ -20,7 +21,10 @@ struct TRect {
 };
 
 // Font size estimate of a box: Ceil(0.7 x height), in double precision.
-inline int32_t FontSizeForHeight(double Height) { return static_cast<int32_t>(std::ceil(Height * 0.7)); }
+// Clamped to 32 bits: a box from a remote service may span any coordinates.
+inline int32_t FontSizeForHeight(double Height) {
+  return static_cast<int32_t>(std::clamp(std::ceil(Height * 0.7), double{INT32_MIN}, double{INT32_MAX}));
+}
 
 // One recognised box and its text: the record every engine produces and that
 // grouping, translation and the overlay pass along. It sits here rather than

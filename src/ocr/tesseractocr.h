@@ -1,7 +1,56 @@
 #pragma once
 
-// The Tesseract engine.
+#include "ocr/GlobalTypes.h"
+
+#include <tesseract/publictypes.h>
+
+#include <QString>
+
+#include <memory>
+
+class QImage;
+struct Pix;
+namespace tesseract {
+class TessBaseAPI;
+}
+
+using TessPageIteratorLevel = tesseract::PageIteratorLevel;
+
+// One Tesseract API instance: holds the current input image and recognises it
+// into records, one per element of a chosen level. Use from one thread only.
 class TTesseractOCR5 {
 public:
-  virtual ~TTesseractOCR5() = default;
+  // Loads the libraries from aDllPath (a folder ending with a separator)
+  // unless they are loaded already, whatever folder that was. Throws
+  // std::runtime_error "Tesseract library is not loaded" / "Leptonica library
+  // is not loaded", or the binding's own error.
+  explicit TTesseractOCR5(const QString& aDllPath);
+  ~TTesseractOCR5();
+  TTesseractOCR5(const TTesseractOCR5&) = delete;
+  TTesseractOCR5& operator=(const TTesseractOCR5&) = delete;
+
+  // True when the trained data of ALanguage (for example "eng" or "eng+kor")
+  // loaded from ADataPath.
+  bool Initialize(const QString& ADataPath, const QString& ALanguage);
+  // Hands the library an exact copy of the bitmap, whatever its format.
+  // False when the bitmap cannot be converted; no image is held then.
+  bool SetImage(const QImage& ABitmap);
+  // Recognises the image and appends one record per element of the level
+  // whose confidence is above 10, in reading order. The list is left as it
+  // was when recognition fails.
+  void Execute(TessPageIteratorLevel level, TIteratorResultList& List);
+
+  const QString& DataPath() const { return FDataPath; }
+
+private:
+  struct TAPIDeleter {
+    void operator()(tesseract::TessBaseAPI* API) const;
+  };
+  struct TPixDeleter {
+    void operator()(Pix* Image) const;
+  };
+
+  std::unique_ptr<tesseract::TessBaseAPI, TAPIDeleter> FTessBaseAPI;
+  std::unique_ptr<Pix, TPixDeleter> FSourcePixImage;
+  QString FDataPath;
 };

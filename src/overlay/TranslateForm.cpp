@@ -1,6 +1,432 @@
 #include "overlay/TranslateForm.h"
 
-TTranslationForm::TTranslationForm(QWidget* Owner)
-    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {}
+#include "app/ConfigIni.h"
+#include "overlay/ColorKey.h"
+#include "overlay/QtTextMeasurer.h"
+#include "platform/Platform.h"
 
-void TTranslationForm::UpdateText(const TIteratorResultList* TextSegmentList) { FTextSegmentList = TextSegmentList; }
+#include <QCloseEvent>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPainter>
+#include <QWindow>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+
+const QString TTranslationForm::INFORMATION = QStringLiteral("번역 화면을 닫으려면 Escape 키를 누르세요.");
+
+namespace {
+
+const QString Section = QStringLiteral("TranslationWindow");
+
+constexpr int DesignWidth = 706;
+constexpr int DesignHeight = 262;
+constexpr int FrameWidth = 2;
+constexpr int TextInset = 2;
+constexpr int ResizeBorder = 10;
+constexpr double LineSpacingFactor = 1.7;
+constexpr double LineGapFactor = 0.7;
+// X11 windows cannot be larger or lie further out than 16-bit coordinates.
+constexpr int MaxCoordinate = 32767;
+
+QString ReadSetting(const QString& Ident, const QString& Default) {
+  return ConfigIni ? ConfigIni->ReadString(Section, Ident, Default) : Default;
+}
+int ReadSetting(const QString& Ident, int Default) {
+  return ConfigIni ? ConfigIni->ReadInteger(Section, Ident, Default) : Default;
+}
+bool ReadSetting(const QString& Ident, bool Default) {
+  return ConfigIni ? ConfigIni->ReadBool(Section, Ident, Default) : Default;
+}
+
+QColor ColorSetting(const QString& Ident, const QString& Default) {
+  return ColorToQColor(StringToColor(ReadSetting(Ident, Default)));
+}
+
+int32_t ClampToInt(int64_t Value) { return int32_t(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); }
+
+Qt::Edges EdgesOf(TTranslationForm::THitTest Band) {
+  switch (Band) {
+  case TTranslationForm::HTLEFT: return Qt::LeftEdge;
+  case TTranslationForm::HTRIGHT: return Qt::RightEdge;
+  case TTranslationForm::HTTOP: return Qt::TopEdge;
+  case TTranslationForm::HTBOTTOM: return Qt::BottomEdge;
+  case TTranslationForm::HTTOPLEFT: return Qt::TopEdge | Qt::LeftEdge;
+  case TTranslationForm::HTTOPRIGHT: return Qt::TopEdge | Qt::RightEdge;
+  case TTranslationForm::HTBOTTOMLEFT: return Qt::BottomEdge | Qt::LeftEdge;
+  case TTranslationForm::HTBOTTOMRIGHT: return Qt::BottomEdge | Qt::RightEdge;
+  default: return {};
+  }
+}
+
+Qt::CursorShape CursorOf(TTranslationForm::THitTest Band) {
+  switch (Band) {
+  case TTranslationForm::HTLEFT:
+  case TTranslationForm::HTRIGHT: return Qt::SizeHorCursor;
+  case TTranslationForm::HTTOP:
+  case TTranslationForm::HTBOTTOM: return Qt::SizeVerCursor;
+  case TTranslationForm::HTTOPLEFT:
+  case TTranslationForm::HTBOTTOMRIGHT: return Qt::SizeFDiagCursor;
+  case TTranslationForm::HTTOPRIGHT:
+  case TTranslationForm::HTBOTTOMLEFT: return Qt::SizeBDiagCursor;
+  default: return Qt::ArrowCursor;
+  }
+}
+
+} // namespace
+
+TTranslationForm::TTranslationForm(QWidget* Owner)
+    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+  FormCreate();
+}
+
+TTranslationForm::~TTranslationForm() { FormDestroy(); }
+
+void TTranslationForm::FormCreate() {
+  FCanvasFont = {QStringLiteral("굴림체"), 9, false};
+  setGeometry(0, 0, DesignWidth, DesignHeight);
+  setFocusPolicy(Qt::StrongFocus);
+  setMouseTracking(true);
+  // Everything is painted into a frame of our own first; the system need not
+  // clear the window before.
+  setAttribute(Qt::WA_OpaquePaintEvent);
+  Timer1.setTimerType(Qt::PreciseTimer);
+  Timer1.setInterval(200);
+  connect(&Timer1, &QTimer::timeout, this, &TTranslationForm::Timer1Timer);
+  FDragging = false;
+  FOverlay = true;
+  FTextSegmentList = nullptr;
+  ReadConfig();
+}
+
+void TTranslationForm::FormDestroy() {
+  // A destructor cannot report a failed write; the main window's own
+  // settings, written just before to the same file, have reported it.
+  try {
+    WriteConfig();
+  } catch (const std::exception&) {
+  }
+}
+
+void TTranslationForm::ReadConfig() {
+  const int Left = std::clamp(ReadSetting(QStringLiteral("Left"), x()), -MaxCoordinate, MaxCoordinate);
+  const int Top = std::clamp(ReadSetting(QStringLiteral("Top"), y()), -MaxCoordinate, MaxCoordinate);
+  const int Width = std::clamp(ReadSetting(QStringLiteral("Width"), width()), 1, MaxCoordinate);
+  const int Height = std::clamp(ReadSetting(QStringLiteral("Height"), height()), 1, MaxCoordinate);
+  setGeometry(Left, Top, Width, Height);
+  SetOverlay(ReadSetting(QStringLiteral("Overlay"), true));
+}
+
+void TTranslationForm::WriteConfig() {
+  if (!ConfigIni)
+    return;
+  ConfigIni->WriteInteger(Section, QStringLiteral("Left"), x());
+  ConfigIni->WriteInteger(Section, QStringLiteral("Top"), y());
+  ConfigIni->WriteInteger(Section, QStringLiteral("Width"), width());
+  ConfigIni->WriteInteger(Section, QStringLiteral("Height"), height());
+}
+
+void TTranslationForm::UpdateText(const TIteratorResultList* TextSegmentList) {
+  FTextSegmentList = TextSegmentList;
+  if (!isVisible())
+    setVisible(true);
+  update();
+  const int TimerSeconds = ReadSetting(QStringLiteral("Timer"), 0);
+  FCanvasFont.Name = ReadSetting(QStringLiteral("FontName"), QStringLiteral("맑은 고딕"));
+  SetOverlay(ReadSetting(QStringLiteral("Overlay"), false));
+  if (TimerSeconds > 0) {
+    // A countdown already running with the same interval goes on; a changed
+    // interval starts it again.
+    const int Interval = int(std::min<int64_t>(int64_t(TimerSeconds) * 1000, INT_MAX));
+    if (Timer1.interval() != Interval)
+      Timer1.setInterval(Interval);
+    if (!Timer1.isActive())
+      Timer1.start();
+  }
+}
+
+void TTranslationForm::SetOverlay(bool Value) {
+  FOverlay = Value;
+  if (testAttribute(Qt::WA_WState_Created))
+    ApplyColorKey();
+  update();
+}
+
+QRegion TTranslationForm::ColorKeyRegion() {
+  if (FBuffer.size() == size()) {
+    if (!FBufferRegion)
+      FBufferRegion = ColorKeyVisibleRegion(FBuffer, ColorToQColor(FColor).rgb());
+    return *FBufferRegion;
+  }
+  // Nothing painted at this size yet: the frame is visible whatever follows.
+  return QRegion(rect()).subtracted(QRegion(rect().adjusted(FrameWidth, FrameWidth, -FrameWidth, -FrameWidth)));
+}
+
+void TTranslationForm::ApplyColorKey() {
+  if (!FOverlay) {
+    if (FAppliedRegion) {
+      Platform().ClearWindowColorKey(this);
+      FAppliedRegion.reset();
+    }
+    return;
+  }
+  const QRegion Region = ColorKeyRegion();
+  if (FAppliedRegion && *FAppliedRegion == Region)
+    return;
+  Platform().SetWindowColorKeyRegion(this, Region);
+  FAppliedRegion = Region;
+}
+
+int TTranslationForm::AlphaBlendValue() const { return Platform().WindowAlpha(const_cast<TTranslationForm*>(this)); }
+
+void TTranslationForm::SetAlphaBlendValue(int Value) { Platform().SetWindowAlpha(this, std::clamp(Value, 0, 255)); }
+
+TRect TTranslationForm::ClientScreenRect() const {
+  const QPoint Origin = mapToGlobal(QPoint(0, 0));
+  return {Origin.x(), Origin.y(), Origin.x() + width(), Origin.y() + height()};
+}
+
+bool TTranslationForm::IsFullScreen() const {
+  const QSize Screen = Platform().PrimaryScreenSize();
+  return width() == Screen.width() && height() == Screen.height();
+}
+
+TQtTextMeasurer& TTranslationForm::MeasurerFor(const QPaintDevice* Device) {
+  const int Dpi = Device ? Device->logicalDpiY() : 96;
+  if (!FMeasurer || FMeasurer->LogicalDpi() != Dpi) {
+    FMeasurer = std::make_unique<TQtTextMeasurer>(Dpi);
+    FLayoutCache.Clear();
+  }
+  return *FMeasurer;
+}
+
+void TTranslationForm::SplitParagraph(TLayoutCanvas& Canvas, const QString& Text, int RectWidth, QStringList& Lines) {
+  FLayoutCache.SplitParagraph(Canvas, Text, RectWidth, Lines);
+}
+
+void TTranslationForm::FormPaint(QPainter& Canvas) {
+  const int W = width();
+  const int H = height();
+  TQtTextMeasurer& Measurer = MeasurerFor(Canvas.device());
+  TLayoutCanvas Layout{Measurer, FCanvasFont};
+  // The canvas keeps its font from paint to paint, also when one fails.
+  struct TKeepFont {
+    TCanvasFont& Kept;
+    const TLayoutCanvas& Source;
+    ~TKeepFont() { Kept = Source.Font; }
+  } KeepFont{FCanvasFont, Layout};
+
+  Canvas.setRenderHint(QPainter::Antialiasing, false);
+  Canvas.setBackgroundMode(Qt::TransparentMode);
+  Canvas.fillRect(QRect(0, 0, W, H), ColorToQColor(FColor));
+  QPen Frame(ColorToQColor(clBtnShadow), FrameWidth);
+  Frame.setJoinStyle(Qt::MiterJoin);
+  Canvas.setPen(Frame);
+  Canvas.setBrush(Qt::NoBrush);
+  Canvas.drawRect(QRectF(FrameWidth / 2.0, FrameWidth / 2.0, W - FrameWidth, H - FrameWidth));
+
+  if (!FTextSegmentList)
+    return;
+
+  QColor FontColor = Qt::black;
+  if (IsFullScreen()) {
+    Layout.Font.Size = 12;
+    Layout.Font.Bold = true;
+    FontColor = Qt::red;
+    const double ScreenWidth = Platform().PrimaryScreenSize().width();
+    const int HintLeft = int(std::ceil(ScreenWidth / 2 - Layout.TextWidth(INFORMATION)));
+    Canvas.setFont(Measurer.QtFont(Layout.Font));
+    Canvas.setPen(FontColor);
+    Canvas.drawText(QPointF(HintLeft, 10 + Measurer.Metrics(Layout.Font).ascent()), INFORMATION);
+  }
+
+  QStringList Lines;
+  for (const TIteratorResult& Item : *FTextSegmentList) {
+    const QColor BackColor = ColorSetting(QStringLiteral("TextBackColor"), QStringLiteral("clGray"));
+    const QRect Box(Item.Left, Item.Top, ClampToInt(int64_t(Item.Right) - Item.Left),
+                    ClampToInt(int64_t(Item.Bottom) - Item.Top));
+    if (!Box.isEmpty())
+      Canvas.fillRect(Box, BackColor);
+
+    Lines.clear();
+    const int FontSize = ReadSetting(QStringLiteral("FontSize"), 14);
+    const int BoxWidth = ClampToInt(int64_t(Item.Right) - Item.Left);
+    const int BoxHeight = ClampToInt(int64_t(Item.Bottom) - Item.Top);
+    if (Item.Text.contains(QChar(0x0002))) {
+      const QStringList Parts = Item.Text.split(QChar(0x0002));
+      Layout.Font.Size = FontSize != 0 ? FontSize : Item.FFontSize;
+      SplitParagraph(Layout, Parts[1], BoxWidth, Lines);
+      SplitParagraph(Layout, Parts[0], BoxWidth, Lines);
+    } else if (FontSize != 0) {
+      Layout.Font.Size = FontSize;
+      SplitParagraph(Layout, Item.Text, BoxWidth, Lines);
+    } else {
+      Layout.Font.Size = FLayoutCache.FindOptimalFontSize(Layout, Item.Text, Layout.Font.Name, BoxWidth, BoxHeight,
+                                                          Lines, Item.FFontSize, LineSpacingFactor);
+    }
+
+    Layout.Font.Bold = false;
+    FontColor = ColorSetting(QStringLiteral("FontColor"), QStringLiteral("clBlack"));
+    const int S = Layout.Font.Size;
+    const int VSpace = std::max(1, int(std::ceil(S * LineGapFactor)));
+    const int64_t Advance = int64_t(S) + VSpace;
+    Canvas.setFont(Measurer.QtFont(Layout.Font));
+    Canvas.setPen(FontColor);
+    Canvas.setBackgroundMode(Qt::OpaqueMode);
+    Canvas.setBackground(BackColor);
+    const QFontMetrics& Metrics = Measurer.Metrics(Layout.Font);
+    const int64_t X = int64_t(Item.Left) + TextInset;
+    int64_t Y = int64_t(Item.Top) + TextInset;
+    for (const QString& Line : Lines) {
+      // Lines are not clipped to the box; only lines that cannot reach the
+      // window are left out, which also keeps wild coordinates away from
+      // the rasterizer.
+      if (Y < H && Y + Metrics.height() > 0 && X < W && X > -MaxCoordinate)
+        Canvas.drawText(QPointF(double(X), double(Y + Metrics.ascent())), Line);
+      else if (Advance > 0 && Y >= H)
+        break;
+      Y += Advance;
+    }
+    Canvas.setBackgroundMode(Qt::TransparentMode);
+  }
+}
+
+void TTranslationForm::paintEvent(QPaintEvent*) {
+  if (FBuffer.size() != size())
+    FBuffer = QImage(size(), QImage::Format_RGB32);
+  FBufferRegion.reset();
+  std::exception_ptr Error;
+  QString Message;
+  if (!FBuffer.isNull()) {
+    QPainter Canvas(&FBuffer);
+    try {
+      FormPaint(Canvas);
+    } catch (const std::exception& Failure) {
+      Error = std::current_exception();
+      Message = QString::fromUtf8(Failure.what());
+    }
+  }
+  {
+    QPainter Screen(this);
+    Screen.drawImage(0, 0, FBuffer);
+  }
+  if (FOverlay)
+    ApplyColorKey();
+  if (Error)
+    ReportPaintError(Error, Message);
+  else
+    FReportedPaintError.clear();
+}
+
+void TTranslationForm::ReportPaintError(std::exception_ptr Error, const QString& Message) {
+  if (Message == FReportedPaintError)
+    return;
+  FReportedPaintError = Message;
+  QTimer::singleShot(0, this, [Error] { std::rethrow_exception(Error); });
+}
+
+TTranslationForm::THitTest TTranslationForm::WMNCHitTest(QPoint ClientPoint) const {
+  const int X = ClientPoint.x();
+  const int Y = ClientPoint.y();
+  const int W = width();
+  const int H = height();
+  if (X < 0 || Y < 0 || X >= W || Y >= H)
+    return HTNOWHERE;
+  if (Y < ResizeBorder)
+    return X < ResizeBorder ? HTTOPLEFT : X > W - ResizeBorder ? HTTOPRIGHT : HTTOP;
+  if (Y > H - ResizeBorder)
+    return X < ResizeBorder ? HTBOTTOMLEFT : X > W - ResizeBorder ? HTBOTTOMRIGHT : HTBOTTOM;
+  if (X < ResizeBorder)
+    return HTLEFT;
+  if (X > W - ResizeBorder)
+    return HTRIGHT;
+  return HTCLIENT;
+}
+
+void TTranslationForm::StartResize(THitTest Band, QPoint GlobalPos) {
+  const Qt::Edges Edges = EdgesOf(Band);
+  if (QWindow* Native = windowHandle(); Native && Native->startSystemResize(Edges))
+    return;
+  FResizeEdges = Edges;
+  FResizeStart = GlobalPos;
+  FResizeGeometry = geometry();
+}
+
+void TTranslationForm::mousePressEvent(QMouseEvent* Event) {
+  if (Event->button() != Qt::LeftButton)
+    return;
+  const THitTest Hit = WMNCHitTest(Event->position().toPoint());
+  if (Hit == HTCLIENT) {
+    FDragging = true;
+    FDragPoint = Event->position().toPoint();
+  } else if (Hit != HTNOWHERE) {
+    StartResize(Hit, Event->globalPosition().toPoint());
+  }
+}
+
+void TTranslationForm::mouseMoveEvent(QMouseEvent* Event) {
+  const QPoint Global = Event->globalPosition().toPoint();
+  if (FResizeEdges) {
+    QRect Rect = FResizeGeometry;
+    const QPoint Delta = Global - FResizeStart;
+    if (FResizeEdges & Qt::LeftEdge)
+      Rect.setLeft(std::min(Rect.left() + Delta.x(), Rect.right()));
+    if (FResizeEdges & Qt::RightEdge)
+      Rect.setRight(std::max(Rect.right() + Delta.x(), Rect.left()));
+    if (FResizeEdges & Qt::TopEdge)
+      Rect.setTop(std::min(Rect.top() + Delta.y(), Rect.bottom()));
+    if (FResizeEdges & Qt::BottomEdge)
+      Rect.setBottom(std::max(Rect.bottom() + Delta.y(), Rect.top()));
+    setGeometry(Rect);
+    return;
+  }
+  if (FDragging) {
+    // Left + x - FDragPoint.x, from the pointer's screen position: the same
+    // point, but immune to a move the window system has not reported yet.
+    move(Global - FDragPoint);
+    return;
+  }
+  setCursor(CursorOf(WMNCHitTest(Event->position().toPoint())));
+}
+
+void TTranslationForm::mouseReleaseEvent(QMouseEvent* Event) {
+  if (Event->button() != Qt::LeftButton)
+    return;
+  FDragging = false;
+  FResizeEdges = {};
+}
+
+void TTranslationForm::keyPressEvent(QKeyEvent* Event) {
+  if (Event->key() == Qt::Key_Escape)
+    hide();
+}
+
+void TTranslationForm::showEvent(QShowEvent*) {
+  // Shape the window before it is mapped, so it never flashes up opaque.
+  ApplyColorKey();
+  FormShow();
+}
+
+void TTranslationForm::FormShow() {
+  if (!IsFullScreen())
+    return;
+  raise();
+  activateWindow();
+  setFocus(Qt::ActiveWindowFocusReason);
+}
+
+void TTranslationForm::closeEvent(QCloseEvent* Event) {
+  // The controller uses this one window for the whole run: a close request
+  // from the window system only hides it.
+  Event->ignore();
+  hide();
+}
+
+void TTranslationForm::resizeEvent(QResizeEvent*) { update(); }
+
+void TTranslationForm::Timer1Timer() {
+  Timer1.stop();
+  hide();
+}

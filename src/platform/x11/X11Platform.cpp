@@ -21,13 +21,6 @@ struct TXFree {
   }
 };
 
-struct TXImageDeleter {
-  void operator()(XImage* Image) const {
-    if (Image)
-      XDestroyImage(Image);
-  }
-};
-
 bool IsKeycodeDown(const char Keymap[32], KeyCode Code) {
   return Code != 0 && (Keymap[Code / 8] & (1 << (Code % 8))) != 0;
 }
@@ -105,54 +98,6 @@ bool TX11Platform::IsKeyDown(TKey Key) {
     return IsKeycodeDown(Keymap, XKeysymToKeycode(FDisplay, XK_Shift_L)) ||
            IsKeycodeDown(Keymap, XKeysymToKeycode(FDisplay, XK_Shift_R));
   return IsKeycodeDown(Keymap, XKeysymToKeycode(FDisplay, XK_Escape));
-}
-
-QImage TX11Platform::CopyScreen(const TRect& Rect) {
-  QImage Copy(std::max(0, Rect.Width()), std::max(0, Rect.Height()), QImage::Format_RGB32);
-  if (Copy.isNull())
-    return Copy;
-  Copy.fill(Qt::black);
-  // Clip to the root window: XGetImage fails outright on a rectangle that
-  // leaves the screen.
-  const int ScreenW = DisplayWidth(FDisplay, DefaultScreen(FDisplay));
-  const int ScreenH = DisplayHeight(FDisplay, DefaultScreen(FDisplay));
-  const QRect Wanted(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
-  const QRect Visible = Wanted.intersected(QRect(0, 0, ScreenW, ScreenH));
-  if (Visible.isEmpty())
-    return Copy;
-  std::unique_ptr<XImage, TXImageDeleter> Image(XGetImage(FDisplay, DefaultRootWindow(FDisplay), Visible.x(),
-                                                          Visible.y(), Visible.width(), Visible.height(), AllPlanes,
-                                                          ZPixmap));
-  if (!Image)
-    return Copy;
-  const int OffsetX = Visible.x() - Rect.Left;
-  const int OffsetY = Visible.y() - Rect.Top;
-  const bool Fast32 = Image->bits_per_pixel == 32 && Image->red_mask == 0xff0000 && Image->green_mask == 0xff00 &&
-                      Image->blue_mask == 0xff && Image->byte_order == LSBFirst;
-  for (int Y = 0; Y < Visible.height(); ++Y) {
-    auto* Out = reinterpret_cast<uint32_t*>(Copy.scanLine(Y + OffsetY)) + OffsetX;
-    if (Fast32) {
-      const auto* In = reinterpret_cast<const uint32_t*>(Image->data + size_t(Y) * Image->bytes_per_line);
-      for (int X = 0; X < Visible.width(); ++X)
-        Out[X] = In[X] | 0xff000000u;
-    } else {
-      for (int X = 0; X < Visible.width(); ++X) {
-        const unsigned long Pixel = XGetPixel(Image.get(), X, Y);
-        auto Channel = [Pixel](unsigned long Mask) -> uint32_t {
-          if (Mask == 0)
-            return 0;
-          int Shift = 0;
-          while (!((Mask >> Shift) & 1))
-            ++Shift;
-          const unsigned long Max = Mask >> Shift;
-          return uint32_t(((Pixel & Mask) >> Shift) * 255 / Max);
-        };
-        Out[X] = 0xff000000u | (Channel(Image->red_mask) << 16) | (Channel(Image->green_mask) << 8) |
-                 Channel(Image->blue_mask);
-      }
-    }
-  }
-  return Copy;
 }
 
 TX11Platform::TWindowState& TX11Platform::StateOf(QWidget* Window) {

@@ -5,10 +5,15 @@
 #include <QHash>
 #include <QPointer>
 
+#include <memory>
 #include <optional>
 
 // Opaque here so that no Xlib macro leaks into code that includes this header.
 struct _XDisplay;
+class TX11ScreenCopy;
+struct TX11ScreenCopyDeleter {
+  void operator()(TX11ScreenCopy* Copy) const;
+};
 
 // The real desktop: an Xlib connection of its own beside Qt's xcb one.
 class TX11Platform : public TPlatform {
@@ -39,4 +44,6 @@ private:
 
   _XDisplay* FDisplay;
   QHash<QWidget*, TWindowState> FWindows;
+  // Screen copies (X11ScreenCopy.cpp), created on first use.
+  std::unique_ptr<TX11ScreenCopy, TX11ScreenCopyDeleter> FScreenCopy;
 };

@@ -1,0 +1,115 @@
+#include "app/ConfigIni.h"
+#include "overlay/TranslateForm.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTemporaryDir>
+
+#include <benchmark/benchmark.h>
+
+// One full-screen paint of 100 boxes of two to three English sentences each
+// at automatic font size, into a 1920 x 1080 image, with the settings read
+// from a real Config.ini for every box.
+
+namespace {
+
+const char* const Sentences[] = {
+    "The quick brown fox jumps over the lazy dog.",
+    "Please save your work before closing the application.",
+    "An update is available and will be installed when you restart.",
+    "The file could not be opened because it is in use by another program.",
+    "Select the area of the screen that you want to translate.",
+    "Your changes have been saved to the settings file.",
+    "Press Escape at any time to cancel the current operation.",
+    "The server did not answer within the expected time.",
+};
+
+TIteratorResultList MakeBoxes(int Seed) {
+  TIteratorResultList List;
+  for (int Row = 0; Row < 10; ++Row)
+    for (int Column = 0; Column < 10; ++Column) {
+      const int N = Row * 10 + Column + Seed;
+      TIteratorResult Item;
+      Item.Left = Column * 192 + 6;
+      Item.Top = Row * 108 + 6;
+      Item.Right = Item.Left + 180;
+      Item.Bottom = Item.Top + 96;
+      Item.Text = QString::fromUtf8(Sentences[N % 8]) + ' ' + Sentences[(N + 3) % 8];
+      if (N % 2 == 0)
+        Item.Text += ' ' + QString::fromUtf8(Sentences[(N + 5) % 8]);
+      Item.FFontSize = 40;
+      List.push_back(Item);
+    }
+  return List;
+}
+
+struct TBench {
+  TBench() : Ini(Dir.filePath("Config.ini")) {
+    ConfigIni = &Ini;
+    Ini.WriteString("TranslationWindow", "FontSize", "0");
+    Ini.WriteString("TranslationWindow", "FontName", "DejaVu Sans");
+    Ini.WriteString("TranslationWindow", "TextBackColor", "$00E2E2E2");
+    Ini.WriteString("TranslationWindow", "FontColor", "clBlack");
+  }
+  ~TBench() { ConfigIni = nullptr; }
+  QTemporaryDir Dir;
+  TConfigIni Ini;
+};
+
+std::unique_ptr<TTranslationForm> MakeForm(const TIteratorResultList& List) {
+  auto Form = std::make_unique<TTranslationForm>(nullptr);
+  Form->setGeometry(0, 0, 1920, 1080);
+  Form->UpdateText(&List);
+  Form->hide();
+  return Form;
+}
+
+// Repainting what is shown: an uncovering, a move, the colour-key update.
+void BM_RepaintFullScreen(benchmark::State& State) {
+  TBench Bench;
+  const TIteratorResultList List = MakeBoxes(0);
+  auto Form = MakeForm(List);
+  QImage Image(1920, 1080, QImage::Format_RGB32);
+  for (auto _ : State) {
+    QPainter Canvas(&Image);
+    Form->FormPaint(Canvas);
+  }
+  State.counters["boxes"] = double(List.size());
+}
+BENCHMARK(BM_RepaintFullScreen)->Unit(benchmark::kMillisecond);
+
+// The first paint of a new result, with nothing measured before.
+void BM_FirstPaintOfNewText(benchmark::State& State) {
+  TBench Bench;
+  QImage Image(1920, 1080, QImage::Format_RGB32);
+  int Seed = 0;
+  for (auto _ : State) {
+    State.PauseTiming();
+    const TIteratorResultList List = MakeBoxes(++Seed);
+    auto Form = MakeForm(List);
+    State.ResumeTiming();
+    QPainter Canvas(&Image);
+    Form->FormPaint(Canvas);
+    Canvas.end();
+    State.PauseTiming();
+    Form.reset();
+    State.ResumeTiming();
+  }
+}
+BENCHMARK(BM_FirstPaintOfNewText)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char** argv) {
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  QApplication App(argc, argv);
+  SetPlatform(std::make_unique<TFakePlatform>());
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  SetPlatform(nullptr);
+  return 0;
+}

@@ -1,0 +1,111 @@
+#include "ocr/tesseractocr.h"
+
+#include "ocr/tesseractocr.capi.h"
+#include "ocr/tesseractocr.leptonica.h"
+#include "ocr/tesseractocr.utils.h"
+
+#include <QBuffer>
+#include <QImage>
+
+#include <stdexcept>
+
+using namespace tesseractocr;
+
+namespace {
+
+struct TResultIteratorDeleter {
+  void operator()(TessResultIterator* Iterator) const { capi::TessResultIteratorDelete(Iterator); }
+};
+
+bool NeverCancel(void*, int) { return false; }
+bool IgnoreProgress(int, int, int, int, int) { return true; }
+
+} // namespace
+
+void TTesseractOCR5::TAPIDeleter::operator()(tesseract::TessBaseAPI* API) const {
+  capi::TessBaseAPIEnd(API);
+  capi::TessBaseAPIDelete(API);
+}
+
+void TTesseractOCR5::TPixDeleter::operator()(Pix* Image) const { leptonica::pixDestroy(&Image); }
+
+TTesseractOCR5::TTesseractOCR5(const QString& aDllPath) {
+  if (!capi::hTesseractLib)
+    capi::InitTesseractLib(aDllPath);
+  if (!capi::hTesseractLib)
+    throw std::runtime_error("Tesseract library is not loaded");
+  if (!leptonica::hLeptonicaLib)
+    leptonica::InitLeptonicaLib(aDllPath);
+  if (!leptonica::hLeptonicaLib)
+    throw std::runtime_error("Leptonica library is not loaded");
+  FTessBaseAPI.reset(capi::TessBaseAPICreate());
+}
+
+TTesseractOCR5::~TTesseractOCR5() {
+  FTessBaseAPI.reset();
+  FSourcePixImage.reset();
+}
+
+bool TTesseractOCR5::Initialize(const QString& ADataPath, const QString& ALanguage) {
+  if (!FTessBaseAPI)
+    return false;
+  FDataPath = ADataPath;
+  return capi::TessBaseAPIInit3(FTessBaseAPI.get(), ADataPath.toUtf8().constData(), ALanguage.toUtf8().constData()) ==
+         0;
+}
+
+bool TTesseractOCR5::SetImage(const QImage& ABitmap) {
+  FSourcePixImage.reset();
+  if (!FTessBaseAPI)
+    return false;
+  // A BMP file keeps every pixel of any QImage format exactly, and Leptonica
+  // decodes it without loss.
+  QByteArray Bmp;
+  QBuffer Stream(&Bmp);
+  if (!Stream.open(QIODevice::WriteOnly) || !ABitmap.save(&Stream, "BMP"))
+    return false;
+  FSourcePixImage.reset(
+      leptonica::pixReadMem(reinterpret_cast<const l_uint8*>(Bmp.constData()), static_cast<size_t>(Bmp.size())));
+  if (!FSourcePixImage)
+    return false;
+  capi::TessBaseAPISetImage2(FTessBaseAPI.get(), FSourcePixImage.get());
+  return true;
+}
+
+void TTesseractOCR5::Execute(TessPageIteratorLevel level, TIteratorResultList& List) {
+  if (!FTessBaseAPI)
+    return;
+  ETEXT_DESC Monitor;
+  Monitor.cancel = &NeverCancel;
+  Monitor.progress_callback = &IgnoreProgress;
+  if (capi::TessBaseAPIRecognize(FTessBaseAPI.get(), &Monitor) != 0)
+    return;
+  const std::unique_ptr<TessResultIterator, TResultIteratorDeleter> Iterator(
+      capi::TessBaseAPIGetIterator(FTessBaseAPI.get()));
+  if (!Iterator)
+    return;
+
+  // Collected apart so that the caller's list only ever grows by a complete result.
+  TIteratorResultList Found;
+  do {
+    int Left = 0, Top = 0, Right = 0, Bottom = 0;
+    const TessPageIterator* Page = capi::TessResultIteratorGetPageIterator(Iterator.get());
+    if (!capi::TessPageIteratorBoundingBox(Page, level, &Left, &Top, &Right, &Bottom))
+      Left = Top = Right = Bottom = 0;
+    QString Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), level), true);
+    const float Confidence = capi::TessResultIteratorConfidence(Iterator.get(), level);
+    if (static_cast<double>(Confidence) > static_cast<double>(10.0f)) {
+      TIteratorResult Record;
+      Record.Left = Left;
+      Record.Top = Top;
+      Record.Right = Right;
+      Record.Bottom = Bottom;
+      Record.Text = std::move(Text);
+      Record.Count = 1;
+      Record.MaxLength = 0;
+      Record.FFontSize = FontSizeForHeight(static_cast<double>(Bottom) - Top);
+      Found.push_back(std::move(Record));
+    }
+  } while (capi::TessResultIteratorNext(Iterator.get(), level));
+  List.insert(List.end(), std::make_move_iterator(Found.begin()), std::make_move_iterator(Found.end()));
+}

@@ -1,0 +1,251 @@
+#include "platform/x11/X11ScreenCopy.h"
+
+#include "platform/x11/X11Platform.h"
+
+#include <QRect>
+#include <QtGlobal>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+
+#include <cstring>
+#include <memory>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
+namespace {
+
+// Catches X errors of the calls made while it lives instead of letting
+// Xlib's default handler end the process. Xlib's handler is process-wide,
+// hence the static flag; everything runs on the GUI thread.
+class TXErrorTrap {
+public:
+  TXErrorTrap() : FOld(XSetErrorHandler(&Handler)) { Failed = false; }
+  ~TXErrorTrap() { XSetErrorHandler(FOld); }
+  TXErrorTrap(const TXErrorTrap&) = delete;
+  TXErrorTrap& operator=(const TXErrorTrap&) = delete;
+  static inline bool Failed = false;
+
+private:
+  static int Handler(Display*, XErrorEvent*) {
+    Failed = true;
+    return 0;
+  }
+  XErrorHandler FOld;
+};
+
+struct TXImageDeleter {
+  void operator()(XImage* Image) const {
+    if (Image)
+      XDestroyImage(Image); // for shared images this frees the header only
+  }
+};
+using TXImagePtr = std::unique_ptr<XImage, TXImageDeleter>;
+
+// A System V shared segment attached to this process and to the X server.
+class TShmSegment {
+public:
+  TShmSegment(Display* Dpy, size_t Size) : FDisplay(Dpy) {
+    FInfo.shmid = shmget(IPC_PRIVATE, Size, IPC_CREAT | 0600);
+    if (FInfo.shmid < 0)
+      return;
+    void* Address = shmat(FInfo.shmid, nullptr, 0);
+    if (Address == reinterpret_cast<void*>(-1)) {
+      shmctl(FInfo.shmid, IPC_RMID, nullptr);
+      FInfo.shmid = -1;
+      return;
+    }
+    FInfo.shmaddr = static_cast<char*>(Address);
+    FInfo.readOnly = False;
+    {
+      TXErrorTrap Trap;
+      const bool Requested = XShmAttach(FDisplay, &FInfo);
+      XSync(FDisplay, False);
+      FAttached = Requested && !TXErrorTrap::Failed;
+    }
+    // Marked for removal at once: the segment disappears when the last
+    // party detaches, even if this process is killed.
+    shmctl(FInfo.shmid, IPC_RMID, nullptr);
+    if (FAttached)
+      FSize = Size;
+  }
+
+  ~TShmSegment() {
+    if (FAttached) {
+      TXErrorTrap Trap;
+      XShmDetach(FDisplay, &FInfo);
+      XSync(FDisplay, False);
+    }
+    if (FInfo.shmaddr)
+      shmdt(FInfo.shmaddr);
+  }
+
+  TShmSegment(const TShmSegment&) = delete;
+  TShmSegment& operator=(const TShmSegment&) = delete;
+
+  bool Usable() const { return FAttached; }
+  size_t Size() const { return FSize; }
+  XShmSegmentInfo* Info() { return &FInfo; }
+
+private:
+  Display* FDisplay;
+  XShmSegmentInfo FInfo{0, -1, nullptr, False};
+  bool FAttached = false;
+  size_t FSize = 0;
+};
+
+void OrAlphaRow(const uint32_t* In, uint32_t* Out, int Count) {
+  int X = 0;
+#ifdef __SSE2__
+  const __m128i Alpha = _mm_set1_epi32(int(0xff000000u));
+  for (; X + 4 <= Count; X += 4)
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + X),
+                     _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(In + X)), Alpha));
+#endif
+  for (; X < Count; ++X)
+    Out[X] = In[X] | 0xff000000u;
+}
+
+uint32_t Channel(unsigned long Pixel, unsigned long Mask) {
+  if (Mask == 0)
+    return 0;
+  int Shift = 0;
+  while (!((Mask >> Shift) & 1))
+    ++Shift;
+  const unsigned long Max = Mask >> Shift;
+  return uint32_t(((Pixel & Mask) >> Shift) * 255 / Max);
+}
+
+// Writes Image (the pixels of the visible part) into Copy at Offset.
+void StoreImage(XImage* Image, QImage& Copy, QPoint Offset) {
+  const bool Direct32 = Image->bits_per_pixel == 32 && Image->red_mask == 0xff0000 &&
+                        Image->green_mask == 0xff00 && Image->blue_mask == 0xff && Image->byte_order == LSBFirst;
+  for (int Y = 0; Y < Image->height; ++Y) {
+    auto* Out = reinterpret_cast<uint32_t*>(Copy.scanLine(Y + Offset.y())) + Offset.x();
+    if (Direct32) {
+      OrAlphaRow(reinterpret_cast<const uint32_t*>(Image->data + size_t(Y) * Image->bytes_per_line), Out,
+                 Image->width);
+      continue;
+    }
+    for (int X = 0; X < Image->width; ++X) {
+      const unsigned long Pixel = XGetPixel(Image, X, Y);
+      Out[X] = 0xff000000u | (Channel(Pixel, Image->red_mask) << 16) | (Channel(Pixel, Image->green_mask) << 8) |
+               Channel(Pixel, Image->blue_mask);
+    }
+  }
+}
+
+} // namespace
+
+struct TX11ScreenCopy::TState {
+  Display* Dpy = nullptr;
+  bool OwnDisplay = false;
+  bool Shm = false;
+  std::unique_ptr<TShmSegment> Segment;
+
+  ~TState() {
+    Segment.reset(); // detaches while the connection is still open
+    if (OwnDisplay)
+      XCloseDisplay(Dpy);
+  }
+
+  // The shared path; false when the server refused, so the caller copies
+  // plainly instead.
+  bool CopyShared(const QRect& Visible, QImage& Copy, QPoint Offset) {
+    const int Screen = DefaultScreen(Dpy);
+    TXImagePtr Image(XShmCreateImage(Dpy, DefaultVisual(Dpy, Screen), unsigned(DefaultDepth(Dpy, Screen)), ZPixmap,
+                                     nullptr, nullptr, unsigned(Visible.width()), unsigned(Visible.height())));
+    if (!Image)
+      return false;
+    const size_t Needed = size_t(Image->bytes_per_line) * size_t(Image->height);
+    if (!Segment || Segment->Size() < Needed) {
+      Segment.reset();
+      Segment = std::make_unique<TShmSegment>(Dpy, Needed);
+      if (!Segment->Usable()) {
+        Segment.reset();
+        Shm = false; // this server cannot share memory with us; stay plain
+        return false;
+      }
+    }
+    Image->data = Segment->Info()->shmaddr;
+    Image->obdata = reinterpret_cast<char*>(Segment->Info());
+    bool Got = false;
+    {
+      TXErrorTrap Trap;
+      Got = XShmGetImage(Dpy, DefaultRootWindow(Dpy), Image.get(), Visible.x(), Visible.y(), AllPlanes) &&
+            !TXErrorTrap::Failed;
+    }
+    if (Got)
+      StoreImage(Image.get(), Copy, Offset);
+    Image->data = nullptr;
+    return Got;
+  }
+
+  bool CopyPlain(const QRect& Visible, QImage& Copy, QPoint Offset) {
+    TXImagePtr Image;
+    {
+      TXErrorTrap Trap;
+      Image.reset(XGetImage(Dpy, DefaultRootWindow(Dpy), Visible.x(), Visible.y(), unsigned(Visible.width()),
+                            unsigned(Visible.height()), AllPlanes, ZPixmap));
+      if (TXErrorTrap::Failed)
+        Image.reset();
+    }
+    if (Image)
+      StoreImage(Image.get(), Copy, Offset);
+    return Image != nullptr;
+  }
+};
+
+TX11ScreenCopy::TX11ScreenCopy(_XDisplay* Fallback) : FState(std::make_unique<TState>()) {
+  FState->Dpy = XOpenDisplay(DisplayString(Fallback));
+  FState->OwnDisplay = FState->Dpy != nullptr;
+  if (!FState->OwnDisplay) {
+    FState->Dpy = Fallback;
+    return;
+  }
+  int Major = 0, Minor = 0;
+  Bool SharedPixmaps = False;
+  FState->Shm = qEnvironmentVariableIntValue("KORVEX_NO_SHM") == 0 &&
+                XShmQueryVersion(FState->Dpy, &Major, &Minor, &SharedPixmaps);
+}
+
+TX11ScreenCopy::~TX11ScreenCopy() = default;
+
+bool TX11ScreenCopy::UsesShm() const { return FState->Shm; }
+
+QImage TX11ScreenCopy::Copy(const TRect& Rect) {
+  QImage Copy(std::max(0, Rect.Width()), std::max(0, Rect.Height()), QImage::Format_RGB32);
+  if (Copy.isNull())
+    return Copy;
+  // The root window's current size (it follows screen changes, unlike the
+  // size cached at connection time); X refuses rectangles that leave it.
+  Window Root = 0;
+  int RootX = 0, RootY = 0;
+  unsigned RootW = 0, RootH = 0, Border = 0, Depth = 0;
+  XGetGeometry(FState->Dpy, DefaultRootWindow(FState->Dpy), &Root, &RootX, &RootY, &RootW, &RootH, &Border, &Depth);
+  const QRect Wanted(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
+  const QRect Visible = Wanted.intersected(QRect(0, 0, int(RootW), int(RootH)));
+  if (Visible != Wanted)
+    Copy.fill(Qt::black);
+  if (Visible.isEmpty())
+    return Copy;
+  const QPoint Offset = Visible.topLeft() - Wanted.topLeft();
+  if (FState->Shm && FState->CopyShared(Visible, Copy, Offset))
+    return Copy;
+  if (!FState->CopyPlain(Visible, Copy, Offset))
+    Copy.fill(Qt::black); // the screen went away under us: black, as outside it
+  return Copy;
+}
+
+QImage TX11Platform::CopyScreen(const TRect& Rect) {
+  if (!FScreenCopy)
+    FScreenCopy.reset(new TX11ScreenCopy(FDisplay));
+  return FScreenCopy->Copy(Rect);
+}
+
+void TX11ScreenCopyDeleter::operator()(TX11ScreenCopy* Copy) const { delete Copy; }

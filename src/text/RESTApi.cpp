@@ -1,0 +1,371 @@
+#include "text/RESTApi.h"
+
+#include <QBuffer>
+
+#include <curl/curl.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using TClock = std::chrono::steady_clock;
+using nlohmann::json;
+
+// No reply came: the connection failed, timed out, broke off or the reply was
+// too long. Everything that goes wrong after a complete reply is something
+// else.
+class ETransportError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// The reply arrived but does not hold what the exchange expects.
+class EReplyError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TCurlEasyDeleter {
+  void operator()(CURL* Handle) const { curl_easy_cleanup(Handle); }
+};
+struct TCurlMultiDeleter {
+  void operator()(CURLM* Handle) const { curl_multi_cleanup(Handle); }
+};
+struct TCurlListDeleter {
+  void operator()(curl_slist* List) const { curl_slist_free_all(List); }
+};
+using TCurlEasy = std::unique_ptr<CURL, TCurlEasyDeleter>;
+using TCurlMulti = std::unique_ptr<CURLM, TCurlMultiDeleter>;
+using TCurlList = std::unique_ptr<curl_slist, TCurlListDeleter>;
+
+// Keeps an easy handle in a multi handle for the guard's lifetime; libcurl
+// wants it removed before either handle is cleaned up.
+class TMultiMembership {
+public:
+  TMultiMembership(CURLM* Multi, CURL* Easy) : FMulti(Multi), FEasy(Easy) {
+    if (curl_multi_add_handle(Multi, Easy) != CURLM_OK)
+      throw ETransportError("curl_multi_add_handle failed");
+  }
+  ~TMultiMembership() { curl_multi_remove_handle(FMulti, FEasy); }
+  TMultiMembership(const TMultiMembership&) = delete;
+  TMultiMembership& operator=(const TMultiMembership&) = delete;
+
+private:
+  CURLM* FMulti;
+  CURL* FEasy;
+};
+
+struct THttpReply {
+  long Status = 0;
+  QByteArray Body;
+};
+
+// What the callbacks of one transfer record, so the wait loop can apply the
+// send and response time-outs as stall limits.
+struct TTransfer {
+  QByteArray Body;
+  bool TooLong = false;
+  bool Connected = false;
+  bool Sent = false;
+  curl_off_t RequestSize = 0;
+  curl_off_t Uploaded = -1;
+  curl_off_t Downloaded = -1;
+  TClock::time_point LastActivity = TClock::now();
+};
+
+size_t OnBody(char* Data, size_t Size, size_t Count, void* User) {
+  auto* Transfer = static_cast<TTransfer*>(User);
+  const size_t Bytes = Size * Count;
+  if (static_cast<qsizetype>(Bytes) > MaxReplyBytes - Transfer->Body.size()) {
+    Transfer->TooLong = true;
+    return 0; // makes libcurl end the transfer with a write error
+  }
+  Transfer->Body.append(Data, static_cast<qsizetype>(Bytes));
+  Transfer->LastActivity = TClock::now();
+  return Bytes;
+}
+
+size_t OnHeader(char*, size_t Size, size_t Count, void* User) {
+  auto* Transfer = static_cast<TTransfer*>(User);
+  Transfer->Sent = true;
+  Transfer->LastActivity = TClock::now();
+  return Size * Count;
+}
+
+int OnConnected(void* User, char*, char*, int, int) {
+  auto* Transfer = static_cast<TTransfer*>(User);
+  Transfer->Connected = true;
+  Transfer->LastActivity = TClock::now();
+  return CURL_PREREQFUNC_OK;
+}
+
+int OnProgress(void* User, curl_off_t, curl_off_t DownloadNow, curl_off_t, curl_off_t UploadNow) {
+  auto* Transfer = static_cast<TTransfer*>(User);
+  if (UploadNow != Transfer->Uploaded || DownloadNow != Transfer->Downloaded) {
+    Transfer->Uploaded = UploadNow;
+    Transfer->Downloaded = DownloadNow;
+    Transfer->LastActivity = TClock::now();
+  }
+  if (UploadNow >= Transfer->RequestSize)
+    Transfer->Sent = true;
+  return 0;
+}
+
+void EnsureCurlInitialised() {
+  static const bool Initialised = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+  if (!Initialised)
+    throw ETransportError("curl_global_init failed");
+}
+
+template <typename T> void SetOption(CURL* Easy, CURLoption Option, T Value) {
+  if (curl_easy_setopt(Easy, Option, Value) != CURLE_OK)
+    throw ETransportError("curl_easy_setopt failed");
+}
+
+// The one HTTP exchange of both clients: POST Body to Url with Headers and
+// read the whole reply. Throws ETransportError when no complete reply came.
+THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vector<QByteArray>& Headers,
+                    const THttpTimeouts& Timeouts) {
+  EnsureCurlInitialised();
+  TCurlEasy Easy(curl_easy_init());
+  TCurlMulti Multi(curl_multi_init());
+  if (!Easy || !Multi)
+    throw ETransportError("curl handle could not be created");
+
+  TCurlList HeaderList;
+  auto AppendHeader = [&HeaderList](const char* Line) {
+    curl_slist* Extended = curl_slist_append(HeaderList.get(), Line);
+    if (!Extended)
+      throw ETransportError("curl_slist_append failed");
+    (void)HeaderList.release();
+    HeaderList.reset(Extended);
+  };
+  for (const QByteArray& Header : Headers)
+    AppendHeader(Header.constData());
+  // The servers we talk to do not expect "100 Continue" round trips.
+  AppendHeader("Expect:");
+
+  TTransfer Transfer;
+  Transfer.RequestSize = Body.size();
+  const QByteArray UrlBytes = Url.toUtf8();
+  CURL* E = Easy.get();
+  SetOption(E, CURLOPT_URL, UrlBytes.constData());
+  SetOption(E, CURLOPT_PROTOCOLS_STR, "http,https");
+  SetOption(E, CURLOPT_NOSIGNAL, 1L);
+  SetOption(E, CURLOPT_POST, 1L);
+  SetOption(E, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(Body.size()));
+  SetOption(E, CURLOPT_POSTFIELDS, Body.constData());
+  SetOption(E, CURLOPT_HTTPHEADER, HeaderList.get());
+  SetOption(E, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(Timeouts.ConnectMs));
+  SetOption(E, CURLOPT_WRITEFUNCTION, OnBody);
+  SetOption(E, CURLOPT_WRITEDATA, &Transfer);
+  SetOption(E, CURLOPT_HEADERFUNCTION, OnHeader);
+  SetOption(E, CURLOPT_HEADERDATA, &Transfer);
+  SetOption(E, CURLOPT_PREREQFUNCTION, OnConnected);
+  SetOption(E, CURLOPT_PREREQDATA, &Transfer);
+  SetOption(E, CURLOPT_NOPROGRESS, 0L);
+  SetOption(E, CURLOPT_XFERINFOFUNCTION, OnProgress);
+  SetOption(E, CURLOPT_XFERINFODATA, &Transfer);
+
+  TMultiMembership Membership(Multi.get(), E);
+  for (;;) {
+    int Running = 0;
+    if (curl_multi_perform(Multi.get(), &Running) != CURLM_OK)
+      throw ETransportError("curl_multi_perform failed");
+    if (Running == 0)
+      break;
+    // libcurl enforces the connection time-out itself; once connected, the
+    // exchange fails when nothing moves for longer than the phase allows.
+    int WaitMs = 1000;
+    if (Transfer.Connected) {
+      const auto Limit = std::chrono::milliseconds(Transfer.Sent ? Timeouts.ResponseMs : Timeouts.SendMs);
+      const auto Idle = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Transfer.LastActivity);
+      if (Idle >= Limit)
+        throw ETransportError("HTTP exchange timed out");
+      WaitMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(WaitMs, (Limit - Idle).count()));
+    }
+    if (curl_multi_poll(Multi.get(), nullptr, 0, WaitMs, nullptr) != CURLM_OK)
+      throw ETransportError("curl_multi_poll failed");
+  }
+
+  CURLcode Result = CURLE_OK;
+  int Queued = 0;
+  while (CURLMsg* Message = curl_multi_info_read(Multi.get(), &Queued))
+    if (Message->msg == CURLMSG_DONE && Message->easy_handle == E)
+      Result = Message->data.result;
+  if (Transfer.TooLong)
+    throw ETransportError("HTTP reply longer than the limit");
+  if (Result != CURLE_OK)
+    throw ETransportError(curl_easy_strerror(Result));
+
+  THttpReply Reply;
+  curl_easy_getinfo(E, CURLINFO_RESPONSE_CODE, &Reply.Status);
+  Reply.Body = std::move(Transfer.Body);
+  return Reply;
+}
+
+// Replies are read as UTF-8 whatever their headers say; bytes that are not
+// UTF-8 become U+FFFD. A body that is not JSON gives a discarded value.
+json ParseReply(const QByteArray& Body) {
+  if (QByteArrayView(Body).isValidUtf8())
+    return json::parse(Body.constBegin(), Body.constEnd(), nullptr, false);
+  const QByteArray Text = QString::fromUtf8(Body).toUtf8();
+  return json::parse(Text.constBegin(), Text.constEnd(), nullptr, false);
+}
+
+bool IsBlank(const QString& Text) {
+  return std::all_of(Text.cbegin(), Text.cend(), [](QChar C) { return C.unicode() <= 0x20; });
+}
+
+void AppendJsonString(QString& Out, const QString& Value) {
+  Out += QLatin1Char('"');
+  for (QChar C : Value) {
+    switch (C.unicode()) {
+    case '\b': Out += QLatin1String("\\b"); break;
+    case '\t': Out += QLatin1String("\\t"); break;
+    case '\n': Out += QLatin1String("\\n"); break;
+    case '\f': Out += QLatin1String("\\f"); break;
+    case '\r': Out += QLatin1String("\\r"); break;
+    case '"': Out += QLatin1String("\\\""); break;
+    case '\\': Out += QLatin1String("\\\\"); break;
+    case '/': Out += QLatin1String("\\/"); break;
+    default: Out += C;
+    }
+  }
+  Out += QLatin1Char('"');
+}
+
+// Written by hand: the server sees exactly these escapes, with every other
+// character (non-ASCII and other control characters included) as itself.
+QByteArray TranslateRequestBody(const QString& sl, const QString& tl, const QString& hn, const QString& q) {
+  QString Out;
+  Out += QLatin1Char('{');
+  const std::pair<const char*, const QString*> Members[] = {{"sl", &sl}, {"tl", &tl}, {"hn", &hn}, {"q", &q}};
+  bool First = true;
+  for (const auto& [Name, Value] : Members) {
+    if (!First)
+      Out += QLatin1Char(',');
+    First = false;
+    AppendJsonString(Out, QString::fromLatin1(Name));
+    Out += QLatin1Char(':');
+    AppendJsonString(Out, *Value);
+  }
+  Out += QLatin1Char('}');
+  return Out.toUtf8();
+}
+
+const json& Member(const json& Object, const char* Name) {
+  const auto It = Object.find(Name);
+  if (It == Object.end())
+    throw EReplyError(std::string("OCR item without \"") + Name + "\"");
+  return *It;
+}
+
+// A coordinate is a JSON integer or a string holding one, within 32 bits.
+int32_t ReadCoordinate(const json& Object, const char* Name) {
+  const json& Value = Member(Object, Name);
+  if (Value.is_number_unsigned()) {
+    const auto Number = Value.get<uint64_t>();
+    if (Number <= static_cast<uint64_t>(INT32_MAX))
+      return static_cast<int32_t>(Number);
+  } else if (Value.is_number_integer()) {
+    const auto Number = Value.get<int64_t>();
+    if (Number >= INT32_MIN && Number <= INT32_MAX)
+      return static_cast<int32_t>(Number);
+  } else if (Value.is_string()) {
+    const auto& Text = Value.get_ref<const std::string&>();
+    int32_t Number = 0;
+    const auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Number);
+    if (!Text.empty() && Error == std::errc() && End == Text.data() + Text.size())
+      return Number;
+  }
+  throw EReplyError(std::string("OCR item with an invalid \"") + Name + "\"");
+}
+
+QString ReadText(const json& Object, const char* Name) {
+  const json& Value = Member(Object, Name);
+  if (!Value.is_string())
+    throw EReplyError(std::string("OCR item with an invalid \"") + Name + "\"");
+  return QString::fromStdString(Value.get_ref<const std::string&>());
+}
+
+} // namespace
+
+QString TranslateLocal(const QString& Server, const QString& Text, const QString& sl, const QString& tl,
+                       const QString& hn, QString& ErrorMessage, const THttpTimeouts& Timeouts) {
+  QString Result;
+  if (IsBlank(Text))
+    return Result;
+  // A line break inside a sentence is a space; CR LF therefore becomes one.
+  QString Query = Text;
+  Query.replace(QLatin1Char('\r'), QLatin1Char(' '));
+  Query.remove(QLatin1Char('\n'));
+  const QByteArray Body = TranslateRequestBody(sl, tl, hn, Query);
+
+  try {
+    const THttpReply Reply = HttpPost(Server + QLatin1String("/translate"), Body,
+                                      {"Content-Type: application/json", "Accept: application/json"}, Timeouts);
+    if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
+      const json Value = ParseReply(Reply.Body);
+      if (!Value.is_object())
+        throw EReplyError("translation reply is not a JSON object");
+      const auto It = Value.find("translated_text");
+      if (It == Value.end() || !It->is_string())
+        throw EReplyError("translation reply without \"translated_text\"");
+      Result = QString::fromStdString(It->get_ref<const std::string&>());
+    }
+  } catch (const ETransportError&) {
+    ErrorMessage = QStringLiteral("서버로부터 번역 결과를 받아오는 데 실패했습니다.");
+  } catch (const std::exception&) {
+    ErrorMessage = QStringLiteral("번역 요청 중 에러가 발생했습니다.");
+  }
+  return Result;
+}
+
+TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& ErrorMessage, const QString& Paragraph,
+                     const THttpTimeouts& Timeouts) {
+  TOCRItemList Items;
+  if (Bitmap.isNull())
+    return Items;
+  QByteArray Stream;
+  {
+    QBuffer Buffer(&Stream);
+    if (!Buffer.open(QIODevice::WriteOnly) || !Bitmap.save(&Buffer, "BMP"))
+      throw EBitmapStreamError("Bitmap could not be written as BMP");
+  }
+
+  try {
+    // A BMP file under the PNG media type: what the service has always been
+    // sent, so it is kept.
+    const THttpReply Reply =
+        HttpPost(Server + QLatin1String("/ocr"), Stream,
+                 {"Content-Type: image/png", "paragraph: " + Paragraph.toUtf8(), "Accept: application/json"}, Timeouts);
+    if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
+      const json Value = ParseReply(Reply.Body);
+      if (Value.is_array()) {
+        for (const json& Element : Value) {
+          if (!Element.is_object())
+            continue;
+          TOCRItem Item;
+          Item.Left = ReadCoordinate(Element, "left");
+          Item.Top = ReadCoordinate(Element, "top");
+          Item.Right = ReadCoordinate(Element, "right");
+          Item.Bottom = ReadCoordinate(Element, "bottom");
+          Item.Text = ReadText(Element, "text");
+          Items.push_back(std::move(Item));
+        }
+      }
+    }
+  } catch (const ETransportError&) {
+    ErrorMessage = QStringLiteral("서버로부터 결과를 받아오는 데 실패했습니다.");
+  } catch (const std::exception&) {
+    ErrorMessage = QStringLiteral("OCR 요청 중 에러가 발생했습니다.");
+  }
+  return Items;
+}

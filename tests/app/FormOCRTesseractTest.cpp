@@ -1,0 +1,158 @@
+#include "app/ConfigIni.h"
+#include "app/UnitFormOCR.h"
+#include "ocr/tesseractocr.capi.h"
+#include "ocr/tesseractocr.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QAbstractButton>
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <cstdlib>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// As in korvex itself: the library's OpenMP threads stay at one.
+[[maybe_unused]] const bool OpenMPLimited = [] { return setenv("OMP_THREAD_LIMIT", "1", 0) == 0; }();
+
+// Plays the user who answers every message box with its OK button, and
+// remembers what each box said and offered.
+class TMessageBoxAnswerer {
+public:
+  struct TBox {
+    QString Text;
+    QMessageBox::StandardButtons Buttons;
+  };
+
+  TMessageBoxAnswerer() {
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!Box)
+        return;
+      Boxes.push_back({Box->text(), Box->standardButtons()});
+      if (QAbstractButton* Ok = Box->button(QMessageBox::Ok))
+        Ok->click();
+      else
+        Box->reject();
+    });
+    FTimer.start(10);
+  }
+
+  std::vector<TBox> Boxes;
+
+private:
+  QTimer FTimer;
+};
+
+// A runtime folder of the test's own: links to the build's trained data and
+// (unless left out) its libraries, and a Config.ini of its own.
+class FormOCRTesseract : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() { SetPlatform(std::make_unique<TFakePlatform>()); }
+  static void TearDownTestSuite() { SetPlatform(nullptr); }
+
+  void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
+
+  void Link(const char* Name) {
+    ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
+  }
+  void SetLanguage(const QString& Lang) {
+    TConfigIni(Dir.filePath("Config.ini")).WriteString("Tesseract", "lang", Lang);
+  }
+
+  QTemporaryDir Dir;
+};
+
+// Runs first: later tests load the libraries for the rest of the process.
+TEST_F(FormOCRTesseract, WithoutTheLibrariesStartFailsAndSaysWhy) {
+  ASSERT_EQ(tesseractocr::capi::hTesseractLib, nullptr) << "this test must run before the libraries are loaded";
+  Link("tessdata");
+  TMessageBoxAnswerer User;
+  TFormOCR Form(Dir.path());
+  EXPECT_TRUE(Form.StartFailed());
+  ASSERT_EQ(User.Boxes.size(), 2u);
+  EXPECT_EQ(User.Boxes[0].Text, "Tesseract library is not loaded");
+  EXPECT_EQ(User.Boxes[1].Text, "Error loading Tesseract data");
+  EXPECT_EQ(User.Boxes[1].Buttons, QMessageBox::Ok);
+  EXPECT_EQ(tesseractocr::capi::hTesseractLib, nullptr);
+}
+
+TEST_F(FormOCRTesseract, UnknownLanguageShowsTheErrorAndTheWindowCloses) {
+  Link("Tesseract");
+  Link("tessdata");
+  SetLanguage("xyz");
+  TMessageBoxAnswerer User;
+  TFormOCR Form(Dir.path());
+  ASSERT_EQ(User.Boxes.size(), 1u);
+  EXPECT_EQ(User.Boxes[0].Text, "Error loading Tesseract data");
+  EXPECT_EQ(User.Boxes[0].Buttons, QMessageBox::Ok);
+  ASSERT_TRUE(Form.StartFailed());
+
+  // What the program entry does with a failed start: close, never show.
+  EXPECT_TRUE(Form.close());
+  EXPECT_FALSE(Form.isVisible());
+  EXPECT_NE(TConfigIni(Dir.filePath("Config.ini")).ReadString("General", "Width", ""), "") << "closing stores settings";
+}
+
+TEST_F(FormOCRTesseract, TrainedDataIsFoundFromTheRuntimeFolderWhateverTheCurrentDirectory) {
+  Link("Tesseract");
+  Link("tessdata");
+  QTemporaryDir Elsewhere;
+  const QString Previous = QDir::currentPath();
+  ASSERT_TRUE(QDir::setCurrent(Elsewhere.path()));
+  TMessageBoxAnswerer User;
+  {
+    TFormOCR Form(Dir.path());
+    EXPECT_FALSE(Form.StartFailed());
+    ASSERT_NE(Form.Tesseract, nullptr);
+    EXPECT_EQ(Form.Tesseract->DataPath(), QDir(Dir.path()).absoluteFilePath("tessdata") + "/");
+  }
+  QDir::setCurrent(Previous);
+  EXPECT_TRUE(User.Boxes.empty());
+}
+
+QImage TwoLines() {
+  QImage Image(480, 120, QImage::Format_RGB32);
+  Image.fill(Qt::white);
+  QPainter Painter(&Image);
+  QFont Font(QStringLiteral("DejaVu Sans"));
+  Font.setPixelSize(30);
+  Painter.setFont(Font);
+  Painter.drawText(QRect(20, 0, 440, 60), Qt::AlignVCenter, QStringLiteral("Hello there"));
+  Painter.drawText(QRect(20, 60, 440, 60), Qt::AlignVCenter, QStringLiteral("General Kenobi"));
+  return Image;
+}
+
+TEST_F(FormOCRTesseract, RecognizeGivesOneRecordPerLineOfTheCapture) {
+  Link("Tesseract");
+  Link("tessdata");
+  TFormOCR Form(Dir.path());
+  ASSERT_FALSE(Form.StartFailed());
+  Form.mnuTesseract->setChecked(true);
+  Form.mnuTextLine->setChecked(true);
+  Form.FScreenBitmap = TwoLines();
+  const std::optional<TIteratorResultList> Lines = Form.Recognize();
+  ASSERT_TRUE(Lines.has_value());
+  ASSERT_EQ(Lines->size(), 2u);
+  EXPECT_EQ((*Lines)[0].Text, "Hello there\n");
+  EXPECT_EQ((*Lines)[1].Text, "General Kenobi\n");
+  EXPECT_EQ((*Lines)[1].Count, 1);
+
+  Form.FScreenBitmap = QImage(); // nothing Tesseract can be given
+  try {
+    Form.Recognize();
+    ADD_FAILURE() << "no exception";
+  } catch (const std::runtime_error& Error) {
+    EXPECT_STREQ(Error.what(), "SetImage invalid");
+  }
+}
+
+} // namespace

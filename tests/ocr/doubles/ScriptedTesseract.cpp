@@ -1,0 +1,127 @@
+// The entry points that the engine calls, played from a script. Defined with
+// the prototypes of the installed C API header, so a signature the binding
+// expects differently fails to compile here.
+#include "FakeTesseract.h"
+
+#include <tesseract/capi.h>
+
+#include <cstring>
+
+namespace {
+
+TFakeTesseract Fake;
+size_t Position = 0;
+// Any addresses will do: the engine only passes the handles back.
+int APIObject, IteratorObject;
+
+TessBaseAPI* API() { return reinterpret_cast<TessBaseAPI*>(&APIObject); }
+TessResultIterator* Iterator() { return reinterpret_cast<TessResultIterator*>(&IteratorObject); }
+
+const TFakeTesseract::TElement* Current() {
+  return Position < Fake.Elements.size() ? &Fake.Elements[Position] : nullptr;
+}
+
+} // namespace
+
+extern "C" {
+
+TFakeTesseract* KorvexFakeTesseract() { return &Fake; }
+
+void TessDeleteText(const char* text) {
+  Fake.TextsOutstanding.erase(text);
+  Fake.TextsReleased.push_back(text);
+  delete[] text;
+}
+
+TessBaseAPI* TessBaseAPICreate() {
+  Fake.Calls.push_back("Create");
+  return API();
+}
+
+void TessBaseAPIEnd(TessBaseAPI* handle) {
+  if (handle == API())
+    Fake.Calls.push_back("End");
+}
+
+void TessBaseAPIDelete(TessBaseAPI* handle) {
+  if (handle == API())
+    Fake.Calls.push_back("Delete");
+}
+
+int TessBaseAPIInit3(TessBaseAPI*, const char* datapath, const char* language) {
+  Fake.Calls.push_back("Init3");
+  Fake.Init3DataPath = datapath ? datapath : "(null)";
+  Fake.Init3Language = language ? language : "(null)";
+  return Fake.Init3Result;
+}
+
+void TessBaseAPISetImage2(TessBaseAPI*, struct Pix* pix) {
+  Fake.Calls.push_back("SetImage2");
+  Fake.Image = pix;
+}
+
+int TessBaseAPIRecognize(TessBaseAPI*, ETEXT_DESC* monitor) {
+  Fake.Calls.push_back("Recognize");
+  Fake.MonitorLetsRecognitionRun = monitor && monitor->cancel && monitor->progress_callback &&
+                                   !monitor->cancel(monitor->cancel_this, 1) && monitor->progress_callback2 &&
+                                   monitor->progress_callback2(monitor, 0, 10, 10, 0);
+  return Fake.RecognizeResult;
+}
+
+TessResultIterator* TessBaseAPIGetIterator(TessBaseAPI*) {
+  Fake.Calls.push_back("GetIterator");
+  Position = 0;
+  return Fake.NoIterator ? nullptr : Iterator();
+}
+
+void TessResultIteratorDelete(TessResultIterator* handle) {
+  if (handle == Iterator())
+    Fake.Calls.push_back("IteratorDelete");
+}
+
+TessPageIterator* TessResultIteratorGetPageIterator(TessResultIterator* handle) {
+  return reinterpret_cast<TessPageIterator*>(handle);
+}
+
+BOOL TessPageIteratorBoundingBox(const TessPageIterator*, TessPageIteratorLevel level, int* left, int* top,
+                                 int* right, int* bottom) {
+  Fake.Levels.push_back(level);
+  const TFakeTesseract::TElement* Element = Current();
+  // Like the library, a missing box may leave anything in the outputs.
+  if (!Element || !Element->HasBox) {
+    *left = *top = *right = *bottom = 999;
+    return FALSE;
+  }
+  *left = Element->Left;
+  *top = Element->Top;
+  *right = Element->Right;
+  *bottom = Element->Bottom;
+  return TRUE;
+}
+
+char* TessResultIteratorGetUTF8Text(const TessResultIterator*, TessPageIteratorLevel level) {
+  Fake.Levels.push_back(level);
+  const TFakeTesseract::TElement* Element = Current();
+  if (!Element || !Element->Text)
+    return nullptr;
+  char* Text = new char[Element->Text->size() + 1];
+  std::memcpy(Text, Element->Text->c_str(), Element->Text->size() + 1);
+  Fake.TextsOutstanding.insert(Text);
+  return Text;
+}
+
+float TessResultIteratorConfidence(const TessResultIterator*, TessPageIteratorLevel level) {
+  Fake.Levels.push_back(level);
+  const TFakeTesseract::TElement* Element = Current();
+  return Element ? Element->Confidence : 0.0f;
+}
+
+BOOL TessResultIteratorNext(TessResultIterator*, TessPageIteratorLevel level) {
+  Fake.Levels.push_back(level);
+  if (Position + 1 >= Fake.Elements.size())
+    return FALSE;
+  ++Position;
+  return TRUE;
+}
+
+} // extern "C"
