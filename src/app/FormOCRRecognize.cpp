@@ -1,6 +1,7 @@
 #include "app/UnitFormOCR.h"
 
 #include "app/ConfigIni.h"
+#include "imaging/OCRPreprocessor.h"
 #include "overlay/TranslateForm.h"
 #include "text/OCRLayout.h"
 #include "text/RESTApi.h"
@@ -17,6 +18,10 @@ std::optional<TIteratorResultList> TFormOCR::Recognize() {
     return std::nullopt;
   if (mnuShowCaputure->isChecked())
     Image1->setPixmap(QPixmap::fromImage(*FScreenBitmap));
+  // The capture step binarised with the same threshold already; again
+  // changes nothing, but a bitmap put here by another way gets it too.
+  if (FOCRThreshold != -1)
+    TImageProcessor::BinarizeWithGlobalThreshold(*FScreenBitmap, uint8_t(FOCRThreshold), false);
 
   // An engine that found nothing, or whose finds all had empty texts, hides
   // the overlay and leaves nothing to translate.

@@ -160,9 +160,15 @@ void TFormOCR::CreateMenus() {
 
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActSelectArea, ActTranslate, ActAutoTranslate, ActSelectFullScreen, ActSetup, mnuViewArea,
-                           mnuViewTranslation, mnuSelectArea, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
+  for (QAction* Pending :
+       {ActAutoTranslate, ActSetup, mnuViewTranslation, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
     Pending->setEnabled(false);
+
+  connect(ActSelectArea, &QAction::triggered, this, &TFormOCR::ActSelectAreaExecute);
+  connect(ActTranslate, &QAction::triggered, this, &TFormOCR::ActTranslateExecute);
+  connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
+  connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
+  connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {

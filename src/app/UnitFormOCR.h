@@ -54,6 +54,9 @@ public:
   bool FBusy = false;
   TIteratorResultList FTargetList;
   int32_t FOCRThreshold = -1;
+  // The main window's own alpha while a selection runs: 0 as designed, so
+  // it vanishes; the preprocessing picker sets 255.
+  int AlphaBlendValue = 0;
 
   std::unique_ptr<TTesseractOCR5> Tesseract;
 
@@ -94,6 +97,13 @@ private:
   // The Tesseract branch of Recognize: one record per text line of
   // FScreenBitmap, before any grouping.
   TIteratorResultList RecognizeWithTesseract();
+  // Command handlers of the selection and capture commands (FormOCRCapture.cpp).
+  void StopAutoTranslation();
+  void ActSelectAreaExecute();
+  void ActTranslateExecute();
+  void ActSelectFullScreenExecute();
+  void mnuSelectAreaClick();
+  void mnuViewAreaClick();
 
   QString FAppDir;
   bool FStartFailed = false;

@@ -198,6 +198,7 @@ TQtTextMeasurer& TTranslationForm::MeasurerFor(const QPaintDevice* Device) {
   if (!FMeasurer || FMeasurer->LogicalDpi() != Dpi) {
     FMeasurer = std::make_unique<TQtTextMeasurer>(Dpi);
     FLayoutCache.Clear();
+    FLineCache.Clear();
   }
   return *FMeasurer;
 }
@@ -284,7 +285,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
       // window are left out, which also keeps wild coordinates away from
       // the rasterizer.
       if (Y < H && Y + Metrics.height() > 0 && X < W && X > -MaxCoordinate)
-        Canvas.drawText(QPointF(double(X), double(Y + Metrics.ascent())), Line);
+        FLineCache.DrawLine(Canvas, Layout.Font, int(X), int(Y + Metrics.ascent()), Line);
       else if (Advance > 0 && Y >= H)
         break;
       Y += Advance;

@@ -4,6 +4,7 @@
 #include "ocr/GlobalTypes.h"
 #include "overlay/OverlayLayout.h"
 #include "overlay/OverlayLayoutCache.h"
+#include "overlay/TextLineCache.h"
 
 #include <QImage>
 #include <QRegion>
@@ -124,6 +125,7 @@ private:
 
   std::unique_ptr<TQtTextMeasurer> FMeasurer;
   TLayoutCache FLayoutCache; // of FMeasurer's answers
+  TTextLineCache FLineCache;
   QImage FBuffer; // the last painted frame
   std::optional<QRegion> FBufferRegion;
   std::optional<QRegion> FAppliedRegion;

@@ -134,6 +134,7 @@ QImage TwoLines() {
 TEST_F(FormOCRTesseract, RecognizeGivesOneRecordPerLineOfTheCapture) {
   Link("Tesseract");
   Link("tessdata");
+  TMessageBoxAnswerer User;
   TFormOCR Form(Dir.path());
   ASSERT_FALSE(Form.StartFailed());
   Form.mnuTesseract->setChecked(true);

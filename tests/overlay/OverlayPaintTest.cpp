@@ -246,6 +246,36 @@ TEST_F(OverlayPaint, ReadsTheSettingsAgainAtEveryPaint) {
   EXPECT_EQ(Paint().pixelColor(30, 30), QColor(Qt::blue));
 }
 
+// Repaints reuse measurements and pictures of lines; they must come out as
+// the first paint, which draws everything afresh, did.
+TEST_F(OverlayPaint, RepaintsArePixelForPixelTheFirstPaint) {
+  const QString Mixed = QStringLiteral("번역 화면 Korean 混合 text Tj ÅÉ ") + QString::fromUcs4(U"\U0001F600") + " end";
+  const TIteratorResultList Items{
+      Item(30, 20, 330, 120, "The quick fjord jumps over the lazy dog. Tj ffi"),
+      Item(0, 130, 300, 200, "Tj Tj Tj starts at the frame"),             // glyphs reach the frame
+      Item(40, 210, 340, 210, "Text over the window itself, no box"),     // glyphs reach the window colour
+      Item(350, 20, 560, 200, Mixed),
+      Item(350, 60, 560, 90, "Tj overlapping a box painted before"),      // glyphs reach earlier text
+      Item(30, 230, 560, 290, QStringLiteral("source") + QChar(2) + "Tj translation"),
+  };
+  for (const char* FontSize : {"14", "0", "9"}) {
+    Set("FontSize", FontSize);
+    MakeForm(600, 300, Items);
+    const QImage First = Paint();
+    for (int Again = 0; Again < 3; ++Again)
+      ASSERT_EQ(Paint(), First) << "font size " << FontSize << ", repaint " << Again;
+  }
+  // A picture of a line made over one box colour is not used over another.
+  Set("FontSize", "14");
+  MakeForm(600, 300, Items);
+  Paint();
+  Paint();
+  Set("TextBackColor", "clSilver");
+  const QImage Silver = Paint();
+  MakeForm(600, 300, Items);
+  EXPECT_EQ(Paint(), Silver);
+}
+
 TEST(ColorKeyRegion, IsExactlyThePixelsThatAreNotTheKey) {
   QImage Image(97, 61, QImage::Format_RGB32);
   QRandomGenerator Random(7);

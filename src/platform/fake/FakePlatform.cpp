@@ -9,6 +9,7 @@ QPoint TFakePlatform::CursorPos() {
 }
 
 bool TFakePlatform::IsKeyDown(TKey Key) {
+  ++KeyQueries[Key];
   if (OnPoll)
     OnPoll();
   return KeysDown.count(Key) != 0;
@@ -16,6 +17,8 @@ bool TFakePlatform::IsKeyDown(TKey Key) {
 
 QImage TFakePlatform::CopyScreen(const TRect& Rect) {
   ++CopyCount;
+  if (OnCopyScreen)
+    OnCopyScreen(Rect);
   QImage Copy(std::max(0, Rect.Width()), std::max(0, Rect.Height()), QImage::Format_RGB32);
   Copy.fill(Qt::black);
   if (!Screen.isNull() && !Copy.isNull()) {

@@ -27,6 +27,12 @@ public:
   // Runs before every pointer or key query, so a test can play a user who
   // moves and clicks while a polling loop runs.
   std::function<void()> OnPoll;
+  // How often each key was asked for, counted before OnPoll runs: a loop
+  // that asks for one key once per pass can be scripted pass by pass.
+  std::map<TKey, int> KeyQueries;
+  // Runs at the start of every CopyScreen, to see the windows as they are
+  // while the screen is copied.
+  std::function<void(const TRect&)> OnCopyScreen;
 
   QSize PrimaryScreenSize() override { return ScreenSize; }
   TRect WorkArea() override { return WorkAreaRect; }

@@ -1,0 +1,312 @@
+#include "app/UnitFormOCR.h"
+#include "capture/SelectForm.h"
+#include "overlay/TranslateForm.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using TKey = TPlatform::TKey;
+
+// What the user does during one pass of the selection loop.
+struct TPass {
+  bool Button = false;
+  QPoint Cursor;
+  bool Shift = false;
+  bool Escape = false;
+};
+
+class CaptureController : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ASSERT_TRUE(Dir.isValid());
+    for (const char* Name : {"Tesseract", "tessdata"})
+      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
+    auto Owned = std::make_unique<TFakePlatform>();
+    Fake = Owned.get();
+    SetPlatform(std::move(Owned));
+    Form = std::make_unique<TFormOCR>(Dir.path());
+    ASSERT_FALSE(Form->StartFailed());
+    Form->show();
+  }
+  void TearDown() override {
+    Form.reset();
+    SetPlatform(nullptr);
+  }
+
+  // Plays Passes, one per pass of the loop (each pass starts by asking for
+  // Escape); the last state stays. Also notes how the windows look meanwhile.
+  void Script(std::vector<TPass> Passes) {
+    Fake->KeyQueries.clear();
+    Fake->OnPoll = [this, Passes] {
+      const int Pass = std::clamp(Fake->KeyQueries[TKey::Escape], 1, int(Passes.size()));
+      const TPass& Now = Passes[size_t(Pass - 1)];
+      Fake->Cursor = Now.Cursor;
+      Fake->KeysDown.clear();
+      if (Now.Button)
+        Fake->KeysDown.insert(TKey::LeftButton);
+      if (Now.Shift)
+        Fake->KeysDown.insert(TKey::Shift);
+      if (Now.Escape)
+        Fake->KeysDown.insert(TKey::Escape);
+      MainAlphaDuringLoop = Fake->Windows[Form.get()].Alpha;
+      SelectionAlphaDuringLoop = Fake->Windows[Form->FSelectionForm.get()].Alpha;
+      CursorDuringLoop = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
+      StartPoints.push_back(Form->FSelectionForm->FStartPoint);
+    };
+  }
+
+  QTemporaryDir Dir;
+  TFakePlatform* Fake = nullptr;
+  std::unique_ptr<TFormOCR> Form;
+  int MainAlphaDuringLoop = -1;
+  int SelectionAlphaDuringLoop = -1;
+  Qt::CursorShape CursorDuringLoop = Qt::ArrowCursor;
+  std::vector<QPoint> StartPoints;
+};
+
+struct TSelectionCase {
+  const char* Name;
+  std::vector<TPass> Passes;
+  bool Result;
+  TRect Rect; // FSelectedRect afterwards
+};
+
+TEST_F(CaptureController, SelectionLoop) {
+  const TRect Before{1, 2, 3, 4};
+  const TSelectionCase Cases[] = {
+      {"drag",
+       {{false, {500, 400}}, {true, {500, 400}}, {true, {300, 350}}, {true, {100, 300}}, {false, {100, 300}}},
+       true,
+       {100, 300, 500, 400}},
+      {"click without movement", {{false, {700, 500}}, {true, {700, 500}}, {false, {700, 500}}}, true, {700, 500, 700, 500}},
+      {"shift: two clicks",
+       {{true, {10, 10}, true}, {true, {20, 20}, true}, {false, {25, 25}}, {false, {200, 100}}, {true, {200, 100}}},
+       true,
+       {20, 20, 200, 100}},
+      {"shift pressed during a drag",
+       {{false, {0, 0}},
+        {true, {500, 400}},
+        {true, {450, 380}, true},
+        {true, {440, 370}, true},
+        {false, {460, 390}},
+        {false, {600, 500}},
+        {true, {600, 500}}},
+       true,
+       {440, 370, 600, 500}},
+      {"escape", {{false, {0, 0}}, {true, {500, 400}}, {true, {300, 300}}, {true, {300, 300}, false, true}}, false, Before},
+  };
+  for (const TSelectionCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Form->FSelectedRect = Before;
+    Form->FTranslateForm->show();
+    StartPoints.clear();
+    Script(Case.Passes);
+    EXPECT_EQ(Form->SelectArea(), Case.Result);
+    Fake->OnPoll = nullptr;
+    EXPECT_EQ(Form->FSelectedRect, Case.Rect);
+    EXPECT_FALSE(Form->FBusy);
+    EXPECT_FALSE(Form->FTranslateForm->isVisible());
+    // A finished selection stays in view for its caller; a cancelled one goes.
+    EXPECT_EQ(Form->FSelectionForm->isVisible(), Case.Result);
+    EXPECT_EQ(Form->FSelectionForm->geometry(), QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(MainAlphaDuringLoop, 0);
+    EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
+    EXPECT_EQ(SelectionAlphaDuringLoop, 128); // "overlay" display mode off: dimmed
+    EXPECT_EQ(CursorDuringLoop, Qt::CrossCursor);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    Form->FSelectionForm->hide();
+  }
+}
+
+TEST_F(CaptureController, DragShowsTheSizeTextAtTheFarCorner) {
+  Script({{false, {500, 400}}, {true, {500, 400}}, {true, {100, 300}}, {false, {100, 300}}});
+  ASSERT_TRUE(Form->SelectArea());
+  const auto& Texts = Form->FSelectionForm->PaintedTexts();
+  ASSERT_EQ(Texts.size(), 1u);
+  EXPECT_EQ(Texts[0].At, QPoint(510, 405));
+  EXPECT_EQ(Texts[0].Text, "(400 x 100) 취소/닫기는 ESC");
+}
+
+TEST_F(CaptureController, ShiftModeStartFollowsTheCursorUntilTheFirstRelease) {
+  Script({{true, {10, 10}, true}, {true, {20, 20}, true}, {true, {30, 40}, true}, {false, {35, 45}},
+          {false, {200, 100}}, {true, {200, 100}}});
+  ASSERT_TRUE(Form->SelectArea());
+  // Start points the window held at the start of passes 2..5.
+  ASSERT_GE(StartPoints.size(), 5u);
+  EXPECT_EQ(Form->FSelectedRect, (TRect{30, 40, 200, 100}));
+  EXPECT_EQ(Form->FSelectionForm->FStartPoint, QPoint(30, 40));
+  EXPECT_EQ(Form->FSelectionForm->FCurrentPoint, QPoint(200, 100));
+}
+
+TEST_F(CaptureController, ACommandThatClearsBusyEndsTheSelection) {
+  Form->mnuCaptureOverlay->setChecked(true);
+  bool Scheduled = false;
+  Script({{false, {0, 0}}, {true, {500, 400}}, {true, {300, 300}}});
+  auto Play = Fake->OnPoll;
+  Fake->OnPoll = [&, Play] {
+    Play();
+    // While the loop runs, a hotkey starts a full-screen translation.
+    if (!Scheduled && Fake->KeyQueries[TKey::Escape] == 2) {
+      Scheduled = true;
+      QTimer::singleShot(0, Form.get(), [&] { Form->SelectFullScreen(); });
+    }
+  };
+  Fake->WorkAreaRect = {0, 40, 1920, 1080};
+  EXPECT_FALSE(Form->SelectArea());
+  Fake->OnPoll = nullptr;
+  EXPECT_FALSE(Form->FBusy);
+  EXPECT_FALSE(Form->FSelectionForm->isVisible());
+  EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
+  // The full-screen command's area, anchored at the screen origin.
+  EXPECT_EQ(Form->FSelectedRect, (TRect{0, 0, 1920, 1040}));
+  EXPECT_EQ(SelectionAlphaDuringLoop, 255); // "overlay" display mode: colour key, no dimming
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+QImage Gradient(QSize Size) {
+  QImage Image(Size, QImage::Format_RGB32);
+  for (int Y = 0; Y < Size.height(); ++Y)
+    for (int X = 0; X < Size.width(); ++X)
+      Image.setPixel(X, Y, qRgb(X % 256, Y % 256, (X + Y) % 256));
+  return Image;
+}
+
+// Paints Count pixels of the area at (Left, Top) from the top-left corner on
+// in a grey that differs from the gradient.
+void ChangePixels(QImage& Screen, int Left, int Top, int Width, int Count, int Level) {
+  for (int I = 0; I < Count; ++I)
+    Screen.setPixel(Left + I % Width, Top + I / Width, qRgb(Level, Level, Level));
+}
+
+TEST_F(CaptureController, CaptureCopiesTheAreaWithTheSelectionHidden) {
+  Fake->Screen = Gradient({1920, 1080});
+  Form->FSelectedRect = {10, 20, 110, 70};
+  Form->FSelectionForm->show();
+  bool SelectionVisibleAtCopy = true;
+  Fake->OnCopyScreen = [&](const TRect&) { SelectionVisibleAtCopy = Form->FSelectionForm->isVisible(); };
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  EXPECT_FALSE(SelectionVisibleAtCopy);
+  ASSERT_TRUE(Form->FScreenBitmap);
+  EXPECT_EQ(Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32), Fake->Screen.copy(10, 20, 100, 50));
+}
+
+TEST_F(CaptureController, EmptyAreaCapturesNothing) {
+  for (TRect Empty : {TRect{}, TRect{10, 10, 10, 50}, TRect{10, 10, 50, 10}, TRect{50, 10, 10, 50}}) {
+    Form->FSelectedRect = Empty;
+    EXPECT_FALSE(Form->CaptureScreenArea(false));
+    EXPECT_FALSE(Form->CaptureScreenArea(true));
+  }
+  EXPECT_EQ(Fake->CopyCount, 0);
+  EXPECT_FALSE(Form->FScreenBitmap);
+}
+
+TEST_F(CaptureController, ChangeDetectionThresholds) {
+  struct TCase {
+    int Threshold; // FOCRThreshold
+    int Changed;   // pixels changed on the 100 x 100 area between the captures
+    bool Accepted;
+  } Cases[] = {{-1, 200, false}, {-1, 201, true}, {128, 50, false}, {128, 51, true}};
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << "threshold " << Case.Threshold << ", " << Case.Changed << " pixels");
+    Fake->Screen = QImage(1920, 1080, QImage::Format_RGB32);
+    Fake->Screen.fill(QColor(20, 20, 20));
+    Form->FOCRThreshold = Case.Threshold;
+    Form->FSelectedRect = {300, 200, 400, 300};
+    ASSERT_TRUE(Form->CaptureScreenArea(false));
+    const QImage First = *Form->FScreenBitmap;
+    ChangePixels(Fake->Screen, 300, 200, 100, Case.Changed, 230);
+    EXPECT_EQ(Form->CaptureScreenArea(true), Case.Accepted);
+    QImage Expected = Case.Accepted ? Fake->Screen.copy(300, 200, 100, 100) : First;
+    EXPECT_EQ(Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32),
+              Expected.convertToFormat(QImage::Format_RGB32));
+  }
+}
+
+TEST_F(CaptureController, BinarizesWithTheChosenThreshold) {
+  Fake->Screen = Gradient({1920, 1080});
+  Form->FOCRThreshold = 100;
+  Form->FSelectedRect = {0, 0, 256, 10};
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  const QImage Capture = Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32);
+  for (int X = 0; X < 256; ++X) {
+    const QRgb Source = Fake->Screen.pixel(X, 5);
+    const double Grey = qRed(Source) * 0.299 + qGreen(Source) * 0.587 + qBlue(Source) * 0.114;
+    const QRgb Expected = std::nearbyint(Grey) > 100 ? qRgb(255, 255, 255) : qRgb(0, 0, 0);
+    ASSERT_EQ(Capture.pixel(X, 5), Expected) << X;
+  }
+}
+
+// The area chosen anew with another size: automatic translation must take the
+// first capture of it instead of calling every one of them "no change".
+TEST_F(CaptureController, ANewAreaSizeCountsAsAChange) {
+  Fake->Screen = Gradient({1920, 1080});
+  Form->FSelectedRect = {0, 0, 100, 100};
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  Form->FSelectedRect = {0, 0, 300, 200};
+  EXPECT_TRUE(Form->CaptureScreenArea(true));
+  EXPECT_EQ(Form->FScreenBitmap->size(), QSize(300, 200));
+  EXPECT_FALSE(Form->CaptureScreenArea(true)); // same size, same pixels
+}
+
+TEST_F(CaptureController, AnOverlayOnTheAreaIsTransparentDuringTheCopy) {
+  Fake->Screen = Gradient({1920, 1080});
+  Form->FTranslateForm->setGeometry(200, 100, 300, 150);
+  Form->FTranslateForm->show();
+  Form->FTranslateForm->SetAlphaBlendValue(200);
+  int AlphaAtCopy = -1;
+  Fake->OnCopyScreen = [&](const TRect&) { AlphaAtCopy = Form->FTranslateForm->AlphaBlendValue(); };
+
+  Form->FSelectedRect = {200, 100, 500, 250};
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  EXPECT_EQ(AlphaAtCopy, 0);
+  EXPECT_EQ(Form->FTranslateForm->AlphaBlendValue(), 200);
+
+  Form->FSelectedRect = {200, 100, 500, 251}; // overlapping, not the same
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  EXPECT_EQ(AlphaAtCopy, 200);
+}
+
+TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
+  Script({{false, {50, 60}}, {true, {50, 60}}, {true, {250, 160}}, {false, {250, 160}}});
+  Form->mnuSelectArea->trigger();
+  Fake->OnPoll = nullptr;
+  EXPECT_EQ(Form->FSelectedRect, (TRect{50, 60, 250, 160}));
+  EXPECT_TRUE(Form->FSelectionForm->isVisible());
+  EXPECT_EQ(Fake->CopyCount, 0);
+  QTest::qWait(700);
+  EXPECT_TRUE(Form->FSelectionForm->isVisible());
+  QTest::qWait(600);
+  EXPECT_FALSE(Form->FSelectionForm->isVisible());
+}
+
+TEST_F(CaptureController, ViewAreaTogglesTheStoredSelection) {
+  Form->FSelectedRect = {50, 60, 250, 160};
+  Form->mnuViewArea->trigger();
+  EXPECT_TRUE(Form->FSelectionForm->isVisible());
+  EXPECT_TRUE(Form->FSelectionForm->CheckMouse());
+  EXPECT_EQ(Form->FSelectionForm->geometry(), QRect(50, 60, 200, 100));
+  Form->mnuViewArea->trigger();
+  EXPECT_FALSE(Form->FSelectionForm->isVisible());
+  EXPECT_FALSE(Form->FSelectionForm->CheckMouse());
+}
+
+TEST_F(CaptureController, TranslateCommandStopsAutomaticTranslationAndRestoresTheCursor) {
+  Form->TimerAction.start();
+  Form->FSelectedRect = {};
+  Form->ActTranslate->trigger();
+  EXPECT_FALSE(Form->TimerAction.isActive());
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(Fake->CopyCount, 0); // no area: nothing captured
+}
+
+} // namespace
