@@ -24,7 +24,7 @@ bool TFormOCR::CreateEngines() {
     return false;
   }
   const QString Lang = ConfigIni->ReadString(QStringLiteral("Tesseract"), QStringLiteral("lang"), QStringLiteral("eng"));
-  return Tesseract->Initialize(QStringLiteral("tessdata/"), Lang);
+  return Tesseract->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), Lang);
 }
 
 TIteratorResultList TFormOCR::RecognizeWithTesseract() {

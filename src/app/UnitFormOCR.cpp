@@ -112,6 +112,10 @@ void TFormOCR::CreateMenus() {
   QMenu* System = menuBar()->addMenu(QStringLiteral("시스템"));
   mnuViewArea = System->addAction(QStringLiteral("선택영역 보기"));
   mnuViewTranslation = System->addAction(QStringLiteral("번역 화면 보기"));
+  connect(mnuViewTranslation, &QAction::triggered, this, [this] {
+    if (FTranslateForm)
+      FTranslateForm->setVisible(!FTranslateForm->isVisible());
+  });
   mnuStayOnTop = System->addAction(QStringLiteral("창을 최상위 위치로"));
   mnuStayOnTop->setCheckable(true);
   connect(mnuStayOnTop, &QAction::triggered, this, [this](bool Checked) { SetStayOnTop(Checked); });
@@ -161,7 +165,7 @@ void TFormOCR::CreateMenus() {
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
   for (QAction* Pending :
-       {ActAutoTranslate, ActSetup, mnuViewTranslation, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
+       {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
     Pending->setEnabled(false);
 
   connect(ActSelectArea, &QAction::triggered, this, &TFormOCR::ActSelectAreaExecute);

@@ -1,5 +1,6 @@
 #include "app/Application.h"
 #include "app/UnitFormOCR.h"
+#include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
 
 #include <QDir>
@@ -38,13 +39,12 @@ int main(int argc, char* argv[]) {
     return 2;
   }
 
+  // Tesseract runs on one OpenMP thread unless the user's environment says
+  // otherwise; this may start the program afresh, so it comes first.
+  tesseractocr::LimitOpenMPThreads(argv);
+
   // Screen coordinates are physical X11 pixels everywhere in Korvex.
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
-  // The Tesseract library is built with OpenMP, whose threads only slow a
-  // recognition down on a desktop (about 6 s instead of 0.9 s for a full
-  // screen on two cores). OpenMP reads this when the library is loaded.
-  if (!qEnvironmentVariableIsSet("OMP_THREAD_LIMIT"))
-    qputenv("OMP_THREAD_LIMIT", "1");
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
     std::fputs("korvex: no X display found. Korvex needs a graphical session; "
                "start it from the desktop or under xvfb-run.\n",

@@ -4,6 +4,9 @@
 
 #include <QFile>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
 namespace tesseractocr {
 
 QString PUTF8CharToString(const char* AUTF8Char, bool ADeleteText) {
@@ -20,6 +23,21 @@ QByteArray LibraryFileName(const QString& aDllPath, const char* FileName) {
   if (!Result.contains('/'))
     Result.prepend("./");
   return Result;
+}
+
+void LimitOpenMPThreads(char** argv) {
+  if (qEnvironmentVariableIsSet("OMP_THREAD_LIMIT"))
+    return;
+  qputenv("OMP_THREAD_LIMIT", "1");
+  // GCC's and LLVM's OpenMP runtimes; one that is not loaded yet will see the
+  // limit when the Tesseract library brings it in.
+  for (const char* Runtime : {"libgomp.so.1", "libomp.so.5", "libomp.so"}) {
+    if (void* OpenMP = dlopen(Runtime, RTLD_LAZY | RTLD_NOLOAD)) {
+      dlclose(OpenMP);
+      execv("/proc/self/exe", argv);
+      return;
+    }
+  }
 }
 
 } // namespace tesseractocr

@@ -15,4 +15,14 @@ QString PUTF8CharToString(const char* AUTF8Char, bool ADeleteText);
 // current folder: a library is only ever loaded from the folder named.
 QByteArray LibraryFileName(const QString& aDllPath, const char* FileName);
 
+// The Tesseract library is built with OpenMP, whose threads only slow
+// recognition down on a desktop (a full screen takes about 6 s instead of
+// 0.9 s on two cores). Unless the user's environment sets OMP_THREAD_LIMIT,
+// sets it to 1. OpenMP reads it once, when libgomp is loaded, and Qt's own
+// dependencies may have loaded libgomp before main() ran: then the program
+// is started afresh with the same arguments (execv of /proc/self/exe), so
+// call this first thing in main(). Returns when nothing more is needed or
+// the restart failed.
+void LimitOpenMPThreads(char** argv);
+
 } // namespace tesseractocr

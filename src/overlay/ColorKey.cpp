@@ -1,5 +1,6 @@
 #include "overlay/ColorKey.h"
 
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -23,8 +24,13 @@ QRegion ColorKeyVisibleRegion(const QImage& Image, QRgb Key) {
     for (const auto& [X0, X1] : Band)
       Rects.emplace_back(X0, BandTop, X1 - X0, Bottom - BandTop);
   };
+  const size_t RowBytes = size_t(Width) * sizeof(uint32_t);
   for (int Y = 0; Y < Height; ++Y) {
     const auto* Line = reinterpret_cast<const uint32_t*>(Pixels.constScanLine(Y));
+    // A row like the one above has its runs; whole bands of background and
+    // of box are such rows.
+    if (Y > 0 && std::memcmp(Line, Pixels.constScanLine(Y - 1), RowBytes) == 0)
+      continue;
     Row.clear();
     int X = 0;
     while (X < Width) {

@@ -43,8 +43,8 @@ namespace {
 // and CutShort is set.
 // Every size it answers in full is the size GetTextDimensions answers.
 TTextSize WrapText(TLayoutCanvas& ACanvas, const QString& AText, const QString& AFontName, int AFontSize,
-                   QStringList& WrappedLines, int AvailableWidth, double ALineSpacingFactor,
-                   int64_t HeightLimit, bool& CutShort) {
+                   QStringList& WrappedLines, int AvailableWidth, double ALineSpacingFactor, int64_t HeightLimit,
+                   bool& CutShort) {
   CutShort = false;
   if (AText.isEmpty() || AFontSize < 1 || AvailableWidth < 1)
     return {0, 0};
@@ -124,8 +124,7 @@ size_t qHash(const TCanvasFont& Font, size_t Seed) { return qHashMulti(Seed, Fon
 TTextSize GetTextDimensions(TLayoutCanvas& ACanvas, const QString& AText, const QString& AFontName, int AFontSize,
                             QStringList& WrappedLines, int AvailableWidth, double ALineSpacingFactor) {
   bool CutShort = false;
-  return WrapText(ACanvas, AText, AFontName, AFontSize, WrappedLines, AvailableWidth, ALineSpacingFactor,
-                  -1, CutShort);
+  return WrapText(ACanvas, AText, AFontName, AFontSize, WrappedLines, AvailableWidth, ALineSpacingFactor, -1, CutShort);
 }
 
 int FindOptimalFontSize(TLayoutCanvas& ACanvas, const QString& AText, const QString& AFontName, int ARectWidth,
@@ -175,8 +174,7 @@ void SplitParagraph(TLayoutCanvas& ACanvas, const QString& Text, int RectWidth, 
   qsizetype LineStart = 0;
   qsizetype I = 0;
   while (I < Text.size()) {
-    const qsizetype Length =
-        Text[I].isHighSurrogate() && I + 1 < Text.size() && Text[I + 1].isLowSurrogate() ? 2 : 1;
+    const qsizetype Length = Text[I].isHighSurrogate() && I + 1 < Text.size() && Text[I + 1].isLowSurrogate() ? 2 : 1;
     CurW += ACanvas.TextWidth(QStringView(Text).mid(I, Length));
     I += Length;
     if (CurW > RectWidth) {

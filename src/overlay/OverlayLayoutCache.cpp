@@ -45,8 +45,8 @@ int TLayoutCache::FindOptimalFontSize(TLayoutCanvas& ACanvas, const QString& ATe
     WrappedLines = Known->Lines;
     return Known->Size;
   }
-  const int Size = ::FindOptimalFontSize(ACanvas, AText, AFontName, ARectWidth, ARectHeight, WrappedLines,
-                                         MaxFontSize, ALineSpacingFactor);
+  const int Size = ::FindOptimalFontSize(ACanvas, AText, AFontName, ARectWidth, ARectHeight, WrappedLines, MaxFontSize,
+                                         ALineSpacingFactor);
   Insert(Key, {Size, WrappedLines});
   return Size;
 }

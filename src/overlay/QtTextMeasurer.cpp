@@ -36,7 +36,8 @@ TQtTextMeasurer::TEntry& TQtTextMeasurer::EntryFor(const TCanvasFont& Font) {
 
 int TQtTextMeasurer::TextWidth(const TCanvasFont& Font, QStringView Text) {
   TEntry& Entry = EntryFor(Font);
-  const bool OneCharacter = Text.size() == 1 || (Text.size() == 2 && Text[0].isHighSurrogate() && Text[1].isLowSurrogate());
+  const bool OneCharacter =
+      Text.size() == 1 || (Text.size() == 2 && Text[0].isHighSurrogate() && Text[1].isLowSurrogate());
   if (!OneCharacter)
     return Entry.Metrics.horizontalAdvance(Text.toString());
   const char32_t Code = Text.size() == 1 ? Text[0].unicode() : QChar::surrogateToUcs4(Text[0], Text[1]);

@@ -12,9 +12,9 @@ bool TTextLineCache::CanCopy(const QPainter& Canvas) {
   if (!Device || Device->devType() != QInternal::Image)
     return false;
   const auto* Target = static_cast<const QImage*>(Device);
-  return Target->format() == QImage::Format_RGB32 && Canvas.transform().isIdentity() &&
-         !Canvas.hasClipping() && Canvas.compositionMode() == QPainter::CompositionMode_SourceOver &&
-         Canvas.opacity() == 1.0 && Canvas.pen().color().alpha() == 255 && Canvas.background().color().alpha() == 255 &&
+  return Target->format() == QImage::Format_RGB32 && Canvas.transform().isIdentity() && !Canvas.hasClipping() &&
+         Canvas.compositionMode() == QPainter::CompositionMode_SourceOver && Canvas.opacity() == 1.0 &&
+         Canvas.pen().color().alpha() == 255 && Canvas.background().color().alpha() == 255 &&
          Canvas.background().style() == Qt::SolidPattern;
 }
 
@@ -53,9 +53,9 @@ void TTextLineCache::MakePicture(const QPainter& Canvas, const QString& Line, TP
     const auto* Black = reinterpret_cast<const QRgb*>(OverBlack.constScanLine(Y));
     const auto* White = reinterpret_cast<const QRgb*>(OverWhite.constScanLine(Y));
     for (int X = 0; X < Size.width(); ++X) {
-      const TKind Kind = Black[X] == White[X]                                                        ? Own
+      const TKind Kind = Black[X] == White[X]                                                 ? Own
                          : (Black[X] & 0xFFFFFFu) == 0 && (White[X] & 0xFFFFFFu) == 0xFFFFFFu ? Untouched
-                                                                                                : Mixed;
+                                                                                              : Mixed;
       Kinds[size_t(Y) * Size.width() + X] = Kind;
       if (Kind != Untouched)
         Used |= QRect(X, Y, 1, 1);

@@ -41,8 +41,8 @@ private:
   struct TPicture {
     bool SeenBefore = false;
     bool Usable = false;
-    QImage Image;  // alpha 0 (premultiplied) where the line leaves the surface alone
-    QPoint Offset; // of the picture's corner from (X, Baseline)
+    QImage Image;              // alpha 0 (premultiplied) where the line leaves the surface alone
+    QPoint Offset;             // of the picture's corner from (X, Baseline)
     std::vector<QPoint> Mixed; // in the picture: pixels right only over the background colour
   };
   static bool CanCopy(const QPainter& Canvas);

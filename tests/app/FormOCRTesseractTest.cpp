@@ -14,14 +14,9 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <cstdlib>
-
 #include <gtest/gtest.h>
 
 namespace {
-
-// As in korvex itself: the library's OpenMP threads stay at one.
-[[maybe_unused]] const bool OpenMPLimited = [] { return setenv("OMP_THREAD_LIMIT", "1", 0) == 0; }();
 
 // Plays the user who answers every message box with its OK button, and
 // remembers what each box said and offered.

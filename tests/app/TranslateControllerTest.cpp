@@ -5,12 +5,15 @@
 #include "text/LoopbackServer.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFont>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -57,8 +60,19 @@ protected:
       TConfigIni Ini(Dir.filePath("Config.ini"));
       Ini.WriteString("Translation", "Server", Server.Url());
     }
+    // A start-up failure shows a modal box; answer it so the test fails
+    // instead of waiting for a user.
+    QString StartMessage;
+    QTimer Answer;
+    QObject::connect(&Answer, &QTimer::timeout, [&StartMessage] {
+      if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+        StartMessage += Box->text() + "\n";
+        Box->accept();
+      }
+    });
+    Answer.start(20);
     Form = std::make_unique<TFormOCR>(Dir.path());
-    ASSERT_FALSE(Form->StartFailed());
+    ASSERT_FALSE(Form->StartFailed()) << StartMessage.toStdString();
     Form->FSelectedRect = {100, 200, 500, 400};
   }
 

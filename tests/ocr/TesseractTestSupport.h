@@ -2,12 +2,7 @@
 
 #include <QString>
 
-#include <cstdlib>
 #include <string>
-
-// The Tesseract library reads OMP_THREAD_LIMIT when it is loaded; like
-// korvex itself, tests run it on one thread unless told otherwise.
-[[maybe_unused]] inline const bool OpenMPLimited = [] { return setenv("OMP_THREAD_LIMIT", "1", 0) == 0; }();
 
 inline const QString RuntimeDir = QStringLiteral(KORVEX_RUNTIME_DIR);
 

@@ -204,14 +204,14 @@ INSTANTIATE_TEST_SUITE_P(
         // 40 + 7 x 10 = 110 > 100: the seventh character closes the line and stays on it.
         TSplitCase{"ReserveAndOverflowStays", "abcdefghij", 100, {"abcdefg", "hij"}},
         TSplitCase{"LastLineOneCharacter", "abcdefgh", 100, {"abcdefg", "h"}},
-        TSplitCase{"SingleCharacter", "a", 100, {"a"}},
-        TSplitCase{"EmptyText", "", 100, {}},
+        TSplitCase{"SingleCharacter", "a", 100, {"a"}}, TSplitCase{"EmptyText", "", 100, {}},
         TSplitCase{"ExactFitDoesNotBreak", "abcdef", 100, {"abcdef"}},
         TSplitCase{"NarrowerThanReserve", "abc", 30, {"a", "b", "c"}},
         TSplitCase{"SpacesAreCharacters", "ab de  hi j", 100, {"ab de  ", "hi j"}},
         TSplitCase{"SurrogatePairKeptWhole", "abcdef" + Emoji + "gh", 100, {"abcdef" + Emoji, "gh"}},
         TSplitCase{"SurrogatePairStartsALine", "abcdefg" + Emoji + "h", 100, {"abcdefg", Emoji + "h"}},
-        TSplitCase{"LoneSurrogateIsOneUnit", QString("ab") + QChar(0xD83D) + "c", 100, {QString("ab") + QChar(0xD83D) + "c"}}),
+        TSplitCase{
+            "LoneSurrogateIsOneUnit", QString("ab") + QChar(0xD83D) + "c", 100, {QString("ab") + QChar(0xD83D) + "c"}}),
     [](const ::testing::TestParamInfo<TSplitCase>& Info) { return Info.param.Name; });
 
 TEST(SplitParagraph, MeasuresAPairOutsideTheBmpAsOneCharacter) {

@@ -252,10 +252,10 @@ TEST_F(OverlayPaint, RepaintsArePixelForPixelTheFirstPaint) {
   const QString Mixed = QStringLiteral("번역 화면 Korean 混合 text Tj ÅÉ ") + QString::fromUcs4(U"\U0001F600") + " end";
   const TIteratorResultList Items{
       Item(30, 20, 330, 120, "The quick fjord jumps over the lazy dog. Tj ffi"),
-      Item(0, 130, 300, 200, "Tj Tj Tj starts at the frame"),             // glyphs reach the frame
-      Item(40, 210, 340, 210, "Text over the window itself, no box"),     // glyphs reach the window colour
+      Item(0, 130, 300, 200, "Tj Tj Tj starts at the frame"),         // glyphs reach the frame
+      Item(40, 210, 340, 210, "Text over the window itself, no box"), // glyphs reach the window colour
       Item(350, 20, 560, 200, Mixed),
-      Item(350, 60, 560, 90, "Tj overlapping a box painted before"),      // glyphs reach earlier text
+      Item(350, 60, 560, 90, "Tj overlapping a box painted before"), // glyphs reach earlier text
       Item(30, 230, 560, 290, QStringLiteral("source") + QChar(2) + "Tj translation"),
   };
   for (const char* FontSize : {"14", "0", "9"}) {
@@ -284,8 +284,7 @@ TEST(ColorKeyRegion, IsExactlyThePixelsThatAreNotTheKey) {
     for (int Y = 0; Y < Image.height(); ++Y)
       for (int X = 0; X < Image.width(); ++X) {
         // Whole runs and lone pixels; rows that repeat the one above too.
-        const bool Key = Y % 7 == 3 ? Image.pixel(X, Y - 1) == qRgb(255, 255, 255)
-                                    : Random.generateDouble() < KeyShare;
+        const bool Key = Y % 7 == 3 ? Image.pixel(X, Y - 1) == qRgb(255, 255, 255) : Random.generateDouble() < KeyShare;
         Image.setPixel(X, Y, Key ? qRgb(255, 255, 255) : qRgb(X, Y, 0));
         if (!Key)
           Expected += QRect(X, Y, 1, 1);

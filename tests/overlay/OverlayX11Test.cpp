@@ -89,9 +89,11 @@ protected:
   }
   static void Drag(QPoint From, QPoint To, const char* Button) {
     const QPoint Middle = (From + To) / 2;
-    Xdo({"mousemove", QString::number(From.x()), QString::number(From.y()), "sleep", "0.1", "mousedown", Button,
-         "sleep", "0.1", "mousemove", QString::number(Middle.x()), QString::number(Middle.y()), "sleep", "0.1",
-         "mousemove", QString::number(To.x()), QString::number(To.y()), "sleep", "0.1", "mouseup", Button});
+    const auto MoveTo = [](QPoint At) {
+      return QStringList{"mousemove", QString::number(At.x()), QString::number(At.y()), "sleep", "0.1"};
+    };
+    Xdo(MoveTo(From) + QStringList{"mousedown", Button, "sleep", "0.1"} + MoveTo(Middle) + MoveTo(To) +
+        QStringList{"mouseup", Button});
   }
 
   QTemporaryDir Dir;

@@ -1,6 +1,6 @@
+#include "overlay/TranslateForm.h"
 #include "app/ConfigIni.h"
 #include "overlay/ColorKey.h"
-#include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QPainter>
@@ -171,11 +171,11 @@ TEST_F(TranslateForm, HitTestBands) {
   Form.resize(200, 100);
   using T = TTranslationForm;
   const std::vector<std::pair<QPoint, T::THitTest>> Cases{
-      {{9, 50}, T::HTLEFT},       {{10, 50}, T::HTCLIENT},    {{190, 50}, T::HTCLIENT},     {{191, 50}, T::HTRIGHT},
-      {{50, 9}, T::HTTOP},        {{50, 10}, T::HTCLIENT},    {{50, 90}, T::HTCLIENT},      {{50, 91}, T::HTBOTTOM},
-      {{0, 0}, T::HTTOPLEFT},     {{199, 0}, T::HTTOPRIGHT},  {{0, 99}, T::HTBOTTOMLEFT},   {{199, 99}, T::HTBOTTOMRIGHT},
-      {{9, 9}, T::HTTOPLEFT},     {{191, 9}, T::HTTOPRIGHT},  {{9, 91}, T::HTBOTTOMLEFT},   {{191, 91}, T::HTBOTTOMRIGHT},
-      {{-1, 50}, T::HTNOWHERE},   {{200, 50}, T::HTNOWHERE},  {{50, 100}, T::HTNOWHERE}};
+      {{9, 50}, T::HTLEFT},     {{10, 50}, T::HTCLIENT},   {{190, 50}, T::HTCLIENT},   {{191, 50}, T::HTRIGHT},
+      {{50, 9}, T::HTTOP},      {{50, 10}, T::HTCLIENT},   {{50, 90}, T::HTCLIENT},    {{50, 91}, T::HTBOTTOM},
+      {{0, 0}, T::HTTOPLEFT},   {{199, 0}, T::HTTOPRIGHT}, {{0, 99}, T::HTBOTTOMLEFT}, {{199, 99}, T::HTBOTTOMRIGHT},
+      {{9, 9}, T::HTTOPLEFT},   {{191, 9}, T::HTTOPRIGHT}, {{9, 91}, T::HTBOTTOMLEFT}, {{191, 91}, T::HTBOTTOMRIGHT},
+      {{-1, 50}, T::HTNOWHERE}, {{200, 50}, T::HTNOWHERE}, {{50, 100}, T::HTNOWHERE}};
   for (const auto& [Point, Expected] : Cases)
     EXPECT_EQ(Form.WMNCHitTest(Point), Expected) << Point.x() << "," << Point.y();
 }

@@ -139,7 +139,14 @@ void TX11Platform::ClearWindowColorKey(QWidget* Window) {
 void TX11Platform::ApplyShape(TWindowState& State) {
   if (!State.Widget)
     return;
-  const ::Window Id = static_cast<::Window>(State.Widget->winId());
+  const WId Native = State.Widget->winId();
+  if (Native != State.NativeId) {
+    // Qt creates the window on a connection of its own; the server must
+    // know it before this connection refers to it.
+    QGuiApplication::sync();
+    State.NativeId = Native;
+  }
+  const ::Window Id = static_cast<::Window>(Native);
   std::vector<XRectangle> Rects;
   const bool Unshaped = State.Alpha != 0 && !State.ColorKeyVisible;
   if (!Unshaped && State.Alpha != 0) {

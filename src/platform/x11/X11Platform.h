@@ -36,6 +36,7 @@ private:
     QPointer<QWidget> Widget;
     int Alpha = 255;
     std::optional<QRegion> ColorKeyVisible;
+    WId NativeId = 0; // the native window the shape was last set on
   };
 
   // Sets the window's bounding and input shape from its alpha and colour key.

@@ -1,0 +1,77 @@
+#include "app/ConfigIni.h"
+#include "app/UnitFormOCR.h"
+#include "overlay/TranslateForm.h"
+#include "platform/fake/FakePlatform.h"
+
+#include <QAction>
+#include <QDir>
+#include <QFile>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class OverlayController : public ::testing::Test {
+protected:
+  void SetUp() override {
+    SetPlatform(std::make_unique<TFakePlatform>());
+    ASSERT_TRUE(Dir.isValid());
+    for (const char* Name : {"Tesseract", "tessdata"})
+      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
+  }
+  void TearDown() override { SetPlatform(nullptr); }
+
+  QTemporaryDir Dir;
+};
+
+TEST_F(OverlayController, TheViewCommandTogglesTheOverlayAndItsGeometryIsKeptAtTheEnd) {
+  {
+    TFormOCR Form(Dir.path());
+    ASSERT_FALSE(Form.StartFailed());
+    ASSERT_TRUE(Form.FTranslateForm);
+    EXPECT_FALSE(Form.FTranslateForm->isVisible());
+    ASSERT_TRUE(Form.mnuViewTranslation->isEnabled());
+    Form.mnuViewTranslation->trigger();
+    EXPECT_TRUE(Form.FTranslateForm->isVisible());
+    Form.mnuViewTranslation->trigger();
+    EXPECT_FALSE(Form.FTranslateForm->isVisible());
+    Form.FTranslateForm->setGeometry(12, 34, 560, 78);
+    Form.close();
+  }
+  TConfigIni Stored(QDir(Dir.path()).filePath("Config.ini"));
+  EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Left", -1), 12);
+  EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Top", -1), 34);
+  EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Width", -1), 560);
+  EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Height", -1), 78);
+
+  TFormOCR Again(Dir.path());
+  EXPECT_EQ(Again.FTranslateForm->geometry(), QRect(12, 34, 560, 78));
+}
+
+TEST_F(OverlayController, AResultIsShownOverTheSelectedArea) {
+  TFormOCR Form(Dir.path());
+  ASSERT_FALSE(Form.StartFailed());
+  Form.mnuOCROnly->setChecked(true); // no translation server needed
+  Form.FSelectedRect = {100, 120, 500, 420};
+  ASSERT_TRUE(Form.TranslateOCRList({{10, 10, 90, 40, "Hello", 1, 5, 14}}));
+  TTranslationForm& Overlay = *Form.FTranslateForm;
+  EXPECT_TRUE(Overlay.isVisible());
+  EXPECT_EQ(Overlay.geometry(), QRect(100, 120, 400, 300));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&Overlay));
+  QImage Painted(Overlay.size(), QImage::Format_RGB32);
+  {
+    QPainter Canvas(&Painted);
+    Overlay.FormPaint(Canvas);
+  }
+  EXPECT_EQ(Painted.pixelColor(85, 35), QColor(128, 128, 128)) << "the record's box";
+
+  Form.mnuEqualArea->setChecked(false);
+  Form.FSelectedRect = {0, 0, 50, 50};
+  ASSERT_TRUE(Form.TranslateOCRList({{10, 10, 90, 40, "Hello", 1, 5, 14}}));
+  EXPECT_EQ(Overlay.geometry(), QRect(100, 120, 400, 300));
+}
+
+} // namespace
