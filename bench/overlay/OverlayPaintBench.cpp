@@ -5,8 +5,8 @@
 
 #include <QApplication>
 #include <QPainter>
-#include <QThread>
 #include <QTemporaryDir>
+#include <QThread>
 
 #include <benchmark/benchmark.h>
 

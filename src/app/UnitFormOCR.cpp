@@ -164,8 +164,7 @@ void TFormOCR::CreateMenus() {
 
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
-  for (QAction* Pending :
-       {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
+  for (QAction* Pending : {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
     Pending->setEnabled(false);
 
   connect(ActSelectArea, &QAction::triggered, this, &TFormOCR::ActSelectAreaExecute);

@@ -104,8 +104,9 @@ private:
     FWidth = Owner->width();
     FOutStride = (3 * qsizetype(FWidth) + 3) & ~qsizetype(3);
     FCompact = true;
-    Bitmap = QImage(FIn, FWidth, Owner->height(), FOutStride, QImage::Format_BGR888,
-                    [](void* Info) { delete static_cast<QImage*>(Info); }, Owner);
+    Bitmap = QImage(
+        FIn, FWidth, Owner->height(), FOutStride, QImage::Format_BGR888,
+        [](void* Info) { delete static_cast<QImage*>(Info); }, Owner);
   }
 
   uint8_t* FIn = nullptr;

@@ -19,7 +19,7 @@ void ApplyLevelsScalar(uint32_t* Row, const uint8_t* Grey, int Count, const std:
 // Levels here is the identity or a threshold, which the vector code needs to
 // know instead of a table: Threshold < 0 means identity.
 __attribute__((target("avx2"))) void ApplyLevelsAvx2(uint32_t* Row, const uint8_t* Grey, int Count, int Threshold,
-                                                      bool Invert) {
+                                                     bool Invert) {
   const __m256i Spread = _mm256_set1_epi32(0x010101);
   const __m256i KeepX = _mm256_set1_epi32(int(0xff000000u));
   const __m256i Limit = _mm256_set1_epi32(Threshold);

@@ -4,7 +4,6 @@
 #include "ocr/tesseractocr.leptonica.h"
 #include "ocr/tesseractocr.utils.h"
 
-#include <QBuffer>
 #include <QImage>
 
 #include <stdexcept>
@@ -17,6 +16,8 @@ struct TResultIteratorDeleter {
   void operator()(TessResultIterator* Iterator) const { capi::TessResultIteratorDelete(Iterator); }
 };
 
+constexpr qint64 MaxLibraryImageBytes = qint64{1} << 31;
+
 bool NeverCancel(void*, int) { return false; }
 bool IgnoreProgress(int, int, int, int, int) { return true; }
 
@@ -26,8 +27,6 @@ void TTesseractOCR5::TAPIDeleter::operator()(tesseract::TessBaseAPI* API) const 
   capi::TessBaseAPIEnd(API);
   capi::TessBaseAPIDelete(API);
 }
-
-void TTesseractOCR5::TPixDeleter::operator()(Pix* Image) const { leptonica::pixDestroy(&Image); }
 
 TTesseractOCR5::TTesseractOCR5(const QString& aDllPath) {
   if (!capi::hTesseractLib)
@@ -41,34 +40,33 @@ TTesseractOCR5::TTesseractOCR5(const QString& aDllPath) {
   FTessBaseAPI.reset(capi::TessBaseAPICreate());
 }
 
-TTesseractOCR5::~TTesseractOCR5() {
-  FTessBaseAPI.reset();
-  FSourcePixImage.reset();
-}
+TTesseractOCR5::~TTesseractOCR5() = default;
 
 bool TTesseractOCR5::Initialize(const QString& ADataPath, const QString& ALanguage) {
   if (!FTessBaseAPI)
     return false;
   FDataPath = ADataPath;
-  return capi::TessBaseAPIInit3(FTessBaseAPI.get(), ADataPath.toUtf8().constData(), ALanguage.toUtf8().constData()) ==
-         0;
+  FInitialized =
+      capi::TessBaseAPIInit3(FTessBaseAPI.get(), ADataPath.toUtf8().constData(), ALanguage.toUtf8().constData()) == 0;
+  return FInitialized;
 }
 
 bool TTesseractOCR5::SetImage(const QImage& ABitmap) {
-  FSourcePixImage.reset();
-  if (!FTessBaseAPI)
+  if (!FTessBaseAPI || !FInitialized || ABitmap.isNull())
     return false;
-  // A BMP file keeps every pixel of any QImage format exactly, and Leptonica
-  // decodes it without loss.
-  QByteArray Bmp;
-  QBuffer Stream(&Bmp);
-  if (!Stream.open(QIODevice::WriteOnly) || !ABitmap.save(&Stream, "BMP"))
+  // The library copies the pixels into a 32-bit Leptonica image of its own,
+  // which Leptonica cannot make at 2 GiB or more; the library would crash.
+  if (static_cast<qint64>(ABitmap.width()) * ABitmap.height() * 4 >= MaxLibraryImageBytes)
     return false;
-  FSourcePixImage.reset(
-      leptonica::pixReadMem(reinterpret_cast<const l_uint8*>(Bmp.constData()), static_cast<size_t>(Bmp.size())));
-  if (!FSourcePixImage)
+  // Raw 8-bit R, G, B bytes keep every colour of any format (conversion to
+  // RGBX drops alpha and leaves R, G and B as they are). Much cheaper than a
+  // round trip through an encoded file: Leptonica's BMP reader alone costs
+  // about 50 ms for a full screen.
+  const QImage Rgbx = ABitmap.convertToFormat(QImage::Format_RGBX8888);
+  if (Rgbx.isNull())
     return false;
-  capi::TessBaseAPISetImage2(FTessBaseAPI.get(), FSourcePixImage.get());
+  capi::TessBaseAPISetImage(FTessBaseAPI.get(), Rgbx.constBits(), Rgbx.width(), Rgbx.height(), 4,
+                            static_cast<int>(Rgbx.bytesPerLine()));
   return true;
 }
 

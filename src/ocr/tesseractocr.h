@@ -9,7 +9,6 @@
 #include <memory>
 
 class QImage;
-struct Pix;
 namespace tesseract {
 class TessBaseAPI;
 }
@@ -32,8 +31,10 @@ public:
   // True when the trained data of ALanguage (for example "eng" or "eng+kor")
   // loaded from ADataPath.
   bool Initialize(const QString& ADataPath, const QString& ALanguage);
-  // Hands the library an exact copy of the bitmap, whatever its format.
-  // False when the bitmap cannot be converted; no image is held then.
+  // Hands the library an exact copy of the bitmap's colours, whatever its
+  // format (alpha is ignored). False without trained data (the library
+  // ignores images then), for a null bitmap or for one too large for the
+  // library; the library then keeps the image it had.
   bool SetImage(const QImage& ABitmap);
   // Recognises the image and appends one record per element of the level
   // whose confidence is above 10, in reading order. The list is left as it
@@ -46,11 +47,8 @@ private:
   struct TAPIDeleter {
     void operator()(tesseract::TessBaseAPI* API) const;
   };
-  struct TPixDeleter {
-    void operator()(Pix* Image) const;
-  };
 
   std::unique_ptr<tesseract::TessBaseAPI, TAPIDeleter> FTessBaseAPI;
-  std::unique_ptr<Pix, TPixDeleter> FSourcePixImage;
   QString FDataPath;
+  bool FInitialized = false;
 };

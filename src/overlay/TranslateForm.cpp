@@ -9,6 +9,7 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QResizeEvent>
 #include <QWindow>
 
 #include <algorithm>
@@ -231,25 +232,25 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
   if (!FTextSegmentList)
     return;
 
-  QColor FontColor = Qt::black;
   if (IsFullScreen()) {
     Layout.Font.Size = 12;
     Layout.Font.Bold = true;
-    FontColor = Qt::red;
     const double ScreenWidth = Platform().PrimaryScreenSize().width();
     const int HintLeft = int(std::ceil(ScreenWidth / 2 - Layout.TextWidth(INFORMATION)));
     Canvas.setFont(Measurer.QtFont(Layout.Font));
-    Canvas.setPen(FontColor);
+    Canvas.setPen(QColor(Qt::red));
     Canvas.drawText(QPointF(HintLeft, 10 + Measurer.Metrics(Layout.Font).ascent()), INFORMATION);
   }
 
   QStringList Lines;
   for (const TIteratorResult& Item : *FTextSegmentList) {
     const QColor BackColor = ColorSetting(QStringLiteral("TextBackColor"), QStringLiteral("clGray"));
-    const QRect Box(Item.Left, Item.Top, ClampToInt(int64_t(Item.Right) - Item.Left),
-                    ClampToInt(int64_t(Item.Bottom) - Item.Top));
-    if (!Box.isEmpty())
-      Canvas.fillRect(Box, BackColor);
+    // Only the part inside the window can show; cutting the box to it also
+    // keeps coordinates from a damaged record inside what QRect can hold.
+    const int64_t BoxLeft = std::max<int64_t>(Item.Left, 0), BoxTop = std::max<int64_t>(Item.Top, 0);
+    const int64_t BoxRight = std::min<int64_t>(Item.Right, W), BoxBottom = std::min<int64_t>(Item.Bottom, H);
+    if (BoxRight > BoxLeft && BoxBottom > BoxTop)
+      Canvas.fillRect(QRect(int(BoxLeft), int(BoxTop), int(BoxRight - BoxLeft), int(BoxBottom - BoxTop)), BackColor);
 
     Lines.clear();
     const int FontSize = ReadSetting(QStringLiteral("FontSize"), 14);
@@ -269,7 +270,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
     }
 
     Layout.Font.Bold = false;
-    FontColor = ColorSetting(QStringLiteral("FontColor"), QStringLiteral("clBlack"));
+    const QColor FontColor = ColorSetting(QStringLiteral("FontColor"), QStringLiteral("clBlack"));
     const int S = Layout.Font.Size;
     const int VSpace = std::max(1, int(std::ceil(S * LineGapFactor)));
     const int64_t Advance = int64_t(S) + VSpace;
@@ -425,7 +426,15 @@ void TTranslationForm::closeEvent(QCloseEvent* Event) {
   hide();
 }
 
-void TTranslationForm::resizeEvent(QResizeEvent*) { update(); }
+void TTranslationForm::resizeEvent(QResizeEvent* Event) {
+  update();
+  // The controller shows a result first and lays the window over the area
+  // afterwards: a window that becomes full-screen while shown takes the
+  // focus too, or the Escape its hint asks for would go elsewhere.
+  const QSize Screen = Platform().PrimaryScreenSize();
+  if (isVisible() && IsFullScreen() && Event->oldSize() != Screen)
+    FormShow();
+}
 
 void TTranslationForm::Timer1Timer() {
   Timer1.stop();

@@ -1,5 +1,6 @@
 #include "app/UnitFormOCR.h"
 #include "capture/SelectForm.h"
+#include "imaging/OCRPreprocessor.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -88,7 +89,10 @@ TEST_F(CaptureController, SelectionLoop) {
        {{false, {500, 400}}, {true, {500, 400}}, {true, {300, 350}}, {true, {100, 300}}, {false, {100, 300}}},
        true,
        {100, 300, 500, 400}},
-      {"click without movement", {{false, {700, 500}}, {true, {700, 500}}, {false, {700, 500}}}, true, {700, 500, 700, 500}},
+      {"click without movement",
+       {{false, {700, 500}}, {true, {700, 500}}, {false, {700, 500}}},
+       true,
+       {700, 500, 700, 500}},
       {"shift: two clicks",
        {{true, {10, 10}, true}, {true, {20, 20}, true}, {false, {25, 25}}, {false, {200, 100}}, {true, {200, 100}}},
        true,
@@ -103,7 +107,10 @@ TEST_F(CaptureController, SelectionLoop) {
         {true, {600, 500}}},
        true,
        {440, 370, 600, 500}},
-      {"escape", {{false, {0, 0}}, {true, {500, 400}}, {true, {300, 300}}, {true, {300, 300}, false, true}}, false, Before},
+      {"escape",
+       {{false, {0, 0}}, {true, {500, 400}}, {true, {300, 300}}, {true, {300, 300}, false, true}},
+       false,
+       Before},
   };
   for (const TSelectionCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -138,8 +145,12 @@ TEST_F(CaptureController, DragShowsTheSizeTextAtTheFarCorner) {
 }
 
 TEST_F(CaptureController, ShiftModeStartFollowsTheCursorUntilTheFirstRelease) {
-  Script({{true, {10, 10}, true}, {true, {20, 20}, true}, {true, {30, 40}, true}, {false, {35, 45}},
-          {false, {200, 100}}, {true, {200, 100}}});
+  Script({{true, {10, 10}, true},
+          {true, {20, 20}, true},
+          {true, {30, 40}, true},
+          {false, {35, 45}},
+          {false, {200, 100}},
+          {true, {200, 100}}});
   ASSERT_TRUE(Form->SelectArea());
   // Start points the window held at the start of passes 2..5.
   ASSERT_GE(StartPoints.size(), 5u);
@@ -226,7 +237,12 @@ TEST_F(CaptureController, ChangeDetectionThresholds) {
     const QImage First = *Form->FScreenBitmap;
     ChangePixels(Fake->Screen, 300, 200, 100, Case.Changed, 230);
     EXPECT_EQ(Form->CaptureScreenArea(true), Case.Accepted);
-    QImage Expected = Case.Accepted ? Fake->Screen.copy(300, 200, 100, 100) : First;
+    QImage Expected = First;
+    if (Case.Accepted) {
+      Expected = Fake->Screen.copy(300, 200, 100, 100);
+      if (Case.Threshold != -1)
+        TImageProcessor::BinarizeWithGlobalThreshold(Expected, uint8_t(Case.Threshold), false);
+    }
     EXPECT_EQ(Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32),
               Expected.convertToFormat(QImage::Format_RGB32));
   }

@@ -46,9 +46,12 @@ TEST(IsSameRect, SameCornerAndSize) {
     TRect R1, R2;
     bool Same;
   } Cases[] = {
-      {{10, 20, 110, 70}, {10, 20, 110, 70}, true},  {{10, 20, 110, 70}, {11, 20, 111, 70}, false},
-      {{10, 20, 110, 70}, {10, 21, 110, 71}, false}, {{10, 20, 110, 70}, {10, 20, 111, 70}, false},
-      {{10, 20, 110, 70}, {10, 20, 110, 69}, false}, {{0, 0, 0, 0}, {0, 0, 0, 0}, true},
+      {{10, 20, 110, 70}, {10, 20, 110, 70}, true},
+      {{10, 20, 110, 70}, {11, 20, 111, 70}, false},
+      {{10, 20, 110, 70}, {10, 21, 110, 71}, false},
+      {{10, 20, 110, 70}, {10, 20, 111, 70}, false},
+      {{10, 20, 110, 70}, {10, 20, 110, 69}, false},
+      {{0, 0, 0, 0}, {0, 0, 0, 0}, true},
       // Only corner and size count: two degenerate rectangles of equal (negative) size agree.
       {{5, 5, 3, 3}, {5, 5, 3, 3}, true},
   };
@@ -64,9 +67,9 @@ TEST(IsChangedScreen, CountsMustExceedTheLimit) {
     float Threshold;
     bool Changed;
   } Cases[] = {
-      {0, 100, 0.02f, false},   {200, 130, 0.02f, false}, {201, 130, 0.02f, true},  {50, 130, 0.005f, false},
-      {51, 130, 0.005f, true},  {201, 125, 0.02f, false}, {201, 126, 0.02f, true},  {201, 75, 0.02f, false},
-      {201, 74, 0.02f, true},   {10000, 255, 0.02f, true}, {1, 126, 0.0f, true},     {0, 100, 0.0f, false},
+      {0, 100, 0.02f, false},  {200, 130, 0.02f, false},  {201, 130, 0.02f, true}, {50, 130, 0.005f, false},
+      {51, 130, 0.005f, true}, {201, 125, 0.02f, false},  {201, 126, 0.02f, true}, {201, 75, 0.02f, false},
+      {201, 74, 0.02f, true},  {10000, 255, 0.02f, true}, {1, 126, 0.0f, true},    {0, 100, 0.0f, false},
   };
   for (const TCase& Case : Cases) {
     QImage Previous = Base.copy();
@@ -157,7 +160,11 @@ TEST(IsChangedScreen, AgreesWithThePlainComputationOnRandomAndAdversarialImages)
     Previous = Previous.convertToFormat(Formats[Random() % 3]);
     Current = Current.convertToFormat(Formats[Random() % 3]);
     // Thresholds around the actual share of changed pixels probe the limit.
-    const float Thresholds[] = {0.0f, 0.005f, 0.02f, 0.5f, float(Random() % 101) / 100.0f,
+    const float Thresholds[] = {0.0f,
+                                0.005f,
+                                0.02f,
+                                0.5f,
+                                float(Random() % 101) / 100.0f,
                                 float(Random() % (Width * Height + 1)) / float(Width * Height)};
     for (float Threshold : Thresholds) {
       QImage A = Previous, B = Current;

@@ -1,5 +1,5 @@
-#include "app/Colors.h"
 #include "capture/SelectForm.h"
+#include "app/Colors.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QPainter>

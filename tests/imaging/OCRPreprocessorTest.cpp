@@ -1,5 +1,5 @@
-#include "imaging/GreyLevel.h"
 #include "imaging/OCRPreprocessor.h"
+#include "imaging/GreyLevel.h"
 
 #include <gtest/gtest.h>
 
@@ -74,12 +74,12 @@ struct TBinarizeCase {
 
 TEST(ImageProcessor, BinarizeEdgeCases) {
   const TBinarizeCase Cases[] = {
-      {qRgb(128, 128, 128), 128, false, 0},   {qRgb(129, 129, 129), 128, false, 255},
-      {qRgb(128, 128, 128), 128, true, 255},  {qRgb(129, 129, 129), 128, true, 0},
-      {qRgb(0, 0, 0), 0, false, 0},           {qRgb(1, 1, 1), 0, false, 255},
-      {qRgb(0, 0, 255), 0, false, 255},       {qRgb(255, 255, 255), 255, false, 0},
-      {qRgb(255, 255, 255), 255, true, 255},  {qRgb(255, 0, 0), 128, false, 0},
-      {qRgb(255, 0, 0), 75, false, 255},      {qRgb(255, 0, 0), 76, false, 0},
+      {qRgb(128, 128, 128), 128, false, 0},  {qRgb(129, 129, 129), 128, false, 255},
+      {qRgb(128, 128, 128), 128, true, 255}, {qRgb(129, 129, 129), 128, true, 0},
+      {qRgb(0, 0, 0), 0, false, 0},          {qRgb(1, 1, 1), 0, false, 255},
+      {qRgb(0, 0, 255), 0, false, 255},      {qRgb(255, 255, 255), 255, false, 0},
+      {qRgb(255, 255, 255), 255, true, 255}, {qRgb(255, 0, 0), 128, false, 0},
+      {qRgb(255, 0, 0), 75, false, 255},     {qRgb(255, 0, 0), 76, false, 0},
   };
   for (const TBinarizeCase& Case : Cases) {
     for (QImage::Format Format : {QImage::Format_RGB32, QImage::Format_BGR888}) {

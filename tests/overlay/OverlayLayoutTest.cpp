@@ -160,6 +160,50 @@ INSTANTIATE_TEST_SUITE_P(
         TSearchCase{"NoHeight", "a", 100, 0, 40, 8, {}, 0, 0, true}),
     [](const ::testing::TestParamInfo<TSearchCase>& Info) { return Info.param.Name; });
 
+// The search as plainly written: every probe wraps all of the text, and the
+// lines of the size found are made once more at the end.
+int PlainSearch(TLayoutCanvas& Canvas, const QString& Text, int Width, int Height, QStringList& Lines, int Max) {
+  int Low = MIN_FONTSIZE, High = std::min(Max, Height), Optimal = 0;
+  while (Low <= High) {
+    const int Mid = std::max(Low + (High - Low) / 2, MIN_FONTSIZE);
+    Lines.clear();
+    const TTextSize Size = GetTextDimensions(Canvas, Text, "Arial", Mid, Lines, Width, 1.7);
+    if (Size.Width <= Width && Size.Height <= Height) {
+      Optimal = Mid;
+      Low = Mid + 1;
+    } else {
+      High = Mid - 1;
+    }
+  }
+  if (Optimal > 0) {
+    Lines.clear();
+    GetTextDimensions(Canvas, Text, "Arial", Optimal, Lines, Width, 1.7);
+  }
+  return Optimal;
+}
+
+TEST(FindOptimalFontSize, AnswersAsThePlainSearchDoes) {
+  uint32_t Seed = 12345;
+  const auto Next = [&](uint32_t Range) {
+    Seed = Seed * 1103515245u + 12345u;
+    return (Seed >> 8) % Range;
+  };
+  for (int Case = 0; Case < 2000; ++Case) {
+    QString Text;
+    for (uint32_t Word = 0, Words = 1 + Next(25); Word < Words; ++Word)
+      Text += QString(int(1 + Next(Case % 5 == 0 ? 14 : 7)), QChar(u'a' + Next(26))) + QString(int(Next(3)), u' ');
+    const int Width = 20 + int(Next(300)), Height = 5 + int(Next(200)), Max = int(Next(60));
+    TStubMeasurer Stub;
+    Stub.Widths[U'm'] = 0; // not every text grows with the size
+    TLayoutCanvas Canvas{Stub, {}};
+    QStringList Expected{"old"}, Lines{"old"};
+    const int ExpectedSize = PlainSearch(Canvas, Text, Width, Height, Expected, Max);
+    ASSERT_EQ(FindOptimalFontSize(Canvas, Text, "Arial", Width, Height, Lines, Max, 1.7), ExpectedSize)
+        << Text.toStdString() << " " << Width << "x" << Height << " max " << Max;
+    ASSERT_EQ(Lines, Expected) << Text.toStdString() << " " << Width << "x" << Height << " max " << Max;
+  }
+}
+
 TEST(FindOptimalFontSize, LeavesTheCanvasFontAsItWas) {
   TStubMeasurer Stub;
   const TCanvasFont Before{"Canvas", 11, true};

@@ -246,6 +246,21 @@ TEST_F(OverlayPaint, ReadsTheSettingsAgainAtEveryPaint) {
   EXPECT_EQ(Paint().pixelColor(30, 30), QColor(Qt::blue));
 }
 
+// Records from a damaged or hostile OCR reply: the paint finishes and the
+// sound record after them is painted as usual.
+TEST_F(OverlayPaint, WildRecordsDoNotDisturbThePaint) {
+  const int Min = std::numeric_limits<int32_t>::min(), Max = std::numeric_limits<int32_t>::max();
+  for (const char* FontSize : {"0", "14", "-5", "100000"}) {
+    Set("FontSize", FontSize);
+    MakeForm(300, 200,
+             {Item(Min, Min, Max, Max, "everything everywhere", Max), Item(Max - 5, 10, Min, 20, "backwards", -3),
+              Item(-1000, -1000, 30, 30, QStringLiteral("a") + QChar(2), 0), Item(10, 150, 250, 190, "", Max),
+              Item(100, 100, 120, 110, "")});
+    const QImage Image = Paint();
+    EXPECT_EQ(Image.pixelColor(110, 105), Gray) << FontSize;
+  }
+}
+
 // Repaints reuse measurements and pictures of lines; they must come out as
 // the first paint, which draws everything afresh, did.
 TEST_F(OverlayPaint, RepaintsArePixelForPixelTheFirstPaint) {

@@ -172,9 +172,8 @@ TEST_F(OverlayX11, AFullScreenWindowTakesTheFocusShowsTheHintAndEscapeHidesIt) {
   QTest::qWait(200);
   EXPECT_NE(QGuiApplication::focusWindow(), Form->windowHandle()) << "one pixel short of the screen";
 
-  Form->hide();
+  // Laid over the whole screen while shown, as the controller does.
   Form->setGeometry(0, 0, 1920, 1080);
-  Form->show();
   ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Form->windowHandle(); }, 3000));
   const QImage Top = Platform().CopyScreen({0, 0, 1920, 40});
   int Red = 0;
@@ -183,6 +182,14 @@ TEST_F(OverlayX11, AFullScreenWindowTakesTheFocusShowsTheHintAndEscapeHidesIt) {
       Red += Top.pixelColor(X, Y).red() > 200 && Top.pixelColor(X, Y).green() < 80;
   EXPECT_GT(Red, 50) << "the Escape hint";
 
+  Xdo({"key", "Escape"});
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->isVisible(); }, 3000));
+
+  // Shown again at full size, by the view command for instance.
+  Beneath.activateWindow();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Beneath.windowHandle(); }, 3000));
+  Form->show();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Form->windowHandle(); }, 3000));
   Xdo({"key", "Escape"});
   EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->isVisible(); }, 3000));
 }

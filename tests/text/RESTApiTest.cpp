@@ -190,7 +190,7 @@ TEST(TranslateLocal, ReplyLongerThanTheLimitIsCutOff) {
   EXPECT_EQ(Error, TranslateTransportError);
 }
 
-TEST(TranslateLocal, ReplyJustUnderTheLimitIsRead) {
+TEST(TranslateLocal, ReplyOfExactlyTheLimitIsRead) {
   const std::string Head = R"({"translated_text":")";
   const std::string Body = Head + std::string(MaxReplyBytes - Head.size() - 2, 'a') + "\"}";
   TLoopbackServer Server(Reply(200, Body));

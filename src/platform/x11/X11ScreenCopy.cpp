@@ -123,13 +123,12 @@ uint32_t Channel(unsigned long Pixel, unsigned long Mask) {
 
 // Writes Image (the pixels of the visible part) into Copy at Offset.
 void StoreImage(XImage* Image, QImage& Copy, QPoint Offset) {
-  const bool Direct32 = Image->bits_per_pixel == 32 && Image->red_mask == 0xff0000 &&
-                        Image->green_mask == 0xff00 && Image->blue_mask == 0xff && Image->byte_order == LSBFirst;
+  const bool Direct32 = Image->bits_per_pixel == 32 && Image->red_mask == 0xff0000 && Image->green_mask == 0xff00 &&
+                        Image->blue_mask == 0xff && Image->byte_order == LSBFirst;
   for (int Y = 0; Y < Image->height; ++Y) {
     auto* Out = reinterpret_cast<uint32_t*>(Copy.scanLine(Y + Offset.y())) + Offset.x();
     if (Direct32) {
-      OrAlphaRow(reinterpret_cast<const uint32_t*>(Image->data + size_t(Y) * Image->bytes_per_line), Out,
-                 Image->width);
+      OrAlphaRow(reinterpret_cast<const uint32_t*>(Image->data + size_t(Y) * Image->bytes_per_line), Out, Image->width);
       continue;
     }
     for (int X = 0; X < Image->width; ++X) {

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-struct Pix;
-
 // The script and the record of the scripted Tesseract double
 // (libtesseract.so.5 in the fake-tesseract folder). A test reaches it through
 // the double's KorvexFakeTesseract() once the binding has loaded it.
@@ -27,7 +25,10 @@ struct TFakeTesseract {
   // Record.
   std::vector<std::string> Calls;
   std::string Init3DataPath, Init3Language;
-  Pix* Image = nullptr; // last image given to TessBaseAPISetImage2
+  struct TImage {
+    int Width = 0, Height = 0, BytesPerPixel = 0, BytesPerLine = 0;
+    std::vector<unsigned char> Bytes;
+  } Image; // the last image given to TessBaseAPISetImage, copied
   std::vector<int> Levels;
   bool MonitorLetsRecognitionRun = false;
   std::set<const char*> TextsOutstanding; // handed out, not yet released

@@ -55,9 +55,11 @@ int TessBaseAPIInit3(TessBaseAPI*, const char* datapath, const char* language) {
   return Fake.Init3Result;
 }
 
-void TessBaseAPISetImage2(TessBaseAPI*, struct Pix* pix) {
-  Fake.Calls.push_back("SetImage2");
-  Fake.Image = pix;
+void TessBaseAPISetImage(TessBaseAPI*, const unsigned char* imagedata, int width, int height, int bytes_per_pixel,
+                         int bytes_per_line) {
+  Fake.Calls.push_back("SetImage");
+  Fake.Image = {width, height, bytes_per_pixel, bytes_per_line,
+                std::vector<unsigned char>(imagedata, imagedata + static_cast<size_t>(height) * bytes_per_line)};
 }
 
 int TessBaseAPIRecognize(TessBaseAPI*, ETEXT_DESC* monitor) {

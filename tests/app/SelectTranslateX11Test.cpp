@@ -1,0 +1,208 @@
+#include "app/RemoteCommands.h"
+#include "platform/Platform.h"
+#include "text/LoopbackServer.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLocalSocket>
+#include <QPainter>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <set>
+
+namespace {
+
+// The box colour given to Korvex: stored 0x00BBGGRR, so this is RGB 40 80 C0.
+const char* BoxColorSetting = "$00C08040";
+const QRgb BoxColor = qRgb(0x40, 0x80, 0xC0);
+const TRect Area{80, 80, 1020, 440};
+
+// A plain window with two paragraphs of large English text.
+class TTextWindow : public QWidget {
+public:
+  TTextWindow() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(100, 100, 900, 320); }
+
+protected:
+  void paintEvent(QPaintEvent*) override {
+    QPainter Canvas(this);
+    Canvas.fillRect(rect(), Qt::white);
+    Canvas.setPen(Qt::black);
+    QFont Font(QStringLiteral("DejaVu Sans"));
+    Font.setPixelSize(40);
+    Canvas.setFont(Font);
+    Canvas.drawText(QPoint(40, 80), QStringLiteral("Good morning, dear friends."));
+    Canvas.drawText(QPoint(40, 250), QStringLiteral("Close the window now."));
+  }
+};
+
+// Runs a program to its end while this process keeps serving its windows.
+int RunTool(const QString& Program, const QStringList& Arguments, QString* Errors = nullptr) {
+  QProcess Process;
+  Process.start(Program, Arguments);
+  if (!Process.waitForStarted(5000))
+    return -1;
+  if (!QTest::qWaitFor([&] { return Process.state() == QProcess::NotRunning; }, 20000))
+    return -2;
+  if (Errors)
+    *Errors = QString::fromLocal8Bit(Process.readAllStandardError());
+  return Process.exitCode();
+}
+
+class SelectTranslateX11 : public ::testing::Test {
+protected:
+  void SetUp() override {
+    QString Error;
+    auto X11 = CreateX11Platform(&Error);
+    ASSERT_TRUE(X11) << Error.toStdString();
+    SetPlatform(std::move(X11));
+
+    // A runtime folder of the test's own: Korvex reads Config.ini beside
+    // its executable.
+    ASSERT_TRUE(Dir.isValid());
+    const QDir Runtime(KORVEX_RUNTIME_DIR);
+    ASSERT_TRUE(QFile::copy(Runtime.filePath("korvex"), Dir.filePath("korvex")));
+    for (const char* Name : {"Tesseract", "tessdata"})
+      ASSERT_TRUE(QFile::link(Runtime.filePath(Name), Dir.filePath(Name)));
+    QFile Ini(Dir.filePath("Config.ini"));
+    ASSERT_TRUE(Ini.open(QIODevice::WriteOnly));
+    Ini.write(QStringLiteral("[Translation]\nServer=%1\n"
+                             "[TranslationWindow]\nTextBackColor=%2\nFontColor=clBlack\n"
+                             "[General]\nLeft=1300\nTop=700\n")
+                  .arg(Server.Url(), QString::fromLatin1(BoxColorSetting))
+                  .toUtf8());
+    Ini.close();
+
+    Text.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
+
+    Korvex.setProcessChannelMode(QProcess::SeparateChannels);
+    Korvex.start(Dir.filePath("korvex"), {});
+    ASSERT_TRUE(Korvex.waitForStarted(5000));
+    // Ready once its command socket answers.
+    const bool Ready = QTest::qWaitFor(
+        [] {
+          QLocalSocket Probe;
+          Probe.connectToServer(TRemoteCommands::ServerName());
+          return Probe.waitForConnected(100);
+        },
+        20000);
+    ASSERT_TRUE(Ready) << Korvex.readAllStandardError().toStdString();
+  }
+
+  void TearDown() override {
+    Korvex.terminate();
+    if (!Korvex.waitForFinished(5000))
+      Korvex.kill();
+    Korvex.waitForFinished(5000);
+    SetPlatform(nullptr);
+  }
+
+  static std::vector<std::string> Texts(const std::vector<TLoopbackServer::TRequest>& Requests) {
+    std::vector<std::string> Result;
+    for (const auto& Request : Requests)
+      Result.push_back(nlohmann::json::parse(Request.Body).value("q", std::string()));
+    return Result;
+  }
+
+  // Screen rows (from the top of the area) that hold the box colour, as bands.
+  static std::vector<std::pair<int, int>> BoxBands(const QImage& Copy) {
+    std::vector<std::pair<int, int>> Bands;
+    for (int Y = 0; Y < Copy.height(); ++Y) {
+      bool Row = false;
+      for (int X = 0; X < Copy.width() && !Row; ++X)
+        Row = (Copy.pixel(X, Y) & 0xffffff) == (BoxColor & 0xffffff);
+      if (Row && (Bands.empty() || Bands.back().second != Y - 1))
+        Bands.push_back({Y, Y});
+      else if (Row)
+        Bands.back().second = Y;
+    }
+    return Bands;
+  }
+
+  void Screenshot(const QString& Name) {
+    const QString Folder = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
+    if (!Folder.isEmpty())
+      Platform().CopyScreen({0, 0, 1920, 1080}).save(QDir(Folder).filePath(Name));
+  }
+
+  TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
+    const std::string Text = nlohmann::json::parse(Request.body).value("q", std::string());
+    Response.set_content(nlohmann::json{{"translated_text", "번역 " + std::to_string(Text.size())}}.dump(),
+                         "application/json");
+  }};
+  QTemporaryDir Dir;
+  TTextWindow Text;
+  QProcess Korvex;
+};
+
+TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
+  const QString Program = Dir.filePath("korvex");
+  QString Errors;
+  ASSERT_EQ(RunTool(Program, {"--command", "select-translate"}, &Errors), 0) << Errors.toStdString();
+  QTest::qWait(400); // the selection window comes up
+
+  // Press at one corner, drag to the other with pauses the 50 ms polling sees.
+  ASSERT_EQ(
+      RunTool("xdotool", {"mousemove", QString::number(Area.Left), QString::number(Area.Top), "sleep", "0.3",
+                          "mousedown", "1", "sleep", "0.3", "mousemove", "500", "300", "sleep", "0.3", "mousemove",
+                          QString::number(Area.Right), QString::number(Area.Bottom), "sleep", "0.3"}),
+      0);
+  Screenshot("selection.png");
+  ASSERT_EQ(RunTool("xdotool", {"mouseup", "1"}), 0);
+
+  // One request per recognised segment, then the overlay over the area.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Server.Requests().size() >= 2; }, 20000))
+      << Korvex.readAllStandardError().toStdString();
+  QImage Copy;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        Copy = Platform().CopyScreen(Area);
+        return BoxBands(Copy).size() >= 2;
+      },
+      10000));
+  QTest::qWait(300);
+  Copy = Platform().CopyScreen(Area);
+  Screenshot("translated.png");
+
+  const std::vector<std::string> First = Texts(Server.Requests());
+  ASSERT_EQ(First.size(), 2u);
+  EXPECT_NE(First[0].find("morning"), std::string::npos) << First[0];
+  EXPECT_NE(First[1].find("window"), std::string::npos) << First[1];
+
+  // One box per segment, each with its translation drawn in it.
+  const auto Bands = BoxBands(Copy);
+  ASSERT_EQ(Bands.size(), 2u);
+  for (const auto& [Top, Bottom] : Bands) {
+    int Ink = 0;
+    for (int Y = Top; Y <= Bottom; ++Y)
+      for (int X = 0; X < Copy.width(); ++X)
+        Ink += qGray(Copy.pixel(X, Y)) < 40;
+    EXPECT_GT(Ink, 20) << "no translation drawn in the box at " << Top;
+  }
+  // The boxes lie inside the area: none of their colour just outside it.
+  const QImage Around = Platform().CopyScreen({Area.Left - 40, Area.Top - 40, Area.Right + 40, Area.Bottom + 40});
+  for (int Y = 0; Y < Around.height(); ++Y)
+    for (int X = 0; X < Around.width(); ++X) {
+      const bool Inside = X >= 40 && X < 40 + Area.Width() && Y >= 40 && Y < 40 + Area.Height();
+      if (!Inside) {
+        ASSERT_NE(Around.pixel(X, Y) & 0xffffff, BoxColor & 0xffffff) << X << "," << Y;
+      }
+    }
+
+  // Translating the same area again reads the text under the overlay, not
+  // the overlay's own translations.
+  ASSERT_EQ(RunTool(Program, {"--command", "translate"}, &Errors), 0) << Errors.toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Server.Requests().size() >= 4; }, 20000));
+  QTest::qWait(300);
+  const std::vector<std::string> All = Texts(Server.Requests());
+  ASSERT_EQ(All.size(), 4u);
+  EXPECT_EQ(std::vector<std::string>(All.begin() + 2, All.end()), First);
+}
+
+} // namespace
