@@ -73,8 +73,8 @@ public:
     const auto Level = tesseract::RIL_TEXTLINE;
     do {
       TBareLine Line{};
-      capi::TessPageIteratorBoundingBox(capi::TessResultIteratorGetPageIterator(Iterator), Level, &Line.Left,
-                                        &Line.Top, &Line.Right, &Line.Bottom);
+      capi::TessPageIteratorBoundingBox(capi::TessResultIteratorGetPageIterator(Iterator), Level, &Line.Left, &Line.Top,
+                                        &Line.Right, &Line.Bottom);
       if (char* Text = capi::TessResultIteratorGetUTF8Text(Iterator, Level)) {
         Line.Text = Text;
         capi::TessDeleteText(Text);
@@ -155,8 +155,8 @@ int main(int argc, char** argv) {
     Same = KorvexLines[I].Text.toStdString() == BareLines[I].Text && KorvexLines[I].Left == BareLines[I].Left &&
            KorvexLines[I].Top == BareLines[I].Top && KorvexLines[I].Bottom == BareLines[I].Bottom;
   if (!Same) {
-    std::fprintf(stderr, "tesseract_bench: the two paths recognise different lines (%zu and %zu)\n",
-                 KorvexLines.size(), BareLines.size());
+    std::fprintf(stderr, "tesseract_bench: the two paths recognise different lines (%zu and %zu)\n", KorvexLines.size(),
+                 BareLines.size());
     return 1;
   }
 
@@ -187,12 +187,10 @@ int main(int argc, char** argv) {
       ->ComputeStatistics("min", Fastest);
 
   // The hand-over alone: what Korvex adds before the library starts work.
-  benchmark::RegisterBenchmark("Korvex_SetImage_only",
-                               [&](benchmark::State& State) {
-                                 for (auto _ : State)
-                                   benchmark::DoNotOptimize(Engine->SetImage(Picture));
-                               })
-      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark("Korvex_SetImage_only", [&](benchmark::State& State) {
+    for (auto _ : State)
+      benchmark::DoNotOptimize(Engine->SetImage(Picture));
+  })->Unit(benchmark::kMillisecond);
 
   TSummaryReporter Reporter;
   benchmark::RunSpecifiedBenchmarks(&Reporter);

@@ -21,7 +21,7 @@ int64_t WallClockNs() {
 // File times tick coarsely (a few milliseconds), so a change made just after
 // a read can carry the same time stamp as the version read. A cached version
 // is trusted only once it was read comfortably after its last change.
-constexpr int64_t TimeStampTickNs = 100'000'000;
+constexpr int64_t TimeStampTickNs = 50'000'000;
 
 QString LookupKey(const QString& Section, const QString& Ident) {
   return Section.trimmed().toLower() + u'\n' + Ident.trimmed().toLower();
@@ -68,6 +68,7 @@ TConfigIni::TFileStamp TConfigIni::StampNow() const {
 
 TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
   TContent Content;
+  Content.Data = Data;
   qsizetype Start = 0;
   while (Start < Data.size()) {
     qsizetype End = Data.indexOf('\n', Start);
@@ -111,7 +112,10 @@ const TConfigIni::TContent& TConfigIni::Current() {
     if (File.open(QIODevice::ReadOnly))
       Data = File.readAll();
   }
-  FContent = Parse(std::move(Data));
+  // Shortly after a change the stamp cannot be trusted and the file is read
+  // again; parsing is needed only when its bytes really differ.
+  if (!FLoaded || Data != FContent.Data)
+    FContent = Parse(std::move(Data));
   FStamp = Stamp;
   FLoaded = true;
   FLoadedAtNs = WallClockNs();

@@ -46,6 +46,7 @@ private:
   };
 
   struct TContent {
+    QByteArray Data;                // the file as read
     std::vector<QByteArray> Lines;  // each with its own line end, if any
     QHash<QString, QString> Values; // "section\nkey" in lower case -> first value
   };

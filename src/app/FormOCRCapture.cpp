@@ -176,15 +176,28 @@ bool TFormOCR::CaptureScreenArea(bool ScreenDiff) {
     OrgAlphaBlend = FTranslateForm->AlphaBlendValue();
     FTranslateForm->SetAlphaBlendValue(0);
   }
+  // Korvex's own main window does not belong in a capture either; it has
+  // just come back from the selection and may lie over the area.
+  const QRect Area(FSelectedRect.Left, FSelectedRect.Top, FSelectedRect.Width(), FSelectedRect.Height());
+  int OrgMainAlpha = -1;
+  if (isVisible() && frameGeometry().intersects(Area) && Platform().WindowAlpha(this) != 0) {
+    OrgMainAlpha = Platform().WindowAlpha(this);
+    Platform().SetWindowAlpha(this, 0);
+  }
   bool RestoreOverlay = OrgAlphaBlend != -1;
-  TScopeExit Restore([&] {
+  bool RestoreMain = OrgMainAlpha != -1;
+  auto RestoreWindows = [&] {
     if (RestoreOverlay)
       FTranslateForm->SetAlphaBlendValue(OrgAlphaBlend);
-  });
+    if (RestoreMain)
+      Platform().SetWindowAlpha(this, OrgMainAlpha);
+    RestoreOverlay = RestoreMain = false;
+  };
+  TScopeExit Restore(RestoreWindows);
   const bool SelectionShown = FSelectionForm && FSelectionForm->isVisible();
   if (FSelectionForm)
     FSelectionForm->hide();
-  if (SelectionShown || OrgAlphaBlend != -1) {
+  if (SelectionShown || OrgAlphaBlend != -1 || OrgMainAlpha != -1) {
     QGuiApplication::sync();
     QThread::msleep(SettleMs);
   }
@@ -195,10 +208,7 @@ bool TFormOCR::CaptureScreenArea(bool ScreenDiff) {
   if (FOCRThreshold != -1)
     TImageProcessor::BinarizeWithGlobalThreshold(CurrentBitmap, uint8_t(FOCRThreshold), false);
 
-  if (RestoreOverlay) {
-    FTranslateForm->SetAlphaBlendValue(OrgAlphaBlend);
-    RestoreOverlay = false;
-  }
+  RestoreWindows();
 
   if (ScreenDiff) {
     const float Threshold = FOCRThreshold == -1 ? ChangeThreshold : BinarizedChangeThreshold;

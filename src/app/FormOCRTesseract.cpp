@@ -23,7 +23,8 @@ bool TFormOCR::CreateEngines() {
     ShowException(QString::fromUtf8(Error.what()));
     return false;
   }
-  const QString Lang = ConfigIni->ReadString(QStringLiteral("Tesseract"), QStringLiteral("lang"), QStringLiteral("eng"));
+  const QString Lang =
+      ConfigIni->ReadString(QStringLiteral("Tesseract"), QStringLiteral("lang"), QStringLiteral("eng"));
   return Tesseract->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), Lang);
 }
 

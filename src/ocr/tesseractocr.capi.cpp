@@ -27,7 +27,7 @@ struct TFinalization {
 // There is no search directory to set, unlike on Windows: the system loader
 // finds the library's own dependencies through their sonames.
 bool InitTesseractLib(const QString& aDllPath) {
-  const QByteArray FileName = LibraryFileName(aDllPath, KORVEX_TESSERACT_LIBRARY);
+  const QByteArray FileName = LibraryFileName(aDllPath, TesseractLibraryName);
   if (hTesseractLib)
     return false;
   hTesseractLib = dlopen(FileName.constData(), RTLD_NOW | RTLD_LOCAL);

@@ -3,10 +3,14 @@
 // File names and entry-point tables of the OCR libraries that the binding
 // loads at run time. Constants only.
 
-// Debian 12 ships libtesseract.so.5; its Leptonica is liblept.so.5, newer
-// releases call it libleptonica.so.6, which is tried first.
-#define KORVEX_TESSERACT_LIBRARY "libtesseract.so.5"
-#define KORVEX_LEPTONICA_LIBRARIES {"libleptonica.so.6", "liblept.so.5"}
+namespace tesseractocr {
+
+inline constexpr const char* TesseractLibraryName = "libtesseract.so.5";
+// Debian 12's Leptonica is liblept.so.5; newer releases call it
+// libleptonica.so.6, which is tried first.
+inline constexpr const char* LeptonicaLibraryNames[] = {"libleptonica.so.6", "liblept.so.5"};
+
+} // namespace tesseractocr
 
 // The Tesseract C API in binding order: a missing name stops the binding, so
 // the order decides which name a binding error reports.

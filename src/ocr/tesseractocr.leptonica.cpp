@@ -26,7 +26,7 @@ struct TFinalization {
 bool InitLeptonicaLib(const QString& aDllPath) {
   if (hLeptonicaLib)
     return false;
-  for (const char* Name : KORVEX_LEPTONICA_LIBRARIES) {
+  for (const char* Name : LeptonicaLibraryNames) {
     hLeptonicaLib = dlopen(LibraryFileName(aDllPath, Name).constData(), RTLD_NOW | RTLD_LOCAL);
     if (hLeptonicaLib)
       break;

@@ -4,6 +4,8 @@
 
 #include <QFile>
 
+#include <climits>
+
 #include <dlfcn.h>
 #include <unistd.h>
 
@@ -34,7 +36,14 @@ void LimitOpenMPThreads(char** argv) {
   for (const char* Runtime : {"libgomp.so.1", "libomp.so.5", "libomp.so"}) {
     if (void* OpenMP = dlopen(Runtime, RTLD_LAZY | RTLD_NOLOAD)) {
       dlclose(OpenMP);
-      execv("/proc/self/exe", argv);
+      // The executable's own path rather than /proc/self/exe, which would
+      // rename the process to "exe".
+      char Executable[PATH_MAX];
+      const ssize_t Length = readlink("/proc/self/exe", Executable, sizeof Executable - 1);
+      if (Length > 0) {
+        Executable[Length] = '\0';
+        execv(Executable, argv);
+      }
       return;
     }
   }

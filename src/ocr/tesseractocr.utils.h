@@ -20,8 +20,8 @@ QByteArray LibraryFileName(const QString& aDllPath, const char* FileName);
 // 0.9 s on two cores). Unless the user's environment sets OMP_THREAD_LIMIT,
 // sets it to 1. OpenMP reads it once, when libgomp is loaded, and Qt's own
 // dependencies may have loaded libgomp before main() ran: then the program
-// is started afresh with the same arguments (execv of /proc/self/exe), so
-// call this first thing in main(). Returns when nothing more is needed or
+// is started afresh with the same arguments (execv of its own executable),
+// so call this first thing in main(). Returns when nothing more is needed or
 // the restart failed.
 void LimitOpenMPThreads(char** argv);
 

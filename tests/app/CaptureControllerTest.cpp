@@ -292,6 +292,32 @@ TEST_F(CaptureController, AnOverlayOnTheAreaIsTransparentDuringTheCopy) {
   EXPECT_EQ(AlphaAtCopy, 200);
 }
 
+TEST_F(CaptureController, TheMainWindowIsNotCapturedWhereItCoversTheArea) {
+  Form->move(200, 200);
+  int AlphaAtCopy = -1;
+  Fake->OnCopyScreen = [&](const TRect&) { AlphaAtCopy = Fake->Windows[Form.get()].Alpha; };
+  Form->FSelectedRect = {150, 150, 400, 400};
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  EXPECT_EQ(AlphaAtCopy, 0);
+  EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
+  Form->FSelectedRect = {1000, 800, 1100, 900};
+  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  EXPECT_EQ(AlphaAtCopy, 255);
+}
+
+TEST_F(CaptureController, SelectionCommandsStopAutomaticTranslationFirst) {
+  for (QAction* Command : {Form->ActSelectArea, Form->ActSelectFullScreen}) {
+    Form->TimerAction.start();
+    Script({{false, {0, 0}, false, true}}); // Escape at once
+    Command->trigger();
+    Fake->OnPoll = nullptr;
+    EXPECT_FALSE(Form->TimerAction.isActive()) << Command->text().toStdString();
+    EXPECT_FALSE(Form->FBusy);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+  EXPECT_EQ(Form->FSelectedRect, (TRect{0, 0, 1920, 1040})); // the full-screen command's work area
+}
+
 TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
   Script({{false, {50, 60}}, {true, {50, 60}}, {true, {250, 160}}, {false, {250, 160}}});
   Form->mnuSelectArea->trigger();

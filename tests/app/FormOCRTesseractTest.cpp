@@ -56,9 +56,7 @@ protected:
 
   void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
 
-  void Link(const char* Name) {
-    ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
-  }
+  void Link(const char* Name) { ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name))); }
   void SetLanguage(const QString& Lang) {
     TConfigIni(Dir.filePath("Config.ini")).WriteString("Tesseract", "lang", Lang);
   }

@@ -151,10 +151,17 @@ TEST_F(TesseractEngine, DestructionEndsThenDeletesItsOwnHandle) {
 
 // The library reads 4 bytes per pixel as R, G, B and an unused fourth byte.
 TEST_F(TesseractEngine, SetImageHandsTheLibraryEveryColourOfAnyFormat) {
-  const QImage::Format Formats[] = {QImage::Format_RGB32,    QImage::Format_ARGB32,     QImage::Format_BGR888,
-                                    QImage::Format_RGB888,   QImage::Format_Mono,       QImage::Format_MonoLSB,
-                                    QImage::Format_Indexed8, QImage::Format_Grayscale8, QImage::Format_RGB16,
-                                    QImage::Format_RGBA8888, QImage::Format_ARGB32_Premultiplied};
+  const QImage::Format Formats[] = {QImage::Format_RGB32,
+                                    QImage::Format_ARGB32,
+                                    QImage::Format_BGR888,
+                                    QImage::Format_RGB888,
+                                    QImage::Format_Mono,
+                                    QImage::Format_MonoLSB,
+                                    QImage::Format_Indexed8,
+                                    QImage::Format_Grayscale8,
+                                    QImage::Format_RGB16,
+                                    QImage::Format_RGBA8888,
+                                    QImage::Format_ARGB32_Premultiplied};
   for (QImage::Format Format : Formats) {
     for (int Width : {1, 7, 33}) {
       const QImage Image = Pattern(Format, Width);

@@ -85,8 +85,8 @@ TessPageIterator* TessResultIteratorGetPageIterator(TessResultIterator* handle) 
   return reinterpret_cast<TessPageIterator*>(handle);
 }
 
-BOOL TessPageIteratorBoundingBox(const TessPageIterator*, TessPageIteratorLevel level, int* left, int* top,
-                                 int* right, int* bottom) {
+BOOL TessPageIteratorBoundingBox(const TessPageIterator*, TessPageIteratorLevel level, int* left, int* top, int* right,
+                                 int* bottom) {
   Fake.Levels.push_back(level);
   const TFakeTesseract::TElement* Element = Current();
   // Like the library, a missing box may leave anything in the outputs.
