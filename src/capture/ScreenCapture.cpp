@@ -5,6 +5,7 @@
 #include <immintrin.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -116,19 +117,47 @@ private:
   bool FCompact = false;
 };
 
-// Changed pixels of two 24-bit rows. Runs of equal pixels are skipped
-// without computing grey levels: equal colours have equal grey.
+// No colour byte of the two runs differs by more than this, so no pixel of
+// them can have changed: the grey levels before rounding then differ by at
+// most 24 (the weights sum to 1), and rounding adds less than 1, which stays
+// within the 25 a changed pixel must exceed.
+constexpr int QuietByteDifference = 24;
+
+bool QuietScalar(const uint8_t* A, const uint8_t* B, int Bytes) {
+  for (int I = 0; I < Bytes; ++I)
+    if (std::abs(int(A[I]) - int(B[I])) > QuietByteDifference)
+      return false;
+  return true;
+}
+
+__attribute__((target("avx2"))) bool QuietAvx2(const uint8_t* A, const uint8_t* B, int Bytes) {
+  const __m256i Limit = _mm256_set1_epi8(char(QuietByteDifference));
+  __m256i Over = _mm256_setzero_si256();
+  int I = 0;
+  for (; I + 32 <= Bytes; I += 32) {
+    const __m256i VA = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(A + I));
+    const __m256i VB = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(B + I));
+    const __m256i Diff = _mm256_or_si256(_mm256_subs_epu8(VA, VB), _mm256_subs_epu8(VB, VA));
+    Over = _mm256_or_si256(Over, _mm256_subs_epu8(Diff, Limit));
+  }
+  return _mm256_testz_si256(Over, Over) && QuietScalar(A + I, B + I, Bytes - I);
+}
+
+// Changed pixels of two 24-bit rows. Runs where no colour byte moved by more
+// than QuietByteDifference (equal runs among them) are skipped without
+// computing grey levels.
 int64_t CountChangedRow(const uint8_t* A, const uint8_t* B, int Width, uint8_t* GreyA, uint8_t* GreyB, bool Simd) {
   constexpr int Chunk = 64;
   int64_t Changed = 0;
   int RunStart = -1;
   for (int X = 0; X <= Width; X += Chunk) {
     const int Count = std::min(Chunk, Width - X);
-    const bool Equal = Count <= 0 || std::memcmp(A + 3 * X, B + 3 * X, size_t(3 * Count)) == 0;
-    if (!Equal && RunStart < 0)
+    const bool Quiet = Count <= 0 || (Simd ? QuietAvx2(A + 3 * X, B + 3 * X, 3 * Count)
+                                           : QuietScalar(A + 3 * X, B + 3 * X, 3 * Count));
+    if (!Quiet && RunStart < 0)
       RunStart = X;
-    if ((Equal || X + Chunk > Width) && RunStart >= 0) {
-      const int RunEnd = Equal ? X : Width;
+    if ((Quiet || X + Chunk > Width) && RunStart >= 0) {
+      const int RunEnd = Quiet ? X : Width;
       const int RunLength = RunEnd - RunStart;
       GreyLevels(A + 3 * RunStart, 3, RunLength, GreyA);
       GreyLevels(B + 3 * RunStart, 3, RunLength, GreyB);

@@ -144,12 +144,25 @@ TEST(IsChangedScreen, AgreesWithThePlainComputationOnRandomAndAdversarialImages)
   for (int Round = 0; Round < 600; ++Round) {
     const int Width = 1 + int(Random() % 70), Height = 1 + int(Random() % 12);
     QImage Previous(Width, Height, QImage::Format_RGB32), Current(Width, Height, QImage::Format_RGB32);
-    const int Style = Round % 3; // random colours, halves only, grey steps of 24..27 on halves
+    // Random colours; halves only; grey steps of 24..27 on halves; every
+    // colour byte moved by up to 26 (around the bound below which a pixel
+    // cannot have changed).
+    const int Style = Round % 4;
     for (int Y = 0; Y < Height; ++Y)
       for (int X = 0; X < Width; ++X) {
         if (Style == 0) {
           Previous.setPixel(X, Y, 0xff000000u | (Random() & 0xffffffu));
           Current.setPixel(X, Y, Random() % 3 ? Previous.pixel(X, Y) : 0xff000000u | (Random() & 0xffffffu));
+          continue;
+        }
+        if (Style == 3) {
+          const QRgb P = Palette.Pick(int(Random() % 256), Random() % 2, Random);
+          const int Reach = Random() % 2 ? 24 : 26;
+          auto Move = [&](int Channel) {
+            return std::clamp(Channel + int(Random() % (2 * Reach + 1)) - Reach, 0, 255);
+          };
+          Previous.setPixel(X, Y, P);
+          Current.setPixel(X, Y, qRgb(Move(qRed(P)), Move(qGreen(P)), Move(qBlue(P))));
           continue;
         }
         const int Level = int(Random() % 256);
