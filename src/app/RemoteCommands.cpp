@@ -103,8 +103,11 @@ int TRemoteCommands::Send(const QString& Name, QString* Message) {
   QLocalSocket Socket;
   Socket.connectToServer(Server);
   if (!Socket.waitForConnected(ConnectTimeoutMs)) {
-    *Message = QStringLiteral("No running Korvex for display %1 (%2). Start Korvex first.")
-                   .arg(qEnvironmentVariable("DISPLAY"), Socket.errorString());
+    const bool NobodyThere =
+        Socket.error() == QLocalSocket::ServerNotFoundError || Socket.error() == QLocalSocket::ConnectionRefusedError;
+    *Message = QStringLiteral("No running Korvex for display %1%2. Start Korvex first.")
+                   .arg(qEnvironmentVariable("DISPLAY"),
+                        NobodyThere ? QString() : QStringLiteral(" (%1)").arg(Socket.errorString()));
     return 1;
   }
   Socket.write(QStringLiteral("COMMAND %1\n").arg(Name).toUtf8());

@@ -125,6 +125,18 @@ protected:
     return Bands;
   }
 
+  // The red frame of the selection window passes close to Corner.
+  static bool FrameAt(QPoint Corner) {
+    const QImage Copy = Platform().CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3});
+    for (int Y = 0; Y < Copy.height(); ++Y)
+      for (int X = 0; X < Copy.width(); ++X) {
+        const QRgb P = Copy.pixel(X, Y);
+        if (qRed(P) > 120 && qGreen(P) < 60 && qBlue(P) < 60)
+          return true;
+      }
+    return false;
+  }
+
   void Screenshot(const QString& Name) {
     const QString Folder = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
     if (!Folder.isEmpty())
@@ -145,14 +157,31 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
   const QString Program = Dir.filePath("korvex");
   QString Errors;
   ASSERT_EQ(RunTool(Program, {"--command", "select-translate"}, &Errors), 0) << Errors.toStdString();
-  QTest::qWait(400); // the selection window comes up
 
-  // Press at one corner, drag to the other with pauses the 50 ms polling sees.
-  ASSERT_EQ(
-      RunTool("xdotool", {"mousemove", QString::number(Area.Left), QString::number(Area.Top), "sleep", "0.3",
-                          "mousedown", "1", "sleep", "0.3", "mousemove", "500", "300", "sleep", "0.3", "mousemove",
-                          QString::number(Area.Right), QString::number(Area.Bottom), "sleep", "0.3"}),
-      0);
+  // Press at one corner and drag to the other, each step waiting until the
+  // selection window's frame shows that the polling loop has seen it.
+  // The selection window covers the text window once the loop runs.
+  ASSERT_TRUE(QTest::qWaitFor(
+      [] {
+        return Platform().CopyScreen({150, 150, 151, 151}).pixel(0, 0) != qRgb(255, 255, 255);
+      },
+      10000))
+      << "no selection window";
+  const QString Left = QString::number(Area.Left), Top = QString::number(Area.Top);
+  ASSERT_EQ(RunTool("xdotool", {"mousemove", Left, Top, "sleep", "0.2", "mousedown", "1", "sleep", "0.3"}), 0);
+  int Step = 0;
+  ASSERT_TRUE(QTest::qWaitFor(
+      [&] {
+        const QString Near = QString::number(Area.Left + 3 + (++Step % 2));
+        return RunTool("xdotool", {"mousemove", Near, Near}) == 0 && FrameAt(QPoint(Area.Left, Area.Top));
+      },
+      10000))
+      << "the press was not seen";
+  ASSERT_EQ(RunTool("xdotool", {"mousemove", "500", "300", "sleep", "0.2", "mousemove", QString::number(Area.Right),
+                                QString::number(Area.Bottom)}),
+            0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return FrameAt(QPoint(Area.Right, Area.Bottom)); }, 10000))
+      << "the drag was not seen";
   Screenshot("selection.png");
   ASSERT_EQ(RunTool("xdotool", {"mouseup", "1"}), 0);
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 #include <random>
 
@@ -144,9 +145,9 @@ TEST(IsChangedScreen, AgreesWithThePlainComputationOnRandomAndAdversarialImages)
   for (int Round = 0; Round < 600; ++Round) {
     const int Width = 1 + int(Random() % 70), Height = 1 + int(Random() % 12);
     QImage Previous(Width, Height, QImage::Format_RGB32), Current(Width, Height, QImage::Format_RGB32);
-    // Random colours; halves only; grey steps of 24..27 on halves; every
-    // colour byte moved by up to 26 (around the bound below which a pixel
-    // cannot have changed).
+    // Random colours; halves only; grey steps of 24..27 on halves; all
+    // colour bytes moved by about 24..27 (around the bound below which a
+    // pixel cannot have changed).
     const int Style = Round % 4;
     for (int Y = 0; Y < Height; ++Y)
       for (int X = 0; X < Width; ++X) {
@@ -156,11 +157,11 @@ TEST(IsChangedScreen, AgreesWithThePlainComputationOnRandomAndAdversarialImages)
           continue;
         }
         if (Style == 3) {
+          // All three bytes move the same way by Reach - 2 .. Reach.
           const QRgb P = Palette.Pick(int(Random() % 256), Random() % 2, Random);
-          const int Reach = Random() % 2 ? 24 : 26;
-          auto Move = [&](int Channel) {
-            return std::clamp(Channel + int(Random() % (2 * Reach + 1)) - Reach, 0, 255);
-          };
+          const int Reach = std::array{24, 25, 26, 27}[Random() % 4];
+          const int Sign = Random() % 2 ? 1 : -1;
+          auto Move = [&](int Channel) { return std::clamp(Channel + Sign * (Reach - int(Random() % 3)), 0, 255); };
           Previous.setPixel(X, Y, P);
           Current.setPixel(X, Y, qRgb(Move(qRed(P)), Move(qGreen(P)), Move(qBlue(P))));
           continue;

@@ -126,8 +126,7 @@ TEST_F(SelectionForm, WatchHidesOnAPressOutside) {
   QTest::qWait(450);
   EXPECT_TRUE(Form->isVisible());
   Fake->KeysDown.insert(TPlatform::TKey::LeftButton);
-  QTest::qWait(450);
-  EXPECT_FALSE(Form->isVisible());
+  EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->isVisible(); }, 3000));
   EXPECT_FALSE(Form->Timer1.isActive());
   EXPECT_TRUE(Form->CheckMouse());
 }
