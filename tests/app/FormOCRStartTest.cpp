@@ -12,16 +12,14 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestRuntime.h"
+
 namespace {
 
-// A runtime folder of the test's own, so each test starts from its own
-// Config.ini while using the build's libraries and trained data.
+// Each test starts from a Config.ini of its own.
 class FormOCRStart : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    for (const char* Name : {"Tesseract", "tessdata"})
-      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
     if (!PlatformInstalled) {
       QString Error;
       auto X11 = CreateX11Platform(&Error);
@@ -31,15 +29,15 @@ protected:
     }
   }
 
-  QString Ini() const { return Dir.filePath("Config.ini"); }
+  QString Ini() const { return Runtime.IniPath(); }
 
   static inline bool PlatformInstalled = false;
-  QTemporaryDir Dir;
+  TTestRuntimeFolder Runtime;
 };
 
 TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
   {
-    TFormOCR Form(Dir.path());
+    TFormOCR Form(Runtime.Path());
     ASSERT_FALSE(Form.StartFailed());
     Form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
@@ -66,7 +64,7 @@ TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
   EXPECT_EQ(Stored.ReadString("Capture", "Overlay", ""), "1");
   EXPECT_EQ(Stored.ReadString("OCR", "Engine", ""), "EasyOCR");
 
-  TFormOCR Again(Dir.path());
+  TFormOCR Again(Runtime.Path());
   Again.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Again));
   EXPECT_EQ(Again.frameGeometry(), Frame);
@@ -80,7 +78,7 @@ TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
 }
 
 TEST_F(FormOCRStart, WithoutConfigEverySettingHasItsDefault) {
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   EXPECT_TRUE(Form.mnuTesseract->isChecked());
   EXPECT_EQ(Form.TimerAction.interval(), 1000);
   EXPECT_FALSE(Form.TimerAction.isActive());
@@ -97,14 +95,14 @@ TEST_F(FormOCRStart, WithoutConfigEverySettingHasItsDefault) {
 }
 
 TEST_F(FormOCRStart, ShowCaptureImageIsStoredWhenClicked) {
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   Form.mnuShowCaputure->trigger();
   EXPECT_FALSE(TConfigIni(Ini()).ReadBool("Capture", "ShowCaptureImage", true));
 }
 
 TEST_F(FormOCRStart, UnknownEngineNameChangesNothing) {
   TConfigIni(Ini()).WriteString("OCR", "Engine", "easyocr");
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   EXPECT_TRUE(Form.mnuTesseract->isChecked());
 }
 

@@ -16,36 +16,9 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestRuntime.h"
+
 namespace {
-
-// Plays the user who answers every message box with its OK button, and
-// remembers what each box said and offered.
-class TMessageBoxAnswerer {
-public:
-  struct TBox {
-    QString Text;
-    QMessageBox::StandardButtons Buttons;
-  };
-
-  TMessageBoxAnswerer() {
-    QObject::connect(&FTimer, &QTimer::timeout, [this] {
-      auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (!Box)
-        return;
-      Boxes.push_back({Box->text(), Box->standardButtons()});
-      if (QAbstractButton* Ok = Box->button(QMessageBox::Ok))
-        Ok->click();
-      else
-        Box->reject();
-    });
-    FTimer.start(10);
-  }
-
-  std::vector<TBox> Boxes;
-
-private:
-  QTimer FTimer;
-};
 
 // A runtime folder of the test's own: links to the build's trained data and
 // (unless left out) its libraries, and a Config.ini of its own.
@@ -54,14 +27,10 @@ protected:
   static void SetUpTestSuite() { SetPlatform(std::make_unique<TFakePlatform>()); }
   static void TearDownTestSuite() { SetPlatform(nullptr); }
 
-  void SetUp() override { ASSERT_TRUE(Dir.isValid()); }
+  void Link(const char* Name) { ASSERT_TRUE(Runtime.Link(Name)); }
+  void SetLanguage(const QString& Lang) { TConfigIni(Runtime.IniPath()).WriteString("Tesseract", "lang", Lang); }
 
-  void Link(const char* Name) { ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name))); }
-  void SetLanguage(const QString& Lang) {
-    TConfigIni(Dir.filePath("Config.ini")).WriteString("Tesseract", "lang", Lang);
-  }
-
-  QTemporaryDir Dir;
+  TTestRuntimeFolder Runtime{false, false};
 };
 
 // Runs first: later tests load the libraries for the rest of the process.
@@ -69,7 +38,7 @@ TEST_F(FormOCRTesseract, WithoutTheLibrariesStartFailsAndSaysWhy) {
   ASSERT_EQ(tesseractocr::capi::hTesseractLib, nullptr) << "this test must run before the libraries are loaded";
   Link("tessdata");
   TMessageBoxAnswerer User;
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   EXPECT_TRUE(Form.StartFailed());
   ASSERT_EQ(User.Boxes.size(), 2u);
   EXPECT_EQ(User.Boxes[0].Text, "Tesseract library is not loaded");
@@ -83,7 +52,7 @@ TEST_F(FormOCRTesseract, UnknownLanguageShowsTheErrorAndTheWindowCloses) {
   Link("tessdata");
   SetLanguage("xyz");
   TMessageBoxAnswerer User;
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   ASSERT_EQ(User.Boxes.size(), 1u);
   EXPECT_EQ(User.Boxes[0].Text, "Error loading Tesseract data");
   EXPECT_EQ(User.Boxes[0].Buttons, QMessageBox::Ok);
@@ -92,7 +61,7 @@ TEST_F(FormOCRTesseract, UnknownLanguageShowsTheErrorAndTheWindowCloses) {
   // What the program entry does with a failed start: close, never show.
   EXPECT_TRUE(Form.close());
   EXPECT_FALSE(Form.isVisible());
-  EXPECT_NE(TConfigIni(Dir.filePath("Config.ini")).ReadString("General", "Width", ""), "") << "closing stores settings";
+  EXPECT_NE(TConfigIni(Runtime.IniPath()).ReadString("General", "Width", ""), "") << "closing stores settings";
 }
 
 TEST_F(FormOCRTesseract, TrainedDataIsFoundFromTheRuntimeFolderWhateverTheCurrentDirectory) {
@@ -103,10 +72,10 @@ TEST_F(FormOCRTesseract, TrainedDataIsFoundFromTheRuntimeFolderWhateverTheCurren
   ASSERT_TRUE(QDir::setCurrent(Elsewhere.path()));
   TMessageBoxAnswerer User;
   {
-    TFormOCR Form(Dir.path());
+    TFormOCR Form(Runtime.Path());
     EXPECT_FALSE(Form.StartFailed());
     ASSERT_NE(Form.Tesseract, nullptr);
-    EXPECT_EQ(Form.Tesseract->DataPath(), QDir(Dir.path()).absoluteFilePath("tessdata") + "/");
+    EXPECT_EQ(Form.Tesseract->DataPath(), QDir(Runtime.Path()).absoluteFilePath("tessdata") + "/");
   }
   QDir::setCurrent(Previous);
   EXPECT_TRUE(User.Boxes.empty());
@@ -128,7 +97,7 @@ TEST_F(FormOCRTesseract, RecognizeGivesOneRecordPerLineOfTheCapture) {
   Link("Tesseract");
   Link("tessdata");
   TMessageBoxAnswerer User;
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   ASSERT_FALSE(Form.StartFailed());
   Form.mnuTesseract->setChecked(true);
   Form.mnuTextLine->setChecked(true);

@@ -12,24 +12,23 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestRuntime.h"
+
 namespace {
 
 class OverlayController : public ::testing::Test {
 protected:
   void SetUp() override {
     SetPlatform(std::make_unique<TFakePlatform>());
-    ASSERT_TRUE(Dir.isValid());
-    for (const char* Name : {"Tesseract", "tessdata"})
-      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
   }
   void TearDown() override { SetPlatform(nullptr); }
 
-  QTemporaryDir Dir;
+  TTestRuntimeFolder Runtime;
 };
 
 TEST_F(OverlayController, TheViewCommandTogglesTheOverlayAndItsGeometryIsKeptAtTheEnd) {
   {
-    TFormOCR Form(Dir.path());
+    TFormOCR Form(Runtime.Path());
     ASSERT_FALSE(Form.StartFailed());
     ASSERT_TRUE(Form.FTranslateForm);
     EXPECT_FALSE(Form.FTranslateForm->isVisible());
@@ -41,18 +40,18 @@ TEST_F(OverlayController, TheViewCommandTogglesTheOverlayAndItsGeometryIsKeptAtT
     Form.FTranslateForm->setGeometry(12, 34, 560, 78);
     Form.close();
   }
-  TConfigIni Stored(QDir(Dir.path()).filePath("Config.ini"));
+  TConfigIni Stored(Runtime.IniPath());
   EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Left", -1), 12);
   EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Top", -1), 34);
   EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Width", -1), 560);
   EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Height", -1), 78);
 
-  TFormOCR Again(Dir.path());
+  TFormOCR Again(Runtime.Path());
   EXPECT_EQ(Again.FTranslateForm->geometry(), QRect(12, 34, 560, 78));
 }
 
 TEST_F(OverlayController, AResultIsShownOverTheSelectedArea) {
-  TFormOCR Form(Dir.path());
+  TFormOCR Form(Runtime.Path());
   ASSERT_FALSE(Form.StartFailed());
   Form.mnuOCROnly->setChecked(true); // no translation server needed
   Form.FSelectedRect = {100, 120, 500, 420};

@@ -16,6 +16,8 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include "support/TestRuntime.h"
 #include <nlohmann/json.hpp>
 
 #include <atomic>
@@ -52,27 +54,16 @@ struct TServerScript {
 class TranslateController : public ::testing::Test {
 protected:
   void SetUp() override {
-    ASSERT_TRUE(Dir.isValid());
-    for (const char* Name : {"Tesseract", "tessdata"})
-      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
     SetPlatform(std::make_unique<TFakePlatform>());
     {
-      TConfigIni Ini(Dir.filePath("Config.ini"));
+      TConfigIni Ini(Runtime.IniPath());
       Ini.WriteString("Translation", "Server", Server.Url());
     }
     // A start-up failure shows a modal box; answer it so the test fails
     // instead of waiting for a user.
-    QString StartMessage;
-    QTimer Answer;
-    QObject::connect(&Answer, &QTimer::timeout, [&StartMessage] {
-      if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-        StartMessage += Box->text() + "\n";
-        Box->accept();
-      }
-    });
-    Answer.start(20);
-    Form = std::make_unique<TFormOCR>(Dir.path());
-    ASSERT_FALSE(Form->StartFailed()) << StartMessage.toStdString();
+    TMessageBoxAnswerer User;
+    Form = std::make_unique<TFormOCR>(Runtime.Path());
+    ASSERT_FALSE(Form->StartFailed()) << User.Texts().join('\n').toStdString();
     Form->FSelectedRect = {100, 200, 500, 400};
   }
 
@@ -114,7 +105,7 @@ protected:
     const json Reply = {{"translated_text", "번역:" + json::parse(Request.body).at("q").get<std::string>()}};
     Response.set_content(Reply.dump(), "application/json");
   }};
-  QTemporaryDir Dir;
+  TTestRuntimeFolder Runtime;
   std::unique_ptr<TFormOCR> Form;
 };
 
@@ -181,7 +172,7 @@ TEST_F(TranslateController, TheServerIsReadForEveryRecord) {
   TLoopbackServer Second([](const httplib::Request&, httplib::Response& Response) {
     Response.set_content(R"({"translated_text":"second"})", "application/json");
   });
-  const QString IniPath = Dir.filePath("Config.ini");
+  const QString IniPath = Runtime.IniPath();
   TLoopbackServer First([&](const httplib::Request&, httplib::Response& Response) {
     TConfigIni(IniPath).WriteString("Translation", "Server", Second.Url());
     Response.set_content(R"({"translated_text":"first"})", "application/json");

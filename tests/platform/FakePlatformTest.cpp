@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestRuntime.h"
+
 namespace {
 
 TEST(FakePlatform, CopiesTheVirtualScreenWithBlackOutsideIt) {
@@ -38,17 +40,15 @@ TEST(FakePlatform, PollHookPlaysTheUser) {
 
 TEST(FakePlatform, TheControllerRunsWithoutAnXServer) {
   SetPlatform(std::make_unique<TFakePlatform>());
-  QTemporaryDir Dir;
-  for (const char* Name : {"Tesseract", "tessdata"})
-    ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
+  TTestRuntimeFolder Runtime;
   {
-    TFormOCR Form(Dir.path());
+    TFormOCR Form(Runtime.Path());
     ASSERT_FALSE(Form.StartFailed());
     Form.show();
     Form.mnuTextLine->trigger();
     Form.close();
   }
-  EXPECT_TRUE(QFile::exists(Dir.filePath("Config.ini")));
+  EXPECT_TRUE(QFile::exists(Runtime.IniPath()));
   SetPlatform(nullptr);
 }
 

@@ -1,0 +1,71 @@
+#pragma once
+
+// Shared pieces of the tests that start the main window: a runtime folder of
+// the test's own and a user who answers message boxes.
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <vector>
+
+// A runtime folder like build/korvex: links to the build's Tesseract/ and
+// tessdata/ (each can be left out) and a Config.ini of its own.
+class TTestRuntimeFolder {
+public:
+  explicit TTestRuntimeFolder(bool WithLibraries = true, bool WithData = true) {
+    if (WithLibraries)
+      Link("Tesseract");
+    if (WithData)
+      Link("tessdata");
+  }
+
+  bool Link(const char* Name) const {
+    return QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(QLatin1String(Name)), Dir.filePath(QLatin1String(Name)));
+  }
+  QString Path() const { return Dir.path(); }
+  QString IniPath() const { return Dir.filePath(QStringLiteral("Config.ini")); }
+
+private:
+  QTemporaryDir Dir;
+};
+
+// Plays the user who answers every modal message box with its OK button,
+// and remembers what each box said and offered.
+class TMessageBoxAnswerer {
+public:
+  struct TBox {
+    QString Text;
+    QMessageBox::StandardButtons Buttons;
+  };
+
+  TMessageBoxAnswerer() {
+    QObject::connect(&FTimer, &QTimer::timeout, [this] {
+      auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!Box)
+        return;
+      Boxes.push_back({Box->text(), Box->standardButtons()});
+      if (QAbstractButton* Ok = Box->button(QMessageBox::Ok))
+        Ok->click();
+      else
+        Box->reject();
+    });
+    FTimer.start(10);
+  }
+
+  QStringList Texts() const {
+    QStringList Result;
+    for (const TBox& Box : Boxes)
+      Result << Box.Text;
+    return Result;
+  }
+
+  std::vector<TBox> Boxes;
+
+private:
+  QTimer FTimer;
+};
