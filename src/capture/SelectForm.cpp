@@ -56,7 +56,15 @@ void TSelectionForm::SetOverlay(bool Value) {
   } else {
     FColorKeyOn = false;
     Platform().ClearWindowColorKey(this);
-    Platform().SetWindowAlpha(this, DimmedAlpha);
+    if (Platform().IsCompositing()) {
+      FBackdrop = QImage();
+      Platform().SetWindowAlpha(this, DimmedAlpha);
+    } else {
+      const QRect Area = geometry();
+      FBackdrop = Platform().CopyScreen({Area.left(), Area.top(), Area.left() + Area.width(),
+                                         Area.top() + Area.height()});
+      Platform().SetWindowAlpha(this, 255);
+    }
   }
   // Switching back to the key leaves the alpha as it is: frame and texts
   // then stay half-transparent.
@@ -94,6 +102,11 @@ void TSelectionForm::keyPressEvent(QKeyEvent* Event) {
 void TSelectionForm::FormPaint(QPainter& Canvas) {
   FPaintedTexts.clear();
   Canvas.fillRect(rect(), Qt::black);
+  if (!FOverlay && !FBackdrop.isNull()) {
+    // What a window of this alpha would look like over the screen.
+    Canvas.drawImage(0, 0, FBackdrop);
+    Canvas.fillRect(rect(), QColor(0, 0, 0, DimmedAlpha));
+  }
   const TRect Band = SelectRect();
   if (Band.Width() > 0 || Band.Height() > 0) {
     Canvas.setPen(QPen(Qt::red, 2));

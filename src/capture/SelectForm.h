@@ -74,5 +74,8 @@ private:
   bool FColorKeyOn = false;
   QRgb FColorKey = 0;
   QImage FFrame;
+  // Without a compositing manager a half-transparent window would show as
+  // plain black; the dimmed mode then paints a dimmed copy of the screen.
+  QImage FBackdrop;
   std::vector<TPaintedText> FPaintedTexts;
 };

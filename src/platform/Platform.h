@@ -35,6 +35,9 @@ public:
   // Per-window alpha 0..255. Alpha 0 must hide the window from screen copies
   // and let input through even where no compositing manager runs.
   virtual void SetWindowAlpha(QWidget* Window, int Alpha) = 0;
+  // Whether a compositing manager runs, so that alpha values between 0 and
+  // 255 actually blend a window with what lies beneath it.
+  virtual bool IsCompositing() = 0;
   virtual int WindowAlpha(QWidget* Window) = 0;
 
   // Colour-key transparency: Visible is the part of the window that is not

@@ -112,6 +112,23 @@ TEST_F(SelectionForm, DisplayModes) {
   EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 128); // the alpha stays
 }
 
+TEST_F(SelectionForm, DimmedModeWithoutACompositorShowsTheScreenDimmed) {
+  Fake->Compositing = false;
+  Fake->Screen = QImage(1920, 1080, QImage::Format_RGB32);
+  Fake->Screen.fill(QColor(200, 100, 50));
+  Form->SetOverlay(false);
+  EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
+  const QRgb Dimmed = Painted().pixel(1000, 700);
+  EXPECT_NEAR(qRed(Dimmed), 100, 2);
+  EXPECT_NEAR(qGreen(Dimmed), 50, 2);
+  EXPECT_NEAR(qBlue(Dimmed), 25, 2);
+
+  Fake->Compositing = true;
+  Form->SetOverlay(false);
+  EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 128);
+  EXPECT_EQ(Painted().pixel(1000, 700), qRgb(0, 0, 0));
+}
+
 TEST_F(SelectionForm, WatchHidesOnAPressOutside) {
   Form->ShowSelection({100, 100, 300, 200});
   Form->show();

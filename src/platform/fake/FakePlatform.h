@@ -24,6 +24,7 @@ public:
   std::set<TKey> KeysDown;
   QImage Screen; // what CopyScreen copies from; black where it is null
   int CopyCount = 0;
+  bool Compositing = true;
   // Runs before every pointer or key query, so a test can play a user who
   // moves and clicks while a polling loop runs.
   std::function<void()> OnPoll;
@@ -41,6 +42,7 @@ public:
   QImage CopyScreen(const TRect& Rect) override;
   void SetWindowAlpha(QWidget* Window, int Alpha) override { Windows[Window].Alpha = Alpha; }
   int WindowAlpha(QWidget* Window) override { return Windows[Window].Alpha; }
+  bool IsCompositing() override { return Compositing; }
   void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) override {
     Windows[Window].ColorKeyVisible = Visible;
   }

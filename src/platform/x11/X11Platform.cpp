@@ -119,6 +119,13 @@ void TX11Platform::SetWindowAlpha(QWidget* Window, int Alpha) {
     ApplyShape(State);
 }
 
+bool TX11Platform::IsCompositing() {
+  // A compositing manager owns the selection _NET_WM_CM_S<screen>.
+  const QByteArray Name = "_NET_WM_CM_S" + QByteArray::number(DefaultScreen(FDisplay));
+  const Atom Selection = XInternAtom(FDisplay, Name.constData(), False);
+  return XGetSelectionOwner(FDisplay, Selection) != 0;
+}
+
 int TX11Platform::WindowAlpha(QWidget* Window) {
   auto It = FWindows.find(Window);
   return It == FWindows.end() || !It->Widget ? 255 : It->Alpha;

@@ -28,6 +28,7 @@ public:
   QImage CopyScreen(const TRect& Rect) override;
   void SetWindowAlpha(QWidget* Window, int Alpha) override;
   int WindowAlpha(QWidget* Window) override;
+  bool IsCompositing() override;
   void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) override;
   void ClearWindowColorKey(QWidget* Window) override;
 
