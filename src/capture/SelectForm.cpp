@@ -61,8 +61,8 @@ void TSelectionForm::SetOverlay(bool Value) {
       Platform().SetWindowAlpha(this, DimmedAlpha);
     } else {
       const QRect Area = geometry();
-      FBackdrop = Platform().CopyScreen({Area.left(), Area.top(), Area.left() + Area.width(),
-                                         Area.top() + Area.height()});
+      FBackdrop =
+          Platform().CopyScreen({Area.left(), Area.top(), Area.left() + Area.width(), Area.top() + Area.height()});
       Platform().SetWindowAlpha(this, 255);
     }
   }
