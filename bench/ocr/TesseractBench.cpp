@@ -8,6 +8,7 @@
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.h"
 #include "ocr/tesseractocr.utils.h"
+#include "support/TextImages.h"
 
 #include <QFont>
 #include <QGuiApplication>
@@ -30,18 +31,11 @@ using namespace tesseractocr;
 const QString RuntimeDir = QStringLiteral(KORVEX_RUNTIME_DIR);
 
 QImage RenderPicture() {
-  const char* Lines[] = {"Korvex reads the text on the screen", "and sends every line it finds",
-                         "to the translation server, then shows", "the translations over the same place."};
-  QImage Image(800, 200, QImage::Format_RGB32);
-  Image.fill(Qt::white);
-  QPainter Painter(&Image);
-  QFont Font(QStringLiteral("DejaVu Sans"));
-  Font.setPixelSize(30);
-  Painter.setFont(Font);
-  Painter.setPen(Qt::black);
-  for (int I = 0; I < 4; ++I)
-    Painter.drawText(QRect(16, I * 50, 768, 50), Qt::AlignLeft | Qt::AlignVCenter, QString::fromLatin1(Lines[I]));
-  return Image;
+  return RenderTextLines({QStringLiteral("Korvex reads the text on the screen"),
+                          QStringLiteral("and sends every line it finds"),
+                          QStringLiteral("to the translation server, then shows"),
+                          QStringLiteral("the translations over the same place.")},
+                         800, 50, 30, 16);
 }
 
 struct TBareLine {

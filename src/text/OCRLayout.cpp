@@ -86,15 +86,9 @@ bool IsSameSegment(const TIteratorResult& V1, const TIteratorResult& V2) {
 
 TIteratorResultList GroupingToTextLine(const TIteratorResultList& OCRWordList) {
   auto Start = [](const TIteratorResult& First) {
-    TIteratorResult Rect;
-    Rect.Left = First.Left;
-    Rect.Top = First.Top;
-    Rect.Right = First.Right;
-    Rect.Bottom = First.Bottom;
-    Rect.Text = First.Text;
+    TIteratorResult Rect = First;
     Rect.Count = 1;
     Rect.FFontSize = FontSizeForHeight(static_cast<double>(ExactHeight(First)));
-    Rect.MaxLength = First.MaxLength;
     return Rect;
   };
   auto Merge = [](TIteratorResult& Rect, const TIteratorResult& V) {
@@ -120,13 +114,7 @@ TIteratorResultList GroupingToTextLine(const TIteratorResultList& OCRWordList) {
 
 TIteratorResultList GroupingToSegment(const TIteratorResultList& TextLineList) {
   auto Start = [](const TIteratorResult& First) {
-    TIteratorResult Rect;
-    Rect.Left = First.Left;
-    Rect.Top = First.Top;
-    Rect.Right = First.Right;
-    Rect.Bottom = First.Bottom;
-    Rect.Text = First.Text;
-    Rect.FFontSize = First.FFontSize;
+    TIteratorResult Rect = First;
     Rect.Count = 1;
     Rect.MaxLength = LengthOf(First.Text);
     return Rect;

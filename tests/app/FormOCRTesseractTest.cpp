@@ -17,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "support/TestRuntime.h"
+#include "support/TextImages.h"
 
 namespace {
 
@@ -82,15 +83,7 @@ TEST_F(FormOCRTesseract, TrainedDataIsFoundFromTheRuntimeFolderWhateverTheCurren
 }
 
 QImage TwoLines() {
-  QImage Image(480, 120, QImage::Format_RGB32);
-  Image.fill(Qt::white);
-  QPainter Painter(&Image);
-  QFont Font(QStringLiteral("DejaVu Sans"));
-  Font.setPixelSize(30);
-  Painter.setFont(Font);
-  Painter.drawText(QRect(20, 0, 440, 60), Qt::AlignVCenter, QStringLiteral("Hello there"));
-  Painter.drawText(QRect(20, 60, 440, 60), Qt::AlignVCenter, QStringLiteral("General Kenobi"));
-  return Image;
+  return RenderTextLines({QStringLiteral("Hello there"), QStringLiteral("General Kenobi")}, 480, 60, 30);
 }
 
 TEST_F(FormOCRTesseract, RecognizeGivesOneRecordPerLineOfTheCapture) {

@@ -14,25 +14,15 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TextImages.h"
+
 namespace {
 
 const QStringList Lines = {QStringLiteral("The quick brown fox"), QStringLiteral("jumps over the lazy dog"),
                            QStringLiteral("while the cat sleeps")};
 constexpr int LineHeight = 60;
 
-QImage RenderLines(const QStringList& Texts) {
-  QImage Image(640, LineHeight * static_cast<int>(Texts.size()), QImage::Format_RGB32);
-  Image.fill(Qt::white);
-  QPainter Painter(&Image);
-  QFont Font(QStringLiteral("DejaVu Sans"));
-  Font.setPixelSize(32);
-  Painter.setFont(Font);
-  Painter.setPen(Qt::black);
-  for (int I = 0; I < Texts.size(); ++I)
-    Painter.drawText(QRect(20, I * LineHeight, Image.width() - 40, LineHeight), Qt::AlignLeft | Qt::AlignVCenter,
-                     Texts[I]);
-  return Image;
-}
+QImage RenderLines(const QStringList& Texts) { return RenderTextLines(Texts, 640, LineHeight, 32); }
 
 class TesseractRecognition : public ::testing::Test {
 protected:
