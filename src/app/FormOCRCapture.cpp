@@ -53,6 +53,12 @@ bool TFormOCR::SelectArea() {
   QPoint StartPoint(0, 0);
 
   FTranslateForm->hide();
+  // With the designed alpha of 0 the main window vanishes for the selection;
+  // it goes before the selection window appears, which may take a picture
+  // of the screen as its backdrop.
+  Platform().SetWindowAlpha(this, AlphaBlendValue);
+  TScopeExit RestoreWindow([this] { Platform().SetWindowAlpha(this, 255); });
+  QCoreApplication::processEvents();
   if (!FSelectionForm)
     FSelectionForm = std::make_unique<TSelectionForm>(this);
   const QSize Screen = Platform().PrimaryScreenSize();
@@ -67,9 +73,6 @@ bool TFormOCR::SelectArea() {
   bool Started = false;
   bool Released = false;
   FBusy = true;
-  // With the designed alpha of 0 the main window vanishes for the selection.
-  Platform().SetWindowAlpha(this, AlphaBlendValue);
-  TScopeExit RestoreWindow([this] { Platform().SetWindowAlpha(this, 255); });
   QThread::msleep(DragPollMs);
 
   bool Result = false;
