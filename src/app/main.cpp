@@ -82,6 +82,7 @@ int main(int argc, char* argv[]) {
   TApplication App(argc, argv);
   TApplication::setApplicationName(QStringLiteral("Korvex"));
   TApplication::setApplicationVersion(QStringLiteral("0.1"));
+  InstallFontSubstitutes();
   QString Error;
   auto X11 = CreateX11Platform(&Error);
   if (!X11) {
