@@ -28,8 +28,8 @@ constexpr int ToolButtonWidth = 70;
 } // namespace
 
 TFormOCR::TFormOCR(const QString& AppDir, QWidget* Parent)
-    : QMainWindow(Parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
-                              Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint),
+    : QMainWindow(Parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                              Qt::WindowCloseButtonHint),
       FAppDir(QDir(AppDir).absolutePath()) {
   FormCreate();
 }
@@ -231,9 +231,9 @@ void TFormOCR::ReadConfig() {
   mnuCaptureOverlay->setChecked(ConfigIni->ReadBool(QStringLiteral("Capture"), QStringLiteral("Overlay"), false));
   TimerAction.setInterval(ConfigIni->ReadInteger(QStringLiteral("Translation"), QStringLiteral("AutoInterval"), 1000));
   mnuTextLine->setChecked(ConfigIni->ReadBool(QStringLiteral("Translation"), QStringLiteral("TextLine"), false));
-  mnuShowCaputure->setChecked(
-      ConfigIni->ReadBool(QStringLiteral("Capture"), QStringLiteral("ShowCaptureImage"), true));
-  const QString Engine = ConfigIni->ReadString(QStringLiteral("OCR"), QStringLiteral("Engine"), QStringLiteral("Tesseract"));
+  mnuShowCaputure->setChecked(ConfigIni->ReadBool(QStringLiteral("Capture"), QStringLiteral("ShowCaptureImage"), true));
+  const QString Engine =
+      ConfigIni->ReadString(QStringLiteral("OCR"), QStringLiteral("Engine"), QStringLiteral("Tesseract"));
   if (Engine == QLatin1String("Tesseract"))
     mnuTesseract->setChecked(true);
   else if (Engine == QLatin1String("Windows OCR"))

@@ -18,9 +18,7 @@ namespace {
 
 class OverlayController : public ::testing::Test {
 protected:
-  void SetUp() override {
-    SetPlatform(std::make_unique<TFakePlatform>());
-  }
+  void SetUp() override { SetPlatform(std::make_unique<TFakePlatform>()); }
   void TearDown() override { SetPlatform(nullptr); }
 
   TTestRuntimeFolder Runtime;
