@@ -66,19 +66,23 @@ TConfigIni::TFileStamp TConfigIni::StampNow() const {
   return Stamp;
 }
 
-TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
-  TContent Content;
-  Content.Data = Data;
+std::vector<QByteArray> TConfigIni::SplitLines(const QByteArray& Data) {
+  std::vector<QByteArray> Lines;
   qsizetype Start = 0;
   while (Start < Data.size()) {
     qsizetype End = Data.indexOf('\n', Start);
     End = End < 0 ? Data.size() : End + 1;
-    Content.Lines.push_back(Data.mid(Start, End - Start));
+    Lines.push_back(Data.mid(Start, End - Start));
     Start = End;
   }
+  return Lines;
+}
+
+TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
+  TContent Content;
   QString Section;
   bool First = true;
-  for (const QByteArray& Line : Content.Lines) {
+  for (const QByteArray& Line : SplitLines(Data)) {
     QByteArray Text = WithoutLineEnd(Line);
     if (First && Text.startsWith("\xEF\xBB\xBF"))
       Text = Text.mid(3);
@@ -99,6 +103,7 @@ TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
       Value = Value.mid(1, Value.size() - 2);
     Content.Values.insert(Key, Value.left(MaxValueLength));
   }
+  Content.Data = std::move(Data);
   return Content;
 }
 
@@ -137,7 +142,7 @@ bool TConfigIni::ReadBool(const QString& Section, const QString& Ident, bool Def
 }
 
 void TConfigIni::WriteString(const QString& Section, const QString& Ident, const QString& Value) {
-  std::vector<QByteArray> Lines = Current().Lines;
+  std::vector<QByteArray> Lines = SplitLines(Current().Data);
   const QByteArray LineEnd = !Lines.empty() && Lines.front().endsWith("\r\n") ? "\r\n" : "\n";
   const QByteArray Entry = Ident.trimmed().toUtf8() + '=' + OneLine(Value).toUtf8();
   const QString WantedSection = Section.trimmed();

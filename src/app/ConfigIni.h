@@ -47,13 +47,14 @@ private:
 
   struct TContent {
     QByteArray Data;                // the file as read
-    std::vector<QByteArray> Lines;  // each with its own line end, if any
     QHash<QString, QString> Values; // "section\nkey" in lower case -> first value
   };
 
   TFileStamp StampNow() const;
   const TContent& Current();
   static TContent Parse(QByteArray Data);
+  // The file's lines, each with its own line end, if any.
+  static std::vector<QByteArray> SplitLines(const QByteArray& Data);
 
   QString FFileName;
   TFileStamp FStamp;
