@@ -1,5 +1,5 @@
-#include "app/ConfigIni.h"
-#include "overlay/ColorKey.h"
+#include "settings/ConfigIni.h"
+#include "imaging/ColorKey.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -48,7 +48,6 @@ TIteratorResultList MakeBoxes(int Seed) {
 
 struct TBench {
   TBench() : Ini(Dir.filePath("Config.ini")) {
-    ConfigIni = &Ini;
     Ini.WriteString("TranslationWindow", "FontSize", "0");
     Ini.WriteString("TranslationWindow", "FontName", "DejaVu Sans");
     Ini.WriteString("TranslationWindow", "TextBackColor", "$00E2E2E2");
@@ -57,13 +56,13 @@ struct TBench {
     // afresh at every read; the steady state begins after that.
     QThread::msleep(150);
   }
-  ~TBench() { ConfigIni = nullptr; }
   QTemporaryDir Dir;
   TConfigIni Ini;
+  TFakePlatform Desktop;
 };
 
-std::unique_ptr<TTranslationForm> MakeForm(const TIteratorResultList& List) {
-  auto Form = std::make_unique<TTranslationForm>(nullptr);
+std::unique_ptr<TTranslationForm> MakeForm(TBench& Bench, const TIteratorResultList& List) {
+  auto Form = std::make_unique<TTranslationForm>(nullptr, Bench.Ini, Bench.Desktop);
   Form->setGeometry(0, 0, 1920, 1080);
   Form->UpdateText(&List);
   Form->hide();
@@ -74,7 +73,7 @@ std::unique_ptr<TTranslationForm> MakeForm(const TIteratorResultList& List) {
 void BM_RepaintFullScreen(benchmark::State& State) {
   TBench Bench;
   const TIteratorResultList List = MakeBoxes(0);
-  auto Form = MakeForm(List);
+  auto Form = MakeForm(Bench, List);
   QImage Image(1920, 1080, QImage::Format_RGB32);
   for (auto _ : State) {
     QPainter Canvas(&Image);
@@ -89,7 +88,7 @@ BENCHMARK(BM_RepaintFullScreen)->Unit(benchmark::kMillisecond);
 void BM_RepaintRightAfterASettingsChange(benchmark::State& State) {
   TBench Bench;
   const TIteratorResultList List = MakeBoxes(0);
-  auto Form = MakeForm(List);
+  auto Form = MakeForm(Bench, List);
   QImage Image(1920, 1080, QImage::Format_RGB32);
   {
     QPainter Canvas(&Image);
@@ -115,7 +114,7 @@ void BM_FirstPaintOfNewText(benchmark::State& State) {
   for (auto _ : State) {
     State.PauseTiming();
     const TIteratorResultList List = MakeBoxes(++Seed);
-    auto Form = MakeForm(List);
+    auto Form = MakeForm(Bench, List);
     State.ResumeTiming();
     QPainter Canvas(&Image);
     Form->FormPaint(Canvas);
@@ -132,7 +131,7 @@ BENCHMARK(BM_FirstPaintOfNewText)->Unit(benchmark::kMillisecond);
 void BM_ColorKeyRegionFullScreen(benchmark::State& State) {
   TBench Bench;
   const TIteratorResultList List = MakeBoxes(0);
-  auto Form = MakeForm(List);
+  auto Form = MakeForm(Bench, List);
   QImage Image(1920, 1080, QImage::Format_RGB32);
   {
     QPainter Canvas(&Image);
@@ -150,10 +149,8 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication App(argc, argv);
-  SetPlatform(std::make_unique<TFakePlatform>());
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  SetPlatform(nullptr);
   return 0;
 }

@@ -1,12 +1,17 @@
 #include "app/UnitFormOCR.h"
 
-#include "app/ConfigIni.h"
+#include "app/Application.h"
 #include "app/ToolImages.h"
 #include "capture/SelectForm.h"
+#include "core/ScopeExit.h"
+#include "ocr/TesseractEngine.h"
 #include "ocr/tesseractocr.h"
 #include "overlay/TranslateForm.h"
+#include "settings/ConfigIni.h"
+#include "text/RemoteOCREngine.h"
 
 #include <QActionGroup>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QHBoxLayout>
@@ -15,6 +20,8 @@
 #include <QMessageBox>
 #include <QToolButton>
 #include <QVBoxLayout>
+
+#include <map>
 
 const QString ApplicationTitle = QStringLiteral("Korvex v0.1");
 
@@ -27,22 +34,19 @@ constexpr int ToolPanelHeight = 68;
 constexpr int ToolButtonWidth = 70;
 } // namespace
 
-TFormOCR::TFormOCR(const QString& AppDir, QWidget* Parent)
+TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent)
     : QMainWindow(Parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
-      FAppDir(QDir(AppDir).absolutePath()) {
+      FAppDir(QDir(AppDir).absolutePath()), FPlatform(Platform) {
   FormCreate();
 }
 
 void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
-  FSelectedRect = {};
-  FBusy = false;
-  FOCRThreshold = -1;
-
   FConfigIni = std::make_unique<TConfigIni>(QDir(FAppDir).filePath(QStringLiteral("Config.ini")));
-  ConfigIni = FConfigIni.get();
+  // Its state starts empty: no area, not busy, no binarisation.
+  FPipeline = std::make_unique<TTranslationPipeline>(*FConfigIni, FPlatform, static_cast<TPipelineView&>(*this));
 
   auto* Central = new QWidget(this);
   CreateMenus();
@@ -59,20 +63,75 @@ void TFormOCR::FormCreate() {
     FStartFailed = true;
   }
 
-  FTargetList.clear();
-  FSelectionForm = std::make_unique<TSelectionForm>(this);
-  FTranslateForm = std::make_unique<TTranslationForm>(this);
+  FSelectionForm = std::make_unique<TSelectionForm>(this, FPlatform);
+  FTranslateForm = std::make_unique<TTranslationForm>(this, *FConfigIni, FPlatform);
   setWindowTitle(ApplicationTitle);
 }
 
 TFormOCR::~TFormOCR() {
-  Tesseract.reset();
-  FTargetList.clear();
+  FPipeline.reset(); // the engines and the shown result
   FSelectionForm.reset();
   FTranslateForm.reset(); // writes its own geometry, so the store must still exist
-  ConfigIni = nullptr;
   FConfigIni.reset();
 }
+
+bool TFormOCR::CreateEngines() {
+  FPipeline->SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TRemoteOCREngine>(*FConfigIni));
+  // Both folders are taken from the runtime folder, never from the current
+  // directory, so Korvex works wherever it is started from.
+  const QDir Runtime(FAppDir);
+  std::unique_ptr<TTesseractOCR5> Engine;
+  try {
+    Engine = std::make_unique<TTesseractOCR5>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'));
+  } catch (const std::exception& Error) {
+    // Without its libraries Korvex cannot work at all; say why before the
+    // start-up failure is reported and the window closes.
+    ShowException(QString::fromUtf8(Error.what()));
+    return false;
+  }
+  const bool Loaded =
+      Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), FConfigIni->Read(Settings::TesseractLang));
+  FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Engine)));
+  return Loaded;
+}
+
+TTesseractOCR5* TFormOCR::Tesseract() const {
+  auto* Engine = static_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
+  return Engine ? &Engine->Tesseract() : nullptr;
+}
+
+void TFormOCR::SyncPipelineOptions() {
+  TTranslationPipeline::TOptions& Options = FPipeline->Options;
+  Options.Engine = mnuWindowsOCR->isChecked() ? TOCREngineKind::WindowsOCR
+                   : mnuEasyOCR->isChecked()  ? TOCREngineKind::EasyOCR
+                                              : TOCREngineKind::Tesseract;
+  Options.TextLine = mnuTextLine->isChecked();
+  Options.OCROnly = mnuOCROnly->isChecked();
+}
+
+bool TFormOCR::SelectArea() { return FPipeline->SelectArea(); }
+
+bool TFormOCR::SelectAreaAndTranslate() { return FPipeline->SelectAreaAndTranslate(); }
+
+void TFormOCR::SelectFullScreen() {
+  QApplication::setOverrideCursor(Qt::CrossCursor);
+  // Restored even when recognition fails: a cursor pushed and never popped
+  // would stay a cross over every window of the program.
+  TScopeExit RestoreCursor([] { QApplication::restoreOverrideCursor(); });
+  FPipeline->SelectFullScreen();
+}
+
+void TFormOCR::CaptureAndTranslate(bool ScreenDiff) { FPipeline->CaptureAndTranslate(ScreenDiff); }
+
+bool TFormOCR::CaptureScreenArea(bool ScreenDiff) { return FPipeline->CaptureScreenArea(ScreenDiff); }
+
+std::optional<TIteratorResultList> TFormOCR::Recognize() { return FPipeline->Recognize(); }
+
+QString TFormOCR::Translate(const QString& OCRText, QString& ErrorMessage) {
+  return FPipeline->Translate(OCRText, ErrorMessage);
+}
+
+bool TFormOCR::TranslateOCRList(const TIteratorResultList& OCRList) { return FPipeline->TranslateOCRList(OCRList); }
 
 void TFormOCR::closeEvent(QCloseEvent* Event) {
   TimerAction.stop();
@@ -128,9 +187,8 @@ void TFormOCR::CreateMenus() {
   mnuCaptureOverlay->setCheckable(true);
   mnuShowCaputure = Capture->addAction(QStringLiteral("캡처한 이미지를 보여줌"));
   mnuShowCaputure->setCheckable(true);
-  connect(mnuShowCaputure, &QAction::triggered, this, [](bool Checked) {
-    ConfigIni->WriteBool(QStringLiteral("Capture"), QStringLiteral("ShowCaptureImage"), Checked);
-  });
+  connect(mnuShowCaputure, &QAction::triggered, this,
+          [this](bool Checked) { FConfigIni->Write(Settings::ShowCaptureImage, Checked); });
 
   QMenu* OCR = menuBar()->addMenu(QStringLiteral("OCR"));
   QMenu* Engines = OCR->addMenu(QStringLiteral("OCR 엔진"));
@@ -166,6 +224,10 @@ void TFormOCR::CreateMenus() {
   // menu never offers something that silently does nothing.
   for (QAction* Pending : {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
     Pending->setEnabled(false);
+
+  for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
+    connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
+  SyncPipelineOptions();
 
   connect(ActSelectArea, &QAction::triggered, this, &TFormOCR::ActSelectAreaExecute);
   connect(ActTranslate, &QAction::triggered, this, &TFormOCR::ActTranslateExecute);
@@ -216,47 +278,43 @@ void TFormOCR::SetStayOnTop(bool OnTop) {
 }
 
 void TFormOCR::ReadConfig() {
-  const QString General = QStringLiteral("General");
+  TConfigIni& Ini = *FConfigIni;
   const QRect Frame = frameGeometry();
   const QSize FrameExtra = Frame.size() - geometry().size();
-  const int Left = ConfigIni->ReadInteger(General, QStringLiteral("Left"), Frame.x());
-  const int Top = ConfigIni->ReadInteger(General, QStringLiteral("Top"), Frame.y());
-  const int Width = ConfigIni->ReadInteger(General, QStringLiteral("Width"), Frame.width());
-  const int Height = ConfigIni->ReadInteger(General, QStringLiteral("Height"), Frame.height());
+  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
+  const int Top = Ini.Read(Settings::MainTop, Frame.y());
+  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
+  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
   move(Left, Top);
   resize(std::max(1, Width - FrameExtra.width()), std::max(1, Height - FrameExtra.height()));
 
-  mnuEqualArea->setChecked(ConfigIni->ReadBool(QStringLiteral("TranslationWindow"), QStringLiteral("EqualArea"), true));
-  mnuStayOnTop->setChecked(ConfigIni->ReadBool(General, QStringLiteral("StayOnTop"), false));
-  mnuCaptureOverlay->setChecked(ConfigIni->ReadBool(QStringLiteral("Capture"), QStringLiteral("Overlay"), false));
-  TimerAction.setInterval(ConfigIni->ReadInteger(QStringLiteral("Translation"), QStringLiteral("AutoInterval"), 1000));
-  mnuTextLine->setChecked(ConfigIni->ReadBool(QStringLiteral("Translation"), QStringLiteral("TextLine"), false));
-  mnuShowCaputure->setChecked(ConfigIni->ReadBool(QStringLiteral("Capture"), QStringLiteral("ShowCaptureImage"), true));
-  const QString Engine =
-      ConfigIni->ReadString(QStringLiteral("OCR"), QStringLiteral("Engine"), QStringLiteral("Tesseract"));
-  if (Engine == QLatin1String("Tesseract"))
-    mnuTesseract->setChecked(true);
-  else if (Engine == QLatin1String("Windows OCR"))
-    mnuWindowsOCR->setChecked(true);
-  else if (Engine == QLatin1String("EasyOCR"))
-    mnuEasyOCR->setChecked(true);
+  mnuEqualArea->setChecked(Ini.Read(Settings::EqualArea));
+  mnuStayOnTop->setChecked(Ini.Read(Settings::StayOnTop));
+  mnuCaptureOverlay->setChecked(Ini.Read(Settings::CaptureOverlay));
+  TimerAction.setInterval(Ini.Read(Settings::AutoInterval));
+  mnuTextLine->setChecked(Ini.Read(Settings::TextLine));
+  mnuShowCaputure->setChecked(Ini.Read(Settings::ShowCaptureImage));
+  // Another name, even one differing only in case, leaves the choice as it is.
+  if (const auto Engine = OCREngineFromName(Ini.Read(Settings::Engine))) {
+    const std::map<TOCREngineKind, QAction*> Items = {{TOCREngineKind::Tesseract, mnuTesseract},
+                                                      {TOCREngineKind::WindowsOCR, mnuWindowsOCR},
+                                                      {TOCREngineKind::EasyOCR, mnuEasyOCR}};
+    Items.at(*Engine)->setChecked(true);
+  }
   if (mnuStayOnTop->isChecked())
     SetStayOnTop(true);
 }
 
 void TFormOCR::WriteConfig() {
-  const QString General = QStringLiteral("General");
+  TConfigIni& Ini = *FConfigIni;
   const QRect Frame = frameGeometry();
-  ConfigIni->WriteInteger(General, QStringLiteral("Left"), Frame.x());
-  ConfigIni->WriteInteger(General, QStringLiteral("Top"), Frame.y());
-  ConfigIni->WriteInteger(General, QStringLiteral("Width"), Frame.width());
-  ConfigIni->WriteInteger(General, QStringLiteral("Height"), Frame.height());
-  ConfigIni->WriteBool(General, QStringLiteral("StayOnTop"), mnuStayOnTop->isChecked());
-  ConfigIni->WriteBool(QStringLiteral("TranslationWindow"), QStringLiteral("EqualArea"), mnuEqualArea->isChecked());
-  ConfigIni->WriteBool(QStringLiteral("Translation"), QStringLiteral("TextLine"), mnuTextLine->isChecked());
-  ConfigIni->WriteBool(QStringLiteral("Capture"), QStringLiteral("Overlay"), mnuCaptureOverlay->isChecked());
-  ConfigIni->WriteString(QStringLiteral("OCR"), QStringLiteral("Engine"),
-                         mnuWindowsOCR->isChecked() ? QStringLiteral("Windows OCR")
-                         : mnuEasyOCR->isChecked()  ? QStringLiteral("EasyOCR")
-                                                    : QStringLiteral("Tesseract"));
+  Ini.Write(Settings::MainLeft, Frame.x());
+  Ini.Write(Settings::MainTop, Frame.y());
+  Ini.Write(Settings::MainWidth, Frame.width());
+  Ini.Write(Settings::MainHeight, Frame.height());
+  Ini.Write(Settings::StayOnTop, mnuStayOnTop->isChecked());
+  Ini.Write(Settings::EqualArea, mnuEqualArea->isChecked());
+  Ini.Write(Settings::TextLine, mnuTextLine->isChecked());
+  Ini.Write(Settings::CaptureOverlay, mnuCaptureOverlay->isChecked());
+  Ini.Write(Settings::Engine, OCREngineName(FPipeline->Options.Engine));
 }

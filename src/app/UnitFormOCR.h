@@ -1,6 +1,8 @@
 #pragma once
 
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
+#include "pipeline/PipelineView.h"
+#include "pipeline/TranslationPipeline.h"
 
 #include <QImage>
 #include <QMainWindow>
@@ -11,22 +13,26 @@
 
 class QAction;
 class QLabel;
-class QToolButton;
+class TConfigIni;
+class TPlatform;
 class TSelectionForm;
-class TTranslationForm;
 class TTesseractOCR5;
+class TTranslationForm;
 
-// The main window and the controller of the whole pipeline: selection,
-// capture, recognition, grouping, translation and the hand-over to the
-// overlay. Its fields and menu items are public so that tests can drive the
-// controller the way the user and the hotkeys do.
-class TFormOCR : public QMainWindow {
+// The main window: the menus and tool buttons, their commands, the capture
+// preview, and the windows the translation pipeline works with (the selection
+// window and the translation overlay). The pipeline does the work; the
+// window's operations of the same names hand over to it. Menu items and
+// windows are public so that tests can drive the window the way the user and
+// the hotkeys do.
+class TFormOCR : public QMainWindow, private TPipelineView {
   Q_OBJECT
 
 public:
   // AppDir is the runtime folder that holds Config.ini, Tesseract/ and
-  // tessdata/; the executable's own folder in normal use.
-  explicit TFormOCR(const QString& AppDir, QWidget* Parent = nullptr);
+  // tessdata/; the executable's own folder in normal use. Platform must
+  // outlive the window.
+  TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr);
   ~TFormOCR() override;
 
   // True when window creation failed (for example the Tesseract data could
@@ -34,7 +40,13 @@ public:
   bool StartFailed() const { return FStartFailed; }
   const QString& AppDir() const { return FAppDir; }
 
-  // Pipeline operations; a Boolean result is true when the operation did its work.
+  TTranslationPipeline& Pipeline() { return *FPipeline; }
+  TConfigIni& Settings() { return *FConfigIni; }
+  // The Tesseract API instance of the Tesseract engine; null without one.
+  TTesseractOCR5* Tesseract() const;
+
+  // The pipeline's operations, with what the window adds around them (the
+  // cursor of a full-screen translation).
   bool SelectArea();
   bool SelectAreaAndTranslate();
   void SelectFullScreen();
@@ -46,19 +58,11 @@ public:
   void ReadConfig();
   void WriteConfig();
 
-  // State, in the order the controller's data model gives it.
-  TRect FSelectedRect;
-  std::optional<QImage> FScreenBitmap;
   std::unique_ptr<TSelectionForm> FSelectionForm;
   std::unique_ptr<TTranslationForm> FTranslateForm;
-  bool FBusy = false;
-  TIteratorResultList FTargetList;
-  int32_t FOCRThreshold = -1;
   // The main window's own alpha while a selection runs: 0 as designed, so
   // it vanishes; the preprocessing picker sets 255.
   int AlphaBlendValue = 0;
-
-  std::unique_ptr<TTesseractOCR5> Tesseract;
 
   // Commands (tool buttons and menu items share them) and menu items.
   QAction* ActSelectArea = nullptr;
@@ -92,12 +96,13 @@ private:
   void CreateMenus();
   void CreateToolPanel(QWidget* Central);
   void SetStayOnTop(bool OnTop);
-  // Start-up steps that need the engines: the Tesseract engine and its data.
+  // The engines at start-up: the Tesseract engine with its data and the
+  // remote OCR engine. False when the Tesseract data could not be loaded.
   bool CreateEngines();
-  // The Tesseract branch of Recognize: one record per text line of
-  // FScreenBitmap, before any grouping.
-  TIteratorResultList RecognizeWithTesseract();
-  // Command handlers of the selection and capture commands (FormOCRCapture.cpp).
+  // Hands the menus' engine and mode choices to the pipeline.
+  void SyncPipelineOptions();
+
+  // Command handlers (FormOCRCommands.cpp).
   void StopAutoTranslation();
   void ActSelectAreaExecute();
   void ActTranslateExecute();
@@ -105,9 +110,22 @@ private:
   void mnuSelectAreaClick();
   void mnuViewAreaClick();
 
+  // What the pipeline asks of the windows (FormOCRView.cpp).
+  std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override;
+  void HideWindowsFrom(const TRect& Area) override;
+  void RestoreWindows() override;
+  void ShowCapture(const QImage& Bitmap) override;
+  void HideTranslation() override;
+  void ShowTranslation(const TIteratorResultList& TargetList, const TRect& Area) override;
+
   QString FAppDir;
+  TPlatform& FPlatform;
   bool FStartFailed = false;
-  std::unique_ptr<class TConfigIni> FConfigIni;
+  std::unique_ptr<TConfigIni> FConfigIni;
+  std::unique_ptr<TTranslationPipeline> FPipeline;
+  // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
+  int FHiddenOverlayAlpha = -1;
+  int FHiddenMainAlpha = -1;
 };
 
 // The application title, shown as the main window's caption.

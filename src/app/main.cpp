@@ -4,11 +4,11 @@
 #include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
 
+#include <QCommandLineParser>
 #include <QDir>
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 namespace {
 
@@ -31,10 +31,10 @@ void PrintUsage() {
 }
 
 // korvex --command NAME: the exit code tells scripts whether it was taken.
-int SendCommand(int argc, char* argv[], const char* Name) {
+int SendCommand(int argc, char* argv[], const QString& Name) {
   QCoreApplication App(argc, argv);
   QString Message;
-  const int ExitCode = TRemoteCommands::Send(QString::fromLocal8Bit(Name), &Message);
+  const int ExitCode = TRemoteCommands::Send(Name, &Message);
   if (!Message.isEmpty())
     std::fprintf(stderr, "korvex: %s\n", qPrintable(Message));
   return ExitCode;
@@ -43,27 +43,38 @@ int SendCommand(int argc, char* argv[], const char* Name) {
 } // namespace
 
 int main(int argc, char* argv[]) {
-  for (int I = 1; I < argc; ++I) {
-    if (std::strcmp(argv[I], "--help") == 0 || std::strcmp(argv[I], "-h") == 0) {
-      PrintUsage();
-      return 0;
-    }
-    if (std::strcmp(argv[I], "--version") == 0) {
-      std::puts("Korvex 0.1");
-      return 0;
-    }
-    if (std::strcmp(argv[I], "--command") == 0 || std::strncmp(argv[I], "--command=", 10) == 0) {
-      const char* Name = argv[I][9] == '=' ? argv[I] + 10 : (I + 1 < argc ? argv[I + 1] : nullptr);
-      if (!Name || !*Name) {
-        std::fputs("korvex: --command needs a command name\n", stderr);
-        PrintUsage();
-        return 2;
-      }
-      return SendCommand(argc, argv, Name);
-    }
-    std::fprintf(stderr, "korvex: unknown option '%s'\n", argv[I]);
+  QStringList Arguments;
+  for (int I = 0; I < argc; ++I)
+    Arguments << QString::fromLocal8Bit(argv[I]);
+  QCommandLineParser Parser;
+  const QCommandLineOption Help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
+  const QCommandLineOption Version(QStringLiteral("version"));
+  const QCommandLineOption Command(QStringLiteral("command"), QString(), QStringLiteral("NAME"));
+  Parser.addOptions({Help, Version, Command});
+  if (!Parser.parse(Arguments) || !Parser.positionalArguments().isEmpty()) {
+    const QString Error = Parser.positionalArguments().isEmpty()
+                              ? Parser.errorText()
+                              : QStringLiteral("unexpected argument '%1'").arg(Parser.positionalArguments().first());
+    std::fprintf(stderr, "korvex: %s\n", qPrintable(Error));
     PrintUsage();
     return 2;
+  }
+  if (Parser.isSet(Help)) {
+    PrintUsage();
+    return 0;
+  }
+  if (Parser.isSet(Version)) {
+    std::puts("Korvex 0.1");
+    return 0;
+  }
+  if (Parser.isSet(Command)) {
+    const QString Name = Parser.value(Command);
+    if (Name.isEmpty()) {
+      std::fputs("korvex: --command needs a command name\n", stderr);
+      PrintUsage();
+      return 2;
+    }
+    return SendCommand(argc, argv, Name);
   }
 
   // Tesseract runs on one OpenMP thread unless the user's environment says
@@ -84,16 +95,15 @@ int main(int argc, char* argv[]) {
   TApplication::setApplicationVersion(QStringLiteral("0.1"));
   InstallFontSubstitutes();
   QString Error;
-  auto X11 = CreateX11Platform(&Error);
+  const std::unique_ptr<TPlatform> X11 = CreateX11Platform(&Error);
   if (!X11) {
     std::fprintf(stderr, "korvex: %s\n", qPrintable(Error));
     return 1;
   }
-  SetPlatform(std::move(X11));
 
   int ExitCode = 0;
   {
-    TFormOCR Form(QCoreApplication::applicationDirPath());
+    TFormOCR Form(QCoreApplication::applicationDirPath(), *X11);
     if (Form.StartFailed()) {
       Form.close();
       ExitCode = 1;
@@ -109,6 +119,5 @@ int main(int argc, char* argv[]) {
       ExitCode = App.exec();
     }
   }
-  SetPlatform(nullptr);
   return ExitCode;
 }

@@ -1,7 +1,7 @@
 #include "capture/SelectForm.h"
 
-#include "app/Colors.h"
-#include "overlay/ColorKey.h"
+#include "core/Colors.h"
+#include "imaging/ColorKey.h"
 #include "platform/Platform.h"
 
 #include <QKeyEvent>
@@ -15,8 +15,8 @@ constexpr int WatchInterval = 200;
 constexpr int DimmedAlpha = 128;
 } // namespace
 
-TSelectionForm::TSelectionForm(QWidget* Owner)
-    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+TSelectionForm::TSelectionForm(QWidget* Owner, TPlatform& Platform)
+    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), FPlatform(Platform) {
   FormCreate();
 }
 
@@ -55,15 +55,15 @@ void TSelectionForm::SetOverlay(bool Value) {
     ApplyColorKey();
   } else {
     FColorKeyOn = false;
-    Platform().ClearWindowColorKey(this);
-    if (Platform().IsCompositing()) {
+    FPlatform.ClearWindowColorKey(this);
+    if (FPlatform.IsCompositing()) {
       FBackdrop = QImage();
-      Platform().SetWindowAlpha(this, DimmedAlpha);
+      FPlatform.SetWindowAlpha(this, DimmedAlpha);
     } else {
       const QRect Area = geometry();
       FBackdrop =
-          Platform().CopyScreen({Area.left(), Area.top(), Area.left() + Area.width(), Area.top() + Area.height()});
-      Platform().SetWindowAlpha(this, 255);
+          FPlatform.CopyScreen({Area.left(), Area.top(), Area.left() + Area.width(), Area.top() + Area.height()});
+      FPlatform.SetWindowAlpha(this, 255);
     }
   }
   // Switching back to the key leaves the alpha as it is: frame and texts
@@ -85,8 +85,8 @@ TRect TSelectionForm::SelectRect() const {
 }
 
 void TSelectionForm::Timer1Timer() {
-  const QPoint Cursor = Platform().CursorPos();
-  if (Platform().IsKeyDown(TPlatform::TKey::LeftButton) && !geometry().contains(Cursor)) {
+  const QPoint Cursor = FPlatform.CursorPos();
+  if (FPlatform.IsKeyDown(TPlatform::TKey::LeftButton) && !geometry().contains(Cursor)) {
     hide();
     Timer1.stop();
   }
@@ -151,8 +151,8 @@ void TSelectionForm::ApplyColorKey() {
     return;
   if (FFrame.size() != size()) {
     // Nothing painted at this size yet: the whole window is black.
-    Platform().SetWindowColorKeyRegion(this, FColorKey == qRgb(0, 0, 0) ? QRegion() : QRegion(rect()));
+    FPlatform.SetWindowColorKeyRegion(this, FColorKey == qRgb(0, 0, 0) ? QRegion() : QRegion(rect()));
     return;
   }
-  Platform().SetWindowColorKeyRegion(this, ColorKeyVisibleRegion(FFrame, FColorKey));
+  FPlatform.SetWindowColorKeyRegion(this, ColorKeyVisibleRegion(FFrame, FColorKey));
 }

@@ -1,6 +1,8 @@
 #pragma once
 
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
+
+class TPlatform;
 
 #include <QImage>
 #include <QPoint>
@@ -24,7 +26,7 @@ public:
     QString Text;
   };
 
-  explicit TSelectionForm(QWidget* Owner);
+  TSelectionForm(QWidget* Owner, TPlatform& Platform);
 
   // Client coordinates, which are screen coordinates while the window covers
   // the primary screen from (0, 0). The controller sets them directly; only
@@ -69,6 +71,7 @@ private:
   // window's visible and input-taking area.
   void ApplyColorKey();
 
+  TPlatform& FPlatform;
   bool FCheckMouse = false;
   bool FOverlay = true;
   bool FColorKeyOn = false;

@@ -1,9 +1,9 @@
 #include "overlay/TranslateForm.h"
 
-#include "app/ConfigIni.h"
-#include "overlay/ColorKey.h"
+#include "imaging/ColorKey.h"
 #include "overlay/QtTextMeasurer.h"
 #include "platform/Platform.h"
+#include "settings/ConfigIni.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
@@ -20,8 +20,6 @@ const QString TTranslationForm::INFORMATION = QStringLiteral("번역 화면을 �
 
 namespace {
 
-const QString Section = QStringLiteral("TranslationWindow");
-
 constexpr int DesignWidth = 706;
 constexpr int DesignHeight = 262;
 constexpr int FrameWidth = 2;
@@ -32,18 +30,8 @@ constexpr double LineGapFactor = 0.7;
 // X11 windows cannot be larger or lie further out than 16-bit coordinates.
 constexpr int MaxCoordinate = 32767;
 
-QString ReadSetting(const QString& Ident, const QString& Default) {
-  return ConfigIni ? ConfigIni->ReadString(Section, Ident, Default) : Default;
-}
-int ReadSetting(const QString& Ident, int Default) {
-  return ConfigIni ? ConfigIni->ReadInteger(Section, Ident, Default) : Default;
-}
-bool ReadSetting(const QString& Ident, bool Default) {
-  return ConfigIni ? ConfigIni->ReadBool(Section, Ident, Default) : Default;
-}
-
-QColor ColorSetting(const QString& Ident, const QString& Default) {
-  return ColorToQColor(StringToColor(ReadSetting(Ident, Default)));
+QColor ReadColor(TConfigIni& Store, const TColorSetting& Key) {
+  return ColorToQColor(StringToColor(Store.Read(Key)));
 }
 
 int32_t ClampToInt(int64_t Value) { return int32_t(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); }
@@ -78,8 +66,9 @@ Qt::CursorShape CursorOf(TTranslationForm::THitTest Band) {
 
 } // namespace
 
-TTranslationForm::TTranslationForm(QWidget* Owner)
-    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint) {
+TTranslationForm::TTranslationForm(QWidget* Owner, TConfigIni& Settings, TPlatform& Platform)
+    : QWidget(Owner, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint), FSettings(Settings),
+      FPlatform(Platform) {
   FormCreate();
 }
 
@@ -112,21 +101,19 @@ void TTranslationForm::FormDestroy() {
 }
 
 void TTranslationForm::ReadConfig() {
-  const int Left = std::clamp(ReadSetting(QStringLiteral("Left"), x()), -MaxCoordinate, MaxCoordinate);
-  const int Top = std::clamp(ReadSetting(QStringLiteral("Top"), y()), -MaxCoordinate, MaxCoordinate);
-  const int Width = std::clamp(ReadSetting(QStringLiteral("Width"), width()), 1, MaxCoordinate);
-  const int Height = std::clamp(ReadSetting(QStringLiteral("Height"), height()), 1, MaxCoordinate);
+  const int Left = std::clamp(FSettings.Read(Settings::OverlayLeft, x()), -MaxCoordinate, MaxCoordinate);
+  const int Top = std::clamp(FSettings.Read(Settings::OverlayTop, y()), -MaxCoordinate, MaxCoordinate);
+  const int Width = std::clamp(FSettings.Read(Settings::OverlayWidth, width()), 1, MaxCoordinate);
+  const int Height = std::clamp(FSettings.Read(Settings::OverlayHeight, height()), 1, MaxCoordinate);
   setGeometry(Left, Top, Width, Height);
-  SetOverlay(ReadSetting(QStringLiteral("Overlay"), true));
+  SetOverlay(FSettings.Read(Settings::OverlayAtCreation));
 }
 
 void TTranslationForm::WriteConfig() {
-  if (!ConfigIni)
-    return;
-  ConfigIni->WriteInteger(Section, QStringLiteral("Left"), x());
-  ConfigIni->WriteInteger(Section, QStringLiteral("Top"), y());
-  ConfigIni->WriteInteger(Section, QStringLiteral("Width"), width());
-  ConfigIni->WriteInteger(Section, QStringLiteral("Height"), height());
+  FSettings.Write(Settings::OverlayLeft, x());
+  FSettings.Write(Settings::OverlayTop, y());
+  FSettings.Write(Settings::OverlayWidth, width());
+  FSettings.Write(Settings::OverlayHeight, height());
 }
 
 void TTranslationForm::UpdateText(const TIteratorResultList* TextSegmentList) {
@@ -134,9 +121,9 @@ void TTranslationForm::UpdateText(const TIteratorResultList* TextSegmentList) {
   if (!isVisible())
     setVisible(true);
   update();
-  const int TimerSeconds = ReadSetting(QStringLiteral("Timer"), 0);
-  FCanvasFont.Name = ReadSetting(QStringLiteral("FontName"), QStringLiteral("맑은 고딕"));
-  SetOverlay(ReadSetting(QStringLiteral("Overlay"), false));
+  const int TimerSeconds = FSettings.Read(Settings::OverlayTimer);
+  FCanvasFont.Name = FSettings.Read(Settings::FontName);
+  SetOverlay(FSettings.Read(Settings::OverlayOnResult));
   if (TimerSeconds > 0) {
     // A countdown already running with the same interval goes on; a changed
     // interval starts it again.
@@ -168,7 +155,7 @@ QRegion TTranslationForm::ColorKeyRegion() {
 void TTranslationForm::ApplyColorKey() {
   if (!FOverlay) {
     if (FAppliedRegion) {
-      Platform().ClearWindowColorKey(this);
+      FPlatform.ClearWindowColorKey(this);
       FAppliedRegion.reset();
     }
     return;
@@ -176,13 +163,13 @@ void TTranslationForm::ApplyColorKey() {
   const QRegion Region = ColorKeyRegion();
   if (FAppliedRegion && *FAppliedRegion == Region)
     return;
-  Platform().SetWindowColorKeyRegion(this, Region);
+  FPlatform.SetWindowColorKeyRegion(this, Region);
   FAppliedRegion = Region;
 }
 
-int TTranslationForm::AlphaBlendValue() const { return Platform().WindowAlpha(const_cast<TTranslationForm*>(this)); }
+int TTranslationForm::AlphaBlendValue() const { return FPlatform.WindowAlpha(const_cast<TTranslationForm*>(this)); }
 
-void TTranslationForm::SetAlphaBlendValue(int Value) { Platform().SetWindowAlpha(this, std::clamp(Value, 0, 255)); }
+void TTranslationForm::SetAlphaBlendValue(int Value) { FPlatform.SetWindowAlpha(this, std::clamp(Value, 0, 255)); }
 
 TRect TTranslationForm::ClientScreenRect() const {
   const QPoint Origin = mapToGlobal(QPoint(0, 0));
@@ -190,7 +177,7 @@ TRect TTranslationForm::ClientScreenRect() const {
 }
 
 bool TTranslationForm::IsFullScreen() const {
-  const QSize Screen = Platform().PrimaryScreenSize();
+  const QSize Screen = FPlatform.PrimaryScreenSize();
   return width() == Screen.width() && height() == Screen.height();
 }
 
@@ -235,7 +222,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
   if (IsFullScreen()) {
     Layout.Font.Size = 12;
     Layout.Font.Bold = true;
-    const double ScreenWidth = Platform().PrimaryScreenSize().width();
+    const double ScreenWidth = FPlatform.PrimaryScreenSize().width();
     const int HintLeft = int(std::ceil(ScreenWidth / 2 - Layout.TextWidth(INFORMATION)));
     Canvas.setFont(Measurer.QtFont(Layout.Font));
     Canvas.setPen(QColor(Qt::red));
@@ -244,7 +231,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
 
   QStringList Lines;
   for (const TIteratorResult& Item : *FTextSegmentList) {
-    const QColor BackColor = ColorSetting(QStringLiteral("TextBackColor"), QStringLiteral("clGray"));
+    const QColor BackColor = ReadColor(FSettings, Settings::TextBackColor);
     // Only the part inside the window can show; cutting the box to it also
     // keeps coordinates from a damaged record inside what QRect can hold.
     const int64_t BoxLeft = std::max<int64_t>(Item.Left, 0), BoxTop = std::max<int64_t>(Item.Top, 0);
@@ -253,7 +240,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
       Canvas.fillRect(QRect(int(BoxLeft), int(BoxTop), int(BoxRight - BoxLeft), int(BoxBottom - BoxTop)), BackColor);
 
     Lines.clear();
-    const int FontSize = ReadSetting(QStringLiteral("FontSize"), 14);
+    const int FontSize = FSettings.Read(Settings::FontSize);
     const int BoxWidth = ClampToInt(int64_t(Item.Right) - Item.Left);
     const int BoxHeight = ClampToInt(int64_t(Item.Bottom) - Item.Top);
     if (Item.Text.contains(QChar(0x0002))) {
@@ -270,7 +257,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
     }
 
     Layout.Font.Bold = false;
-    const QColor FontColor = ColorSetting(QStringLiteral("FontColor"), QStringLiteral("clBlack"));
+    const QColor FontColor = ReadColor(FSettings, Settings::FontColor);
     const int S = Layout.Font.Size;
     const int VSpace = std::max(1, int(std::ceil(S * LineGapFactor)));
     const int64_t Advance = int64_t(S) + VSpace;
@@ -431,7 +418,7 @@ void TTranslationForm::resizeEvent(QResizeEvent* Event) {
   // The controller shows a result first and lays the window over the area
   // afterwards: a window that becomes full-screen while shown takes the
   // focus too, or the Escape its hint asks for would go elsewhere.
-  const QSize Screen = Platform().PrimaryScreenSize();
+  const QSize Screen = FPlatform.PrimaryScreenSize();
   if (isVisible() && IsFullScreen() && Event->oldSize() != Screen)
     FormShow();
 }

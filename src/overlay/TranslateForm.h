@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/Colors.h"
-#include "ocr/GlobalTypes.h"
+#include "core/Colors.h"
+#include "core/GlobalTypes.h"
 #include "overlay/OverlayLayout.h"
 #include "overlay/OverlayLayoutCache.h"
 #include "overlay/TextLineCache.h"
@@ -16,6 +16,8 @@
 #include <optional>
 
 class QPainter;
+class TConfigIni;
+class TPlatform;
 class TQtTextMeasurer;
 
 // The borderless, topmost window that shows the translations laid over the
@@ -44,7 +46,9 @@ public:
   // way to close it.
   static const QString INFORMATION;
 
-  explicit TTranslationForm(QWidget* Owner);
+  // Settings is read at every paint and written when the window goes; both
+  // it and Platform must outlive the window.
+  TTranslationForm(QWidget* Owner, TConfigIni& Settings, TPlatform& Platform);
   ~TTranslationForm() override;
 
   // Shows the records of TextSegmentList. The list stays the caller's and
@@ -110,6 +114,8 @@ private:
   void ReportPaintError(std::exception_ptr Error, const QString& Message);
   void StartResize(THitTest Band, QPoint GlobalPos);
 
+  TConfigIni& FSettings;
+  TPlatform& FPlatform;
   const TIteratorResultList* FTextSegmentList = nullptr;
   bool FDragging = false;
   QPoint FDragPoint;

@@ -7,7 +7,7 @@
 
 #include <memory>
 
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
 
 class QWidget;
 
@@ -46,10 +46,6 @@ public:
   virtual void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) = 0;
   virtual void ClearWindowColorKey(QWidget* Window) = 0;
 };
-
-// The process-wide platform, installed once at start-up (main() or a test).
-TPlatform& Platform();
-void SetPlatform(std::unique_ptr<TPlatform> NewPlatform);
 
 // "x11" when a display is reachable, else nullptr with Error set.
 std::unique_ptr<TPlatform> CreateX11Platform(QString* Error);

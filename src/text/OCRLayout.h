@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
 
 // Folding of recognised boxes into larger units before translation. Both
 // operations scan their input once in the order given (the reading order the

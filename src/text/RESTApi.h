@@ -1,14 +1,11 @@
 #pragma once
 
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
 
 #include <QImage>
 #include <QString>
 
 #include <stdexcept>
-
-// The server of both clients unless the settings name another.
-inline constexpr char DefaultServerURL[] = "http://127.0.0.1:5000";
 
 // Time-outs of one HTTP exchange, in milliseconds. Send and Response limit
 // how long the exchange may stall (no byte moving) while the request is being

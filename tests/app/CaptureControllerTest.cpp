@@ -33,16 +33,12 @@ protected:
     ASSERT_TRUE(Dir.isValid());
     for (const char* Name : {"Tesseract", "tessdata"})
       ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
-    auto Owned = std::make_unique<TFakePlatform>();
-    Fake = Owned.get();
-    SetPlatform(std::move(Owned));
-    Form = std::make_unique<TFormOCR>(Dir.path());
+    Form = std::make_unique<TFormOCR>(Dir.path(), Desktop);
     ASSERT_FALSE(Form->StartFailed());
     Form->show();
   }
   void TearDown() override {
     Form.reset();
-    SetPlatform(nullptr);
   }
 
   // Plays Passes, one per pass of the loop (each pass starts by asking for
@@ -68,7 +64,8 @@ protected:
   }
 
   QTemporaryDir Dir;
-  TFakePlatform* Fake = nullptr;
+  TFakePlatform Desktop;
+  TFakePlatform* Fake = &Desktop;
   std::unique_ptr<TFormOCR> Form;
   int MainAlphaDuringLoop = -1;
   int SelectionAlphaDuringLoop = -1;
@@ -115,14 +112,14 @@ TEST_F(CaptureController, SelectionLoop) {
   };
   for (const TSelectionCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
-    Form->FSelectedRect = Before;
+    Form->Pipeline().FSelectedRect = Before;
     Form->FTranslateForm->show();
     StartPoints.clear();
     Script(Case.Passes);
     EXPECT_EQ(Form->SelectArea(), Case.Result);
     Fake->OnPoll = nullptr;
-    EXPECT_EQ(Form->FSelectedRect, Case.Rect);
-    EXPECT_FALSE(Form->FBusy);
+    EXPECT_EQ(Form->Pipeline().FSelectedRect, Case.Rect);
+    EXPECT_FALSE(Form->Pipeline().FBusy);
     EXPECT_FALSE(Form->FTranslateForm->isVisible());
     // A finished selection stays in view for its caller; a cancelled one goes.
     EXPECT_EQ(Form->FSelectionForm->isVisible(), Case.Result);
@@ -155,7 +152,7 @@ TEST_F(CaptureController, ShiftModeStartFollowsTheCursorUntilTheFirstRelease) {
   ASSERT_TRUE(Form->SelectArea());
   // Start points the window held at the start of passes 2..5.
   ASSERT_GE(StartPoints.size(), 5u);
-  EXPECT_EQ(Form->FSelectedRect, (TRect{30, 40, 200, 100}));
+  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{30, 40, 200, 100}));
   EXPECT_EQ(Form->FSelectionForm->FStartPoint, QPoint(30, 40));
   EXPECT_EQ(Form->FSelectionForm->FCurrentPoint, QPoint(200, 100));
 }
@@ -176,11 +173,11 @@ TEST_F(CaptureController, ACommandThatClearsBusyEndsTheSelection) {
   Fake->WorkAreaRect = {0, 40, 1920, 1080};
   EXPECT_FALSE(Form->SelectArea());
   Fake->OnPoll = nullptr;
-  EXPECT_FALSE(Form->FBusy);
+  EXPECT_FALSE(Form->Pipeline().FBusy);
   EXPECT_FALSE(Form->FSelectionForm->isVisible());
   EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
   // The full-screen command's area, anchored at the screen origin.
-  EXPECT_EQ(Form->FSelectedRect, (TRect{0, 0, 1920, 1040}));
+  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1040}));
   EXPECT_EQ(SelectionAlphaDuringLoop, 255); // "overlay" display mode: colour key, no dimming
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -202,24 +199,24 @@ void ChangePixels(QImage& Screen, int Left, int Top, int Width, int Count, int L
 
 TEST_F(CaptureController, CaptureCopiesTheAreaWithTheSelectionHidden) {
   Fake->Screen = Gradient({1920, 1080});
-  Form->FSelectedRect = {10, 20, 110, 70};
+  Form->Pipeline().FSelectedRect = {10, 20, 110, 70};
   Form->FSelectionForm->show();
   bool SelectionVisibleAtCopy = true;
   Fake->OnCopyScreen = [&](const TRect&) { SelectionVisibleAtCopy = Form->FSelectionForm->isVisible(); };
   ASSERT_TRUE(Form->CaptureScreenArea(false));
   EXPECT_FALSE(SelectionVisibleAtCopy);
-  ASSERT_TRUE(Form->FScreenBitmap);
-  EXPECT_EQ(Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32), Fake->Screen.copy(10, 20, 100, 50));
+  ASSERT_TRUE(Form->Pipeline().FScreenBitmap);
+  EXPECT_EQ(Form->Pipeline().FScreenBitmap->convertToFormat(QImage::Format_RGB32), Fake->Screen.copy(10, 20, 100, 50));
 }
 
 TEST_F(CaptureController, EmptyAreaCapturesNothing) {
   for (TRect Empty : {TRect{}, TRect{10, 10, 10, 50}, TRect{10, 10, 50, 10}, TRect{50, 10, 10, 50}}) {
-    Form->FSelectedRect = Empty;
+    Form->Pipeline().FSelectedRect = Empty;
     EXPECT_FALSE(Form->CaptureScreenArea(false));
     EXPECT_FALSE(Form->CaptureScreenArea(true));
   }
   EXPECT_EQ(Fake->CopyCount, 0);
-  EXPECT_FALSE(Form->FScreenBitmap);
+  EXPECT_FALSE(Form->Pipeline().FScreenBitmap);
 }
 
 TEST_F(CaptureController, ChangeDetectionThresholds) {
@@ -232,10 +229,10 @@ TEST_F(CaptureController, ChangeDetectionThresholds) {
     SCOPED_TRACE(testing::Message() << "threshold " << Case.Threshold << ", " << Case.Changed << " pixels");
     Fake->Screen = QImage(1920, 1080, QImage::Format_RGB32);
     Fake->Screen.fill(QColor(20, 20, 20));
-    Form->FOCRThreshold = Case.Threshold;
-    Form->FSelectedRect = {300, 200, 400, 300};
+    Form->Pipeline().FOCRThreshold = Case.Threshold;
+    Form->Pipeline().FSelectedRect = {300, 200, 400, 300};
     ASSERT_TRUE(Form->CaptureScreenArea(false));
-    const QImage First = *Form->FScreenBitmap;
+    const QImage First = *Form->Pipeline().FScreenBitmap;
     ChangePixels(Fake->Screen, 300, 200, 100, Case.Changed, 230);
     EXPECT_EQ(Form->CaptureScreenArea(true), Case.Accepted);
     QImage Expected = First;
@@ -244,17 +241,17 @@ TEST_F(CaptureController, ChangeDetectionThresholds) {
       if (Case.Threshold != -1)
         TImageProcessor::BinarizeWithGlobalThreshold(Expected, uint8_t(Case.Threshold), false);
     }
-    EXPECT_EQ(Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32),
+    EXPECT_EQ(Form->Pipeline().FScreenBitmap->convertToFormat(QImage::Format_RGB32),
               Expected.convertToFormat(QImage::Format_RGB32));
   }
 }
 
 TEST_F(CaptureController, BinarizesWithTheChosenThreshold) {
   Fake->Screen = Gradient({1920, 1080});
-  Form->FOCRThreshold = 100;
-  Form->FSelectedRect = {0, 0, 256, 10};
+  Form->Pipeline().FOCRThreshold = 100;
+  Form->Pipeline().FSelectedRect = {0, 0, 256, 10};
   ASSERT_TRUE(Form->CaptureScreenArea(false));
-  const QImage Capture = Form->FScreenBitmap->convertToFormat(QImage::Format_RGB32);
+  const QImage Capture = Form->Pipeline().FScreenBitmap->convertToFormat(QImage::Format_RGB32);
   for (int X = 0; X < 256; ++X) {
     const QRgb Source = Fake->Screen.pixel(X, 5);
     const double Grey = qRed(Source) * 0.299 + qGreen(Source) * 0.587 + qBlue(Source) * 0.114;
@@ -267,11 +264,11 @@ TEST_F(CaptureController, BinarizesWithTheChosenThreshold) {
 // first capture of it instead of calling every one of them "no change".
 TEST_F(CaptureController, ANewAreaSizeCountsAsAChange) {
   Fake->Screen = Gradient({1920, 1080});
-  Form->FSelectedRect = {0, 0, 100, 100};
+  Form->Pipeline().FSelectedRect = {0, 0, 100, 100};
   ASSERT_TRUE(Form->CaptureScreenArea(false));
-  Form->FSelectedRect = {0, 0, 300, 200};
+  Form->Pipeline().FSelectedRect = {0, 0, 300, 200};
   EXPECT_TRUE(Form->CaptureScreenArea(true));
-  EXPECT_EQ(Form->FScreenBitmap->size(), QSize(300, 200));
+  EXPECT_EQ(Form->Pipeline().FScreenBitmap->size(), QSize(300, 200));
   EXPECT_FALSE(Form->CaptureScreenArea(true)); // same size, same pixels
 }
 
@@ -283,12 +280,12 @@ TEST_F(CaptureController, AnOverlayOnTheAreaIsTransparentDuringTheCopy) {
   int AlphaAtCopy = -1;
   Fake->OnCopyScreen = [&](const TRect&) { AlphaAtCopy = Form->FTranslateForm->AlphaBlendValue(); };
 
-  Form->FSelectedRect = {200, 100, 500, 250};
+  Form->Pipeline().FSelectedRect = {200, 100, 500, 250};
   ASSERT_TRUE(Form->CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 0);
   EXPECT_EQ(Form->FTranslateForm->AlphaBlendValue(), 200);
 
-  Form->FSelectedRect = {200, 100, 500, 251}; // overlapping, not the same
+  Form->Pipeline().FSelectedRect = {200, 100, 500, 251}; // overlapping, not the same
   ASSERT_TRUE(Form->CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 200);
 }
@@ -297,11 +294,11 @@ TEST_F(CaptureController, TheMainWindowIsNotCapturedWhereItCoversTheArea) {
   Form->move(200, 200);
   int AlphaAtCopy = -1;
   Fake->OnCopyScreen = [&](const TRect&) { AlphaAtCopy = Fake->Windows[Form.get()].Alpha; };
-  Form->FSelectedRect = {150, 150, 400, 400};
+  Form->Pipeline().FSelectedRect = {150, 150, 400, 400};
   ASSERT_TRUE(Form->CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 0);
   EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
-  Form->FSelectedRect = {1000, 800, 1100, 900};
+  Form->Pipeline().FSelectedRect = {1000, 800, 1100, 900};
   ASSERT_TRUE(Form->CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 255);
 }
@@ -313,10 +310,10 @@ TEST_F(CaptureController, SelectionCommandsStopAutomaticTranslationFirst) {
     Command->trigger();
     Fake->OnPoll = nullptr;
     EXPECT_FALSE(Form->TimerAction.isActive()) << Command->text().toStdString();
-    EXPECT_FALSE(Form->FBusy);
+    EXPECT_FALSE(Form->Pipeline().FBusy);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
-  EXPECT_EQ(Form->FSelectedRect, (TRect{0, 0, 1920, 1040})); // the full-screen command's work area
+  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1040})); // the full-screen command's work area
 }
 
 TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
@@ -325,7 +322,7 @@ TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
   QElapsedTimer Since;
   Since.start();
   Fake->OnPoll = nullptr;
-  EXPECT_EQ(Form->FSelectedRect, (TRect{50, 60, 250, 160}));
+  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{50, 60, 250, 160}));
   EXPECT_TRUE(Form->FSelectionForm->isVisible());
   EXPECT_EQ(Fake->CopyCount, 0);
   QTest::qWait(600);
@@ -337,7 +334,7 @@ TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
 }
 
 TEST_F(CaptureController, ViewAreaTogglesTheStoredSelection) {
-  Form->FSelectedRect = {50, 60, 250, 160};
+  Form->Pipeline().FSelectedRect = {50, 60, 250, 160};
   Form->mnuViewArea->trigger();
   EXPECT_TRUE(Form->FSelectionForm->isVisible());
   EXPECT_TRUE(Form->FSelectionForm->CheckMouse());
@@ -349,7 +346,7 @@ TEST_F(CaptureController, ViewAreaTogglesTheStoredSelection) {
 
 TEST_F(CaptureController, TranslateCommandStopsAutomaticTranslationAndRestoresTheCursor) {
   Form->TimerAction.start();
-  Form->FSelectedRect = {};
+  Form->Pipeline().FSelectedRect = {};
   Form->ActTranslate->trigger();
   EXPECT_FALSE(Form->TimerAction.isActive());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);

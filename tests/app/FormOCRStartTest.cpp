@@ -1,4 +1,4 @@
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "platform/Platform.h"
 
@@ -20,24 +20,23 @@ namespace {
 class FormOCRStart : public ::testing::Test {
 protected:
   void SetUp() override {
-    if (!PlatformInstalled) {
+    if (!Desktop) {
       QString Error;
-      auto X11 = CreateX11Platform(&Error);
-      ASSERT_TRUE(X11) << Error.toStdString();
-      SetPlatform(std::move(X11));
-      PlatformInstalled = true;
+      Desktop = CreateX11Platform(&Error);
+      ASSERT_TRUE(Desktop) << Error.toStdString();
     }
   }
 
   QString Ini() const { return Runtime.IniPath(); }
 
-  static inline bool PlatformInstalled = false;
+  // One connection for the whole program, as in korvex.
+  static inline std::unique_ptr<TPlatform> Desktop;
   TTestRuntimeFolder Runtime;
 };
 
 TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
   {
-    TFormOCR Form(Runtime.Path());
+    TFormOCR Form(Runtime.Path(), *Desktop);
     ASSERT_FALSE(Form.StartFailed());
     Form.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
@@ -64,7 +63,7 @@ TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
   EXPECT_EQ(Stored.ReadString("Capture", "Overlay", ""), "1");
   EXPECT_EQ(Stored.ReadString("OCR", "Engine", ""), "EasyOCR");
 
-  TFormOCR Again(Runtime.Path());
+  TFormOCR Again(Runtime.Path(), *Desktop);
   Again.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Again));
   EXPECT_EQ(Again.frameGeometry(), Frame);
@@ -78,7 +77,7 @@ TEST_F(FormOCRStart, ShowsTheCaptionAndStoresWindowAndMenusAtClose) {
 }
 
 TEST_F(FormOCRStart, WithoutConfigEverySettingHasItsDefault) {
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), *Desktop);
   EXPECT_TRUE(Form.mnuTesseract->isChecked());
   EXPECT_EQ(Form.TimerAction.interval(), 1000);
   EXPECT_FALSE(Form.TimerAction.isActive());
@@ -89,20 +88,20 @@ TEST_F(FormOCRStart, WithoutConfigEverySettingHasItsDefault) {
   EXPECT_FALSE(Form.mnuTextLine->isChecked());
   EXPECT_FALSE(Form.mnuOCROnly->isChecked());
   EXPECT_FALSE(Form.mnuAutoTranslate->isChecked());
-  EXPECT_EQ(Form.FOCRThreshold, -1);
-  EXPECT_TRUE(Form.FSelectedRect.IsEmpty());
+  EXPECT_EQ(Form.Pipeline().FOCRThreshold, -1);
+  EXPECT_TRUE(Form.Pipeline().FSelectedRect.IsEmpty());
   EXPECT_FALSE(QFile::exists(Ini())); // reading never creates the file
 }
 
 TEST_F(FormOCRStart, ShowCaptureImageIsStoredWhenClicked) {
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), *Desktop);
   Form.mnuShowCaputure->trigger();
   EXPECT_FALSE(TConfigIni(Ini()).ReadBool("Capture", "ShowCaptureImage", true));
 }
 
 TEST_F(FormOCRStart, UnknownEngineNameChangesNothing) {
   TConfigIni(Ini()).WriteString("OCR", "Engine", "easyocr");
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), *Desktop);
   EXPECT_TRUE(Form.mnuTesseract->isChecked());
 }
 

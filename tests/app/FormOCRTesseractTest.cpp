@@ -1,4 +1,4 @@
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.h"
@@ -25,8 +25,7 @@ namespace {
 // (unless left out) its libraries, and a Config.ini of its own.
 class FormOCRTesseract : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() { SetPlatform(std::make_unique<TFakePlatform>()); }
-  static void TearDownTestSuite() { SetPlatform(nullptr); }
+  TFakePlatform Desktop;
 
   void Link(const char* Name) { ASSERT_TRUE(Runtime.Link(Name)); }
   void SetLanguage(const QString& Lang) { TConfigIni(Runtime.IniPath()).WriteString("Tesseract", "lang", Lang); }
@@ -39,7 +38,7 @@ TEST_F(FormOCRTesseract, WithoutTheLibrariesStartFailsAndSaysWhy) {
   ASSERT_EQ(tesseractocr::capi::hTesseractLib, nullptr) << "this test must run before the libraries are loaded";
   Link("tessdata");
   TMessageBoxAnswerer User;
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), Desktop);
   EXPECT_TRUE(Form.StartFailed());
   ASSERT_EQ(User.Boxes.size(), 2u);
   EXPECT_EQ(User.Boxes[0].Text, "Tesseract library is not loaded");
@@ -53,7 +52,7 @@ TEST_F(FormOCRTesseract, UnknownLanguageShowsTheErrorAndTheWindowCloses) {
   Link("tessdata");
   SetLanguage("xyz");
   TMessageBoxAnswerer User;
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), Desktop);
   ASSERT_EQ(User.Boxes.size(), 1u);
   EXPECT_EQ(User.Boxes[0].Text, "Error loading Tesseract data");
   EXPECT_EQ(User.Boxes[0].Buttons, QMessageBox::Ok);
@@ -73,10 +72,10 @@ TEST_F(FormOCRTesseract, TrainedDataIsFoundFromTheRuntimeFolderWhateverTheCurren
   ASSERT_TRUE(QDir::setCurrent(Elsewhere.path()));
   TMessageBoxAnswerer User;
   {
-    TFormOCR Form(Runtime.Path());
+    TFormOCR Form(Runtime.Path(), Desktop);
     EXPECT_FALSE(Form.StartFailed());
-    ASSERT_NE(Form.Tesseract, nullptr);
-    EXPECT_EQ(Form.Tesseract->DataPath(), QDir(Runtime.Path()).absoluteFilePath("tessdata") + "/");
+    ASSERT_NE(Form.Tesseract(), nullptr);
+    EXPECT_EQ(Form.Tesseract()->DataPath(), QDir(Runtime.Path()).absoluteFilePath("tessdata") + "/");
   }
   QDir::setCurrent(Previous);
   EXPECT_TRUE(User.Boxes.empty());
@@ -90,11 +89,11 @@ TEST_F(FormOCRTesseract, RecognizeGivesOneRecordPerLineOfTheCapture) {
   Link("Tesseract");
   Link("tessdata");
   TMessageBoxAnswerer User;
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), Desktop);
   ASSERT_FALSE(Form.StartFailed());
   Form.mnuTesseract->setChecked(true);
   Form.mnuTextLine->setChecked(true);
-  Form.FScreenBitmap = TwoLines();
+  Form.Pipeline().FScreenBitmap = TwoLines();
   const std::optional<TIteratorResultList> Lines = Form.Recognize();
   ASSERT_TRUE(Lines.has_value());
   ASSERT_EQ(Lines->size(), 2u);
@@ -102,7 +101,7 @@ TEST_F(FormOCRTesseract, RecognizeGivesOneRecordPerLineOfTheCapture) {
   EXPECT_EQ((*Lines)[1].Text, "General Kenobi\n");
   EXPECT_EQ((*Lines)[1].Count, 1);
 
-  Form.FScreenBitmap = QImage(); // nothing Tesseract can be given
+  Form.Pipeline().FScreenBitmap = QImage(); // nothing Tesseract can be given
   try {
     Form.Recognize();
     ADD_FAILURE() << "no exception";

@@ -1,4 +1,4 @@
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
@@ -18,15 +18,13 @@ namespace {
 
 class OverlayController : public ::testing::Test {
 protected:
-  void SetUp() override { SetPlatform(std::make_unique<TFakePlatform>()); }
-  void TearDown() override { SetPlatform(nullptr); }
-
+  TFakePlatform Desktop;
   TTestRuntimeFolder Runtime;
 };
 
 TEST_F(OverlayController, TheViewCommandTogglesTheOverlayAndItsGeometryIsKeptAtTheEnd) {
   {
-    TFormOCR Form(Runtime.Path());
+    TFormOCR Form(Runtime.Path(), Desktop);
     ASSERT_FALSE(Form.StartFailed());
     ASSERT_TRUE(Form.FTranslateForm);
     EXPECT_FALSE(Form.FTranslateForm->isVisible());
@@ -44,15 +42,15 @@ TEST_F(OverlayController, TheViewCommandTogglesTheOverlayAndItsGeometryIsKeptAtT
   EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Width", -1), 560);
   EXPECT_EQ(Stored.ReadInteger("TranslationWindow", "Height", -1), 78);
 
-  TFormOCR Again(Runtime.Path());
+  TFormOCR Again(Runtime.Path(), Desktop);
   EXPECT_EQ(Again.FTranslateForm->geometry(), QRect(12, 34, 560, 78));
 }
 
 TEST_F(OverlayController, AResultIsShownOverTheSelectedArea) {
-  TFormOCR Form(Runtime.Path());
+  TFormOCR Form(Runtime.Path(), Desktop);
   ASSERT_FALSE(Form.StartFailed());
   Form.mnuOCROnly->setChecked(true); // no translation server needed
-  Form.FSelectedRect = {100, 120, 500, 420};
+  Form.Pipeline().FSelectedRect = {100, 120, 500, 420};
   ASSERT_TRUE(Form.TranslateOCRList({{10, 10, 90, 40, "Hello", 1, 5, 14}}));
   TTranslationForm& Overlay = *Form.FTranslateForm;
   EXPECT_TRUE(Overlay.isVisible());
@@ -66,7 +64,7 @@ TEST_F(OverlayController, AResultIsShownOverTheSelectedArea) {
   EXPECT_EQ(Painted.pixelColor(85, 35), QColor(128, 128, 128)) << "the record's box";
 
   Form.mnuEqualArea->setChecked(false);
-  Form.FSelectedRect = {0, 0, 50, 50};
+  Form.Pipeline().FSelectedRect = {0, 0, 50, 50};
   ASSERT_TRUE(Form.TranslateOCRList({{10, 10, 90, 40, "Hello", 1, 5, 14}}));
   EXPECT_EQ(Overlay.geometry(), QRect(100, 120, 400, 300));
 }

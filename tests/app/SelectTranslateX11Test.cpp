@@ -58,9 +58,8 @@ class SelectTranslateX11 : public ::testing::Test {
 protected:
   void SetUp() override {
     QString Error;
-    auto X11 = CreateX11Platform(&Error);
-    ASSERT_TRUE(X11) << Error.toStdString();
-    SetPlatform(std::move(X11));
+    Desktop = CreateX11Platform(&Error);
+    ASSERT_TRUE(Desktop) << Error.toStdString();
 
     // A runtime folder of the test's own: Korvex reads Config.ini beside
     // its executable.
@@ -100,8 +99,11 @@ protected:
     if (!Korvex.waitForFinished(5000))
       Korvex.kill();
     Korvex.waitForFinished(5000);
-    SetPlatform(nullptr);
+    Desktop.reset();
   }
+
+  // The test's own connection to the X server, for screen copies.
+  static inline std::unique_ptr<TPlatform> Desktop;
 
   static std::vector<std::string> Texts(const std::vector<TLoopbackServer::TRequest>& Requests) {
     std::vector<std::string> Result;
@@ -127,7 +129,7 @@ protected:
 
   // The red frame of the selection window passes close to Corner.
   static bool FrameAt(QPoint Corner) {
-    const QImage Copy = Platform().CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3});
+    const QImage Copy = Desktop->CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3});
     for (int Y = 0; Y < Copy.height(); ++Y)
       for (int X = 0; X < Copy.width(); ++X) {
         const QRgb P = Copy.pixel(X, Y);
@@ -140,12 +142,12 @@ protected:
   void Screenshot(const QString& Name) {
     const QString Folder = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
     if (!Folder.isEmpty())
-      Platform().CopyScreen({0, 0, 1920, 1080}).save(QDir(Folder).filePath(Name));
+      Desktop->CopyScreen({0, 0, 1920, 1080}).save(QDir(Folder).filePath(Name));
   }
 
   TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
-    const std::string Text = nlohmann::json::parse(Request.body).value("q", std::string());
-    Response.set_content(nlohmann::json{{"translated_text", "번역 " + std::to_string(Text.size())}}.dump(),
+    const std::string Query = nlohmann::json::parse(Request.body).value("q", std::string());
+    Response.set_content(nlohmann::json{{"translated_text", "번역 " + std::to_string(Query.size())}}.dump(),
                          "application/json");
   }};
   QTemporaryDir Dir;
@@ -163,7 +165,7 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
   // The selection window covers the text window once the loop runs.
   ASSERT_TRUE(QTest::qWaitFor(
       [] {
-        return Platform().CopyScreen({150, 150, 151, 151}).pixel(0, 0) != qRgb(255, 255, 255);
+        return Desktop->CopyScreen({150, 150, 151, 151}).pixel(0, 0) != qRgb(255, 255, 255);
       },
       10000))
       << "no selection window";
@@ -191,12 +193,12 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
   QImage Copy;
   ASSERT_TRUE(QTest::qWaitFor(
       [&] {
-        Copy = Platform().CopyScreen(Area);
+        Copy = Desktop->CopyScreen(Area);
         return BoxBands(Copy).size() >= 2;
       },
       10000));
   QTest::qWait(300);
-  Copy = Platform().CopyScreen(Area);
+  Copy = Desktop->CopyScreen(Area);
   Screenshot("translated.png");
 
   const std::vector<std::string> First = Texts(Server.Requests());
@@ -207,15 +209,15 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
   // One box per segment, each with its translation drawn in it.
   const auto Bands = BoxBands(Copy);
   ASSERT_EQ(Bands.size(), 2u);
-  for (const auto& [Top, Bottom] : Bands) {
+  for (const auto& [BandTop, BandBottom] : Bands) {
     int Ink = 0;
-    for (int Y = Top; Y <= Bottom; ++Y)
+    for (int Y = BandTop; Y <= BandBottom; ++Y)
       for (int X = 0; X < Copy.width(); ++X)
         Ink += qGray(Copy.pixel(X, Y)) < 40;
-    EXPECT_GT(Ink, 20) << "no translation drawn in the box at " << Top;
+    EXPECT_GT(Ink, 20) << "no translation drawn in the box at " << BandTop;
   }
   // The boxes lie inside the area: none of their colour just outside it.
-  const QImage Around = Platform().CopyScreen({Area.Left - 40, Area.Top - 40, Area.Right + 40, Area.Bottom + 40});
+  const QImage Around = Desktop->CopyScreen({Area.Left - 40, Area.Top - 40, Area.Right + 40, Area.Bottom + 40});
   for (int Y = 0; Y < Around.height(); ++Y)
     for (int X = 0; X < Around.width(); ++X) {
       const bool Inside = X >= 40 && X < 40 + Area.Width() && Y >= 40 && Y < 40 + Area.Height();

@@ -1,4 +1,4 @@
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
@@ -54,7 +54,6 @@ struct TServerScript {
 class TranslateController : public ::testing::Test {
 protected:
   void SetUp() override {
-    SetPlatform(std::make_unique<TFakePlatform>());
     {
       TConfigIni Ini(Runtime.IniPath());
       Ini.WriteString("Translation", "Server", Server.Url());
@@ -62,9 +61,9 @@ protected:
     // A start-up failure shows a modal box; answer it so the test fails
     // instead of waiting for a user.
     TMessageBoxAnswerer User;
-    Form = std::make_unique<TFormOCR>(Runtime.Path());
+    Form = std::make_unique<TFormOCR>(Runtime.Path(), Desktop);
     ASSERT_FALSE(Form->StartFailed()) << User.Texts().join('\n').toStdString();
-    Form->FSelectedRect = {100, 200, 500, 400};
+    Form->Pipeline().FSelectedRect = {100, 200, 500, 400};
   }
 
   void TearDown() override { Form.reset(); }
@@ -86,7 +85,7 @@ protected:
 
   std::vector<QString> TargetTexts() const {
     std::vector<QString> Texts;
-    for (const auto& R : Form->FTargetList)
+    for (const auto& R : Form->Pipeline().FTargetList)
       Texts.push_back(R.Text);
     return Texts;
   }
@@ -106,17 +105,18 @@ protected:
     Response.set_content(Reply.dump(), "application/json");
   }};
   TTestRuntimeFolder Runtime;
+  TFakePlatform Desktop;
   std::unique_ptr<TFormOCR> Form;
 };
 
 TEST_F(TranslateController, TranslatesEveryRecordInOrderAndShowsThemOverTheArea) {
   ASSERT_TRUE(Form->TranslateOCRList(ThreeSegments));
   EXPECT_EQ(TranslatedTexts(), (std::vector<QString>{"First one.", "Second.", "Third"}));
-  ASSERT_EQ(Form->FTargetList.size(), 3u);
+  ASSERT_EQ(Form->Pipeline().FTargetList.size(), 3u);
   for (size_t I = 0; I < 3; ++I) {
     TIteratorResult Expected = ThreeSegments[I];
     Expected.Text = QStringLiteral("번역:") + ThreeSegments[I].Text;
-    EXPECT_EQ(Form->FTargetList[I], Expected);
+    EXPECT_EQ(Form->Pipeline().FTargetList[I], Expected);
   }
   EXPECT_TRUE(Form->FTranslateForm->isVisible());
   EXPECT_EQ(Form->FTranslateForm->geometry(), QRect(100, 200, 400, 200));
@@ -133,7 +133,7 @@ TEST_F(TranslateController, WithoutEqualAreaTheOverlayKeepsItsPlace) {
 TEST_F(TranslateController, AFailureStopsTheLoopAndShowsNothing) {
   ASSERT_TRUE(Form->TranslateOCRList({Record(1, 2, 3, 4, "earlier")}));
   Form->FTranslateForm->hide();
-  const TIteratorResultList Shown = Form->FTargetList;
+  const TIteratorResultList Shown = Form->Pipeline().FTargetList;
 
   Script.Translations = 0;
   Script.FailAt = 2;
@@ -141,11 +141,11 @@ TEST_F(TranslateController, AFailureStopsTheLoopAndShowsNothing) {
   EXPECT_EQ(Script.Translations, 2);
   EXPECT_FALSE(Form->FTranslateForm->isVisible());
   // The list the overlay paints from still holds the last shown result.
-  EXPECT_EQ(Form->FTargetList, Shown);
+  EXPECT_EQ(Form->Pipeline().FTargetList, Shown);
 }
 
 TEST_F(TranslateController, AnUnreachableServerShowsNothing) {
-  ConfigIni->WriteString("Translation", "Server", UnusedLoopbackUrl());
+  Form->Settings().WriteString("Translation", "Server", UnusedLoopbackUrl());
   EXPECT_FALSE(Form->TranslateOCRList(ThreeSegments));
   EXPECT_FALSE(Form->FTranslateForm->isVisible());
 }
@@ -154,12 +154,12 @@ TEST_F(TranslateController, OCROnlySendsNothingAndShowsTheRecognisedText) {
   Form->mnuOCROnly->setChecked(true);
   ASSERT_TRUE(Form->TranslateOCRList(ThreeSegments));
   EXPECT_TRUE(Server.Requests().empty());
-  EXPECT_EQ(Form->FTargetList, ThreeSegments);
+  EXPECT_EQ(Form->Pipeline().FTargetList, ThreeSegments);
   EXPECT_TRUE(Form->FTranslateForm->isVisible());
 }
 
 TEST_F(TranslateController, OCRResultJoinsTextAndTranslationWithU0002) {
-  ConfigIni->WriteBool("OCR", "OCRResult", true);
+  Form->Settings().WriteBool("OCR", "OCRResult", true);
   ASSERT_TRUE(Form->TranslateOCRList(ThreeSegments));
   const QChar Join(0x0002);
   EXPECT_EQ(TargetTexts(),
@@ -177,7 +177,7 @@ TEST_F(TranslateController, TheServerIsReadForEveryRecord) {
     TConfigIni(IniPath).WriteString("Translation", "Server", Second.Url());
     Response.set_content(R"({"translated_text":"first"})", "application/json");
   });
-  ConfigIni->WriteString("Translation", "Server", First.Url());
+  Form->Settings().WriteString("Translation", "Server", First.Url());
   ASSERT_TRUE(Form->TranslateOCRList(ThreeSegments));
   EXPECT_EQ(TargetTexts(), (std::vector<QString>{"first", "second", "second"}));
 }
@@ -203,8 +203,8 @@ TEST_F(TranslateController, EasyOCRGroupsWordsIntoSegmentsUnlessTheStoredSetting
   Script.OCRReply = ThreeLinesOfWords;
   Form->mnuEasyOCR->setChecked(true);
   Form->mnuShowCaputure->setChecked(true);
-  Form->FScreenBitmap = QImage(200, 180, QImage::Format_RGB32);
-  Form->FScreenBitmap->fill(Qt::white);
+  Form->Pipeline().FScreenBitmap = QImage(200, 180, QImage::Format_RGB32);
+  Form->Pipeline().FScreenBitmap->fill(Qt::white);
 
   // The menu item says lines; the stored setting (false) decides.
   Form->mnuTextLine->setChecked(true);
@@ -220,7 +220,7 @@ TEST_F(TranslateController, EasyOCRGroupsWordsIntoSegmentsUnlessTheStoredSetting
   EXPECT_EQ(Requests[0].Header("paragraph"), "False");
   EXPECT_EQ(Requests[0].Body.substr(0, 2), "BM");
 
-  ConfigIni->WriteBool("Translation", "TextLine", true);
+  Form->Settings().WriteBool("Translation", "TextLine", true);
   Form->mnuTextLine->setChecked(false);
   const auto Lines = Form->Recognize();
   ASSERT_TRUE(Lines);
@@ -234,8 +234,8 @@ TEST_F(TranslateController, EasyOCRGroupsWordsIntoSegmentsUnlessTheStoredSetting
 
 TEST_F(TranslateController, EasyOCRFindingNothingHidesTheOverlay) {
   Form->mnuEasyOCR->setChecked(true);
-  Form->FScreenBitmap = QImage(50, 50, QImage::Format_RGB32);
-  Form->FScreenBitmap->fill(Qt::white);
+  Form->Pipeline().FScreenBitmap = QImage(50, 50, QImage::Format_RGB32);
+  Form->Pipeline().FScreenBitmap->fill(Qt::white);
   const std::string Replies[] = {
       "[]",
       // Words whose texts are all empty: nothing is left after grouping.
@@ -248,7 +248,7 @@ TEST_F(TranslateController, EasyOCRFindingNothingHidesTheOverlay) {
     EXPECT_FALSE(Form->Recognize()) << Reply;
     EXPECT_FALSE(Form->FTranslateForm->isVisible()) << Reply;
   }
-  ConfigIni->WriteString("Translation", "Server", UnusedLoopbackUrl());
+  Form->Settings().WriteString("Translation", "Server", UnusedLoopbackUrl());
   Form->FTranslateForm->show();
   EXPECT_FALSE(Form->Recognize());
   EXPECT_FALSE(Form->FTranslateForm->isVisible());
@@ -275,7 +275,7 @@ QImage TextImage(const QStringList& Lines) {
 
 TEST_F(TranslateController, TesseractLinesBecomeSegmentsUnlessTheMenuSaysLines) {
   Form->mnuTesseract->setChecked(true);
-  Form->FScreenBitmap = TextImage({"The quick brown fox", "jumps over the dog"});
+  Form->Pipeline().FScreenBitmap = TextImage({"The quick brown fox", "jumps over the dog"});
   Form->mnuTextLine->setChecked(true);
   const auto Lines = Form->Recognize();
   ASSERT_TRUE(Lines);
@@ -290,8 +290,8 @@ TEST_F(TranslateController, TesseractLinesBecomeSegmentsUnlessTheMenuSaysLines) 
 
 TEST_F(TranslateController, TesseractFindingNothing) {
   Form->mnuTesseract->setChecked(true);
-  Form->FScreenBitmap = QImage(200, 100, QImage::Format_RGB32);
-  Form->FScreenBitmap->fill(Qt::white);
+  Form->Pipeline().FScreenBitmap = QImage(200, 100, QImage::Format_RGB32);
+  Form->Pipeline().FScreenBitmap->fill(Qt::white);
   // Segment mode: no list, and the overlay is left as it was.
   Form->mnuTextLine->setChecked(false);
   Form->FTranslateForm->show();

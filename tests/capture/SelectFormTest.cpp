@@ -1,5 +1,5 @@
 #include "capture/SelectForm.h"
-#include "app/Colors.h"
+#include "core/Colors.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QPainter>
@@ -12,16 +12,10 @@ namespace {
 class SelectionForm : public ::testing::Test {
 protected:
   void SetUp() override {
-    auto Owned = std::make_unique<TFakePlatform>();
-    Fake = Owned.get();
-    SetPlatform(std::move(Owned));
-    Form = std::make_unique<TSelectionForm>(nullptr);
+    Form = std::make_unique<TSelectionForm>(nullptr, Desktop);
     Form->setGeometry(0, 0, 1920, 1080);
   }
-  void TearDown() override {
-    Form.reset();
-    SetPlatform(nullptr);
-  }
+  void TearDown() override { Form.reset(); }
 
   QImage Painted() {
     QImage Frame(Form->size(), QImage::Format_RGB32);
@@ -41,7 +35,8 @@ protected:
     return Count;
   }
 
-  TFakePlatform* Fake = nullptr;
+  TFakePlatform Desktop;
+  TFakePlatform* Fake = &Desktop;
   std::unique_ptr<TSelectionForm> Form;
 };
 

@@ -1,5 +1,5 @@
 #include "app/Application.h"
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
 
@@ -30,14 +30,13 @@ QStringList AnswerMessageBoxes(int TimeoutMs) {
 // A colour setting that cannot be converted ends the paint and reaches the
 // default error box, once while the same failure repeats paint after paint.
 TEST(OverlayPaintError, ReachesTheErrorBoxOnceWhileItRepeats) {
-  SetPlatform(std::make_unique<TFakePlatform>());
+  TFakePlatform Desktop;
   QTemporaryDir Dir;
   TConfigIni Ini(Dir.filePath("Config.ini"));
-  ConfigIni = &Ini;
   Ini.WriteString("TranslationWindow", "FontColor", "reddish");
   {
     TIteratorResultList List{{10, 10, 100, 50, "text", 1, 4, 14}};
-    TTranslationForm Form(nullptr);
+    TTranslationForm Form(nullptr, Ini, Desktop);
     Form.resize(300, 200);
     Form.UpdateText(&List);
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
@@ -53,8 +52,6 @@ TEST(OverlayPaintError, ReachesTheErrorBoxOnceWhileItRepeats) {
     Form.repaint();
     EXPECT_EQ(AnswerMessageBoxes(500), QStringList{"'greyish' is not a valid integer value"});
   }
-  ConfigIni = nullptr;
-  SetPlatform(nullptr);
 }
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "app/ConfigIni.h"
-#include "overlay/ColorKey.h"
+#include "settings/ConfigIni.h"
+#include "imaging/ColorKey.h"
 #include "overlay/QtTextMeasurer.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
@@ -23,22 +23,18 @@ const QColor Gray(128, 128, 128); // clGray
 class OverlayPaint : public ::testing::Test {
 protected:
   void SetUp() override {
-    SetPlatform(std::make_unique<TFakePlatform>());
     Ini = std::make_unique<TConfigIni>(Dir.filePath("Config.ini"));
-    ConfigIni = Ini.get();
     Set("FontName", Font);
   }
   void TearDown() override {
     Form.reset();
-    ConfigIni = nullptr;
-    SetPlatform(nullptr);
   }
 
   void Set(const QString& Key, const QString& Value) { Ini->WriteString("TranslationWindow", Key, Value); }
 
   TTranslationForm& MakeForm(int Width, int Height, TIteratorResultList Items) {
     List = std::move(Items);
-    Form = std::make_unique<TTranslationForm>(nullptr);
+    Form = std::make_unique<TTranslationForm>(nullptr, *Ini, Desktop);
     Form->resize(Width, Height);
     Form->UpdateText(&List);
     Form->hide();
@@ -80,6 +76,7 @@ protected:
   QTemporaryDir Dir;
   std::unique_ptr<TConfigIni> Ini;
   TIteratorResultList List;
+  TFakePlatform Desktop;
   std::unique_ptr<TTranslationForm> Form;
 };
 

@@ -1,4 +1,4 @@
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 #include "overlay/TranslateForm.h"
 #include "platform/Platform.h"
 
@@ -35,15 +35,13 @@ class OverlayX11 : public ::testing::Test {
 protected:
   static void SetUpTestSuite() {
     QString Error;
-    auto X11 = CreateX11Platform(&Error);
-    ASSERT_TRUE(X11) << Error.toStdString();
-    SetPlatform(std::move(X11));
+    Desktop = CreateX11Platform(&Error);
+    ASSERT_TRUE(Desktop) << Error.toStdString();
   }
-  static void TearDownTestSuite() { SetPlatform(nullptr); }
+  static void TearDownTestSuite() { Desktop.reset(); }
 
   void SetUp() override {
     Ini = std::make_unique<TConfigIni>(Dir.filePath("Config.ini"));
-    ConfigIni = Ini.get();
     Set("FontName", "DejaVu Sans");
     Beneath.setGeometry(0, 0, 800, 600);
     Beneath.show();
@@ -51,7 +49,6 @@ protected:
   }
   void TearDown() override {
     Form.reset();
-    ConfigIni = nullptr;
     Xdo({"mousemove", "1900", "1060"});
   }
 
@@ -62,7 +59,7 @@ protected:
   TTranslationForm& ShowOverlay(QRect Geometry, bool Overlay) {
     Set("Overlay", Overlay ? "1" : "0");
     List = {{50, 50, 200, 120, "Hello", 1, 5, 14}};
-    Form = std::make_unique<TTranslationForm>(nullptr);
+    Form = std::make_unique<TTranslationForm>(nullptr, *Ini, *Desktop);
     Form->setVisible(true);
     Form->UpdateText(&List);
     Form->setGeometry(Geometry);
@@ -72,7 +69,7 @@ protected:
   }
 
   static QColor ScreenPixel(QPoint At) {
-    return Platform().CopyScreen({At.x(), At.y(), At.x() + 1, At.y() + 1}).pixelColor(0, 0);
+    return Desktop->CopyScreen({At.x(), At.y(), At.x() + 1, At.y() + 1}).pixelColor(0, 0);
   }
   static bool ScreenShows(QPoint At, QColor Expected, int TimeoutMs = 3000) {
     return QTest::qWaitFor([&] { return ScreenPixel(At).rgb() == Expected.rgb(); }, TimeoutMs);
@@ -100,6 +97,7 @@ protected:
   std::unique_ptr<TConfigIni> Ini;
   TBeneath Beneath;
   TIteratorResultList List;
+  static inline std::unique_ptr<TPlatform> Desktop;
   std::unique_ptr<TTranslationForm> Form;
 };
 
@@ -165,7 +163,7 @@ TEST_F(OverlayX11, AlphaZeroMakesTheWindowVanishUnderACompositor) {
 TEST_F(OverlayX11, AFullScreenWindowTakesTheFocusShowsTheHintAndEscapeHidesIt) {
   Set("Overlay", "1");
   TIteratorResultList Empty;
-  Form = std::make_unique<TTranslationForm>(nullptr);
+  Form = std::make_unique<TTranslationForm>(nullptr, *Ini, *Desktop);
   Form->setGeometry(0, 0, 1920, 1079);
   Form->UpdateText(&Empty);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
@@ -175,7 +173,7 @@ TEST_F(OverlayX11, AFullScreenWindowTakesTheFocusShowsTheHintAndEscapeHidesIt) {
   // Laid over the whole screen while shown, as the controller does.
   Form->setGeometry(0, 0, 1920, 1080);
   ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Form->windowHandle(); }, 3000));
-  const QImage Top = Platform().CopyScreen({0, 0, 1920, 40});
+  const QImage Top = Desktop->CopyScreen({0, 0, 1920, 40});
   int Red = 0;
   for (int Y = 0; Y < Top.height(); ++Y)
     for (int X = 0; X < Top.width(); ++X)
@@ -224,7 +222,7 @@ TEST_F(OverlayX11, TheBorderBandsResizeAndTheClientAreaMoves) {
 TEST_F(OverlayX11, TheTimerHidesAfterItsSecondsAndASecondResultDoesNotRestartIt) {
   Set("Timer", "1");
   TIteratorResultList Empty;
-  Form = std::make_unique<TTranslationForm>(nullptr);
+  Form = std::make_unique<TTranslationForm>(nullptr, *Ini, *Desktop);
   QElapsedTimer Clock;
   Clock.start();
   Form->UpdateText(&Empty);

@@ -1,6 +1,6 @@
 #include "overlay/TranslateForm.h"
-#include "app/ConfigIni.h"
-#include "overlay/ColorKey.h"
+#include "settings/ConfigIni.h"
+#include "imaging/ColorKey.h"
 #include "platform/fake/FakePlatform.h"
 
 #include <QPainter>
@@ -17,15 +17,7 @@ namespace {
 class TranslateForm : public ::testing::Test {
 protected:
   void SetUp() override {
-    auto Desktop = std::make_unique<TFakePlatform>();
-    Fake = Desktop.get();
-    SetPlatform(std::move(Desktop));
     Ini = std::make_unique<TConfigIni>(Dir.filePath("Config.ini"));
-    ConfigIni = Ini.get();
-  }
-  void TearDown() override {
-    ConfigIni = nullptr;
-    SetPlatform(nullptr);
   }
 
   void Set(const QString& Key, const QString& Value) { Ini->WriteString("TranslationWindow", Key, Value); }
@@ -33,12 +25,13 @@ protected:
 
   QTemporaryDir Dir;
   std::unique_ptr<TConfigIni> Ini;
-  TFakePlatform* Fake = nullptr;
+  TFakePlatform Desktop;
+  TFakePlatform* Fake = &Desktop;
 };
 
 TEST_F(TranslateForm, StartsWithItsDesignGeometryInOverlayModeAndStoresItsGeometry) {
   {
-    TTranslationForm Form(nullptr);
+    TTranslationForm Form(nullptr, *Ini, Desktop);
     EXPECT_EQ(Form.geometry(), QRect(0, 0, 706, 262));
     EXPECT_TRUE(Form.Overlay());
     EXPECT_FALSE(Form.isVisible());
@@ -53,7 +46,7 @@ TEST_F(TranslateForm, StartsWithItsDesignGeometryInOverlayModeAndStoresItsGeomet
   EXPECT_EQ(Stored("Height"), "640");
 
   Set("Overlay", "0");
-  TTranslationForm Again(nullptr);
+  TTranslationForm Again(nullptr, *Ini, Desktop);
   EXPECT_EQ(Again.geometry(), QRect(31, 42, 530, 640));
   EXPECT_FALSE(Again.Overlay());
 }
@@ -63,7 +56,7 @@ TEST_F(TranslateForm, DamagedGeometryGivesAUsableWindow) {
   Set("Top", "-99999999");
   Set("Width", "-5");
   Set("Height", "0x7fffffff");
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   EXPECT_EQ(Form.x(), 0);
   EXPECT_EQ(Form.y(), -32767);
   EXPECT_EQ(Form.width(), 1);
@@ -72,7 +65,7 @@ TEST_F(TranslateForm, DamagedGeometryGivesAUsableWindow) {
 
 TEST_F(TranslateForm, UpdateTextShowsTheListAndSwitchesToThePlainWindowUnlessSet) {
   TIteratorResultList List{{10, 10, 60, 40, "x", 1, 1, 14}};
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.resize(200, 100);
   Set("FontName", "Noto Sans");
   Form.UpdateText(&List);
@@ -117,7 +110,7 @@ TEST_F(TranslateForm, UpdateTextShowsTheListAndSwitchesToThePlainWindowUnlessSet
 
 TEST_F(TranslateForm, ATimerCountdownRunsOnForTheSameIntervalAndRestartsForANewOne) {
   TIteratorResultList List;
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.UpdateText(&List);
   EXPECT_FALSE(Form.Timer1.isActive()) << "Timer 0 arms nothing";
 
@@ -142,7 +135,7 @@ TEST_F(TranslateForm, ATimerCountdownRunsOnForTheSameIntervalAndRestartsForANewO
 
 TEST_F(TranslateForm, ACloseRequestOnlyHides) {
   TIteratorResultList List;
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.UpdateText(&List);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
   QPointer<TTranslationForm> Alive(&Form);
@@ -158,7 +151,7 @@ TEST_F(TranslateForm, ACloseRequestOnlyHides) {
 
 TEST_F(TranslateForm, EscapeHides) {
   TIteratorResultList List;
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.UpdateText(&List);
   QTest::keyClick(&Form, Qt::Key_A);
   EXPECT_TRUE(Form.isVisible());
@@ -167,7 +160,7 @@ TEST_F(TranslateForm, EscapeHides) {
 }
 
 TEST_F(TranslateForm, HitTestBands) {
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.resize(200, 100);
   using T = TTranslationForm;
   const std::vector<std::pair<QPoint, T::THitTest>> Cases{
@@ -181,7 +174,7 @@ TEST_F(TranslateForm, HitTestBands) {
 }
 
 TEST_F(TranslateForm, AlphaAndScreenRectangleForTheCapture) {
-  TTranslationForm Form(nullptr);
+  TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.setGeometry(120, 80, 300, 200);
   EXPECT_EQ(Form.AlphaBlendValue(), 255);
   Form.SetAlphaBlendValue(0);

@@ -39,17 +39,16 @@ TEST(FakePlatform, PollHookPlaysTheUser) {
 }
 
 TEST(FakePlatform, TheControllerRunsWithoutAnXServer) {
-  SetPlatform(std::make_unique<TFakePlatform>());
+  TFakePlatform Desktop;
   TTestRuntimeFolder Runtime;
   {
-    TFormOCR Form(Runtime.Path());
+    TFormOCR Form(Runtime.Path(), Desktop);
     ASSERT_FALSE(Form.StartFailed());
     Form.show();
     Form.mnuTextLine->trigger();
     Form.close();
   }
   EXPECT_TRUE(QFile::exists(Runtime.IniPath()));
-  SetPlatform(nullptr);
 }
 
 } // namespace

@@ -37,13 +37,13 @@ std::unique_ptr<TPlatform> CreateX11Platform(QString* Error) {
   return std::make_unique<TX11Platform>(Dpy);
 }
 
-TX11Platform::TX11Platform(_XDisplay* Display) : FDisplay(Display) {}
+TX11Platform::TX11Platform(_XDisplay* Connection) : FDisplay(Connection) {}
 
 TX11Platform::~TX11Platform() { XCloseDisplay(FDisplay); }
 
 QSize TX11Platform::PrimaryScreenSize() {
-  if (QScreen* Screen = QGuiApplication::primaryScreen())
-    return Screen->geometry().size();
+  if (QScreen* Primary = QGuiApplication::primaryScreen())
+    return Primary->geometry().size();
   return {DisplayWidth(FDisplay, DefaultScreen(FDisplay)), DisplayHeight(FDisplay, DefaultScreen(FDisplay))};
 }
 
@@ -66,8 +66,8 @@ TRect TX11Platform::WorkArea() {
       }
     }
   }
-  if (QScreen* Screen = QGuiApplication::primaryScreen()) {
-    const QRect Available = Screen->availableGeometry();
+  if (QScreen* Primary = QGuiApplication::primaryScreen()) {
+    const QRect Available = Primary->availableGeometry();
     if (!Available.isEmpty())
       return {Available.left(), Available.top(), Available.left() + Available.width(),
               Available.top() + Available.height()};
@@ -79,8 +79,8 @@ TRect TX11Platform::WorkArea() {
 QPoint TX11Platform::CursorPos() {
   Window Root = 0, Child = 0;
   int RootX = 0, RootY = 0, WinX = 0, WinY = 0;
-  unsigned int Mask = 0;
-  XQueryPointer(FDisplay, DefaultRootWindow(FDisplay), &Root, &Child, &RootX, &RootY, &WinX, &WinY, &Mask);
+  unsigned int Buttons = 0;
+  XQueryPointer(FDisplay, DefaultRootWindow(FDisplay), &Root, &Child, &RootX, &RootY, &WinX, &WinY, &Buttons);
   return {RootX, RootY};
 }
 
@@ -88,9 +88,9 @@ bool TX11Platform::IsKeyDown(TKey Key) {
   if (Key == TKey::LeftButton) {
     Window Root = 0, Child = 0;
     int RootX = 0, RootY = 0, WinX = 0, WinY = 0;
-    unsigned int Mask = 0;
-    XQueryPointer(FDisplay, DefaultRootWindow(FDisplay), &Root, &Child, &RootX, &RootY, &WinX, &WinY, &Mask);
-    return (Mask & Button1Mask) != 0;
+    unsigned int Buttons = 0;
+    XQueryPointer(FDisplay, DefaultRootWindow(FDisplay), &Root, &Child, &RootX, &RootY, &WinX, &WinY, &Buttons);
+    return (Buttons & Button1Mask) != 0;
   }
   char Keymap[32] = {};
   XQueryKeymap(FDisplay, Keymap);
@@ -100,21 +100,21 @@ bool TX11Platform::IsKeyDown(TKey Key) {
   return IsKeycodeDown(Keymap, XKeysymToKeycode(FDisplay, XK_Escape));
 }
 
-TX11Platform::TWindowState& TX11Platform::StateOf(QWidget* Window) {
-  TWindowState& State = FWindows[Window];
+TX11Platform::TWindowState& TX11Platform::StateOf(QWidget* Target) {
+  TWindowState& State = FWindows[Target];
   if (!State.Widget) {
     // A new window, or a new one at the address of a destroyed one.
     State = TWindowState{};
-    State.Widget = Window;
+    State.Widget = Target;
   }
   return State;
 }
 
-void TX11Platform::SetWindowAlpha(QWidget* Window, int Alpha) {
-  TWindowState& State = StateOf(Window);
+void TX11Platform::SetWindowAlpha(QWidget* Target, int Alpha) {
+  TWindowState& State = StateOf(Target);
   const bool WasZero = State.Alpha == 0;
   State.Alpha = std::clamp(Alpha, 0, 255);
-  Window->setWindowOpacity(State.Alpha / 255.0);
+  Target->setWindowOpacity(State.Alpha / 255.0);
   if (WasZero != (State.Alpha == 0))
     ApplyShape(State);
 }
@@ -126,19 +126,19 @@ bool TX11Platform::IsCompositing() {
   return XGetSelectionOwner(FDisplay, Selection) != 0;
 }
 
-int TX11Platform::WindowAlpha(QWidget* Window) {
-  auto It = FWindows.find(Window);
+int TX11Platform::WindowAlpha(QWidget* Target) {
+  auto It = FWindows.find(Target);
   return It == FWindows.end() || !It->Widget ? 255 : It->Alpha;
 }
 
-void TX11Platform::SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) {
-  TWindowState& State = StateOf(Window);
+void TX11Platform::SetWindowColorKeyRegion(QWidget* Target, const QRegion& Visible) {
+  TWindowState& State = StateOf(Target);
   State.ColorKeyVisible = Visible;
   ApplyShape(State);
 }
 
-void TX11Platform::ClearWindowColorKey(QWidget* Window) {
-  TWindowState& State = StateOf(Window);
+void TX11Platform::ClearWindowColorKey(QWidget* Target) {
+  TWindowState& State = StateOf(Target);
   State.ColorKeyVisible.reset();
   ApplyShape(State);
 }

@@ -156,8 +156,8 @@ struct TX11ScreenCopy::TState {
   // The shared path; false when the server refused, so the caller copies
   // plainly instead.
   bool CopyShared(const QRect& Visible, QImage& Copy, QPoint Offset) {
-    const int Screen = DefaultScreen(Dpy);
-    TXImagePtr Image(XShmCreateImage(Dpy, DefaultVisual(Dpy, Screen), unsigned(DefaultDepth(Dpy, Screen)), ZPixmap,
+    const int ScreenNumber = DefaultScreen(Dpy);
+    TXImagePtr Image(XShmCreateImage(Dpy, DefaultVisual(Dpy, ScreenNumber), unsigned(DefaultDepth(Dpy, ScreenNumber)), ZPixmap,
                                      nullptr, nullptr, unsigned(Visible.width()), unsigned(Visible.height())));
     if (!Image)
       return false;
@@ -225,8 +225,8 @@ QImage TX11ScreenCopy::Copy(const TRect& Rect) {
   // size cached at connection time); X refuses rectangles that leave it.
   Window Root = 0;
   int RootX = 0, RootY = 0;
-  unsigned RootW = 0, RootH = 0, Border = 0, Depth = 0;
-  XGetGeometry(FState->Dpy, DefaultRootWindow(FState->Dpy), &Root, &RootX, &RootY, &RootW, &RootH, &Border, &Depth);
+  unsigned RootW = 0, RootH = 0, Border = 0, RootDepth = 0;
+  XGetGeometry(FState->Dpy, DefaultRootWindow(FState->Dpy), &Root, &RootX, &RootY, &RootW, &RootH, &Border, &RootDepth);
   const QRect Wanted(Rect.Left, Rect.Top, Rect.Width(), Rect.Height());
   const QRect Visible = Wanted.intersected(QRect(0, 0, int(RootW), int(RootH)));
   if (Visible != Wanted)

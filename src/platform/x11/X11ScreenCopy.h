@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
 
 #include <QImage>
 

@@ -1,4 +1,4 @@
-#include "ocr/GlobalTypes.h"
+#include "core/GlobalTypes.h"
 
 TIteratorResult IteratorResultFromOCRItem(const TOCRItem& Item) {
   TIteratorResult Result;

@@ -1,4 +1,4 @@
-#include "overlay/ColorKey.h"
+#include "imaging/ColorKey.h"
 
 #include <cstring>
 #include <utility>

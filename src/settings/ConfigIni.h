@@ -1,5 +1,7 @@
 #pragma once
 
+#include "settings/Settings.h"
+
 #include <QByteArray>
 #include <QHash>
 #include <QString>
@@ -32,6 +34,19 @@ public:
   void WriteInteger(const QString& Section, const QString& Ident, int32_t Value);
   void WriteBool(const QString& Section, const QString& Ident, bool Value);
 
+  // The same through the rows of the settings table (settings/Settings.h),
+  // with each row's default.
+  QString Read(const TStringSetting& Key);
+  int32_t Read(const TIntegerSetting& Key);
+  bool Read(const TBoolSetting& Key);
+  QString Read(const TColorSetting& Key);
+  int32_t Read(const TGeometrySetting& Key, int32_t Current);
+  void Write(const TStringSetting& Key, const QString& Value);
+  void Write(const TIntegerSetting& Key, int32_t Value);
+  void Write(const TBoolSetting& Key, bool Value);
+  void Write(const TColorSetting& Key, const QString& Value);
+  void Write(const TGeometrySetting& Key, int32_t Value);
+
   // The longest value a read returns, in UTF-16 units.
   static constexpr qsizetype MaxValueLength = 2047;
 
@@ -62,6 +77,3 @@ private:
   bool FLoaded = false;
   int64_t FLoadedAtNs = 0; // wall clock when FContent was read from disk
 };
-
-// The program's one settings store; set by the main window for its lifetime.
-extern TConfigIni* ConfigIni;

@@ -1,4 +1,4 @@
-#include "app/Colors.h"
+#include "core/Colors.h"
 
 #include <QGuiApplication>
 #include <QPalette>

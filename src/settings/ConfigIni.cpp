@@ -1,14 +1,12 @@
-#include "app/ConfigIni.h"
+#include "settings/ConfigIni.h"
 
-#include "app/Colors.h"
+#include "core/Colors.h"
 
 #include <QFile>
 #include <QSaveFile>
 
 #include <sys/stat.h>
 #include <time.h>
-
-TConfigIni* ConfigIni = nullptr;
 
 namespace {
 
@@ -40,6 +38,9 @@ QByteArray WithoutLineEnd(const QByteArray& Line) {
     --End;
   return Line.left(End);
 }
+
+// Section, key and default texts of the settings table are UTF-8.
+QString Name(const char* Text) { return QString::fromUtf8(Text); }
 
 // Values may not carry a line break: it would split the entry in two.
 QString OneLine(QString Value) {
@@ -221,4 +222,32 @@ void TConfigIni::WriteInteger(const QString& Section, const QString& Ident, int3
 
 void TConfigIni::WriteBool(const QString& Section, const QString& Ident, bool Value) {
   WriteString(Section, Ident, Value ? QStringLiteral("1") : QStringLiteral("0"));
+}
+
+QString TConfigIni::Read(const TStringSetting& Key) {
+  return ReadString(Name(Key.Section), Name(Key.Ident), Name(Key.Default));
+}
+int32_t TConfigIni::Read(const TIntegerSetting& Key) {
+  return ReadInteger(Name(Key.Section), Name(Key.Ident), Key.Default);
+}
+bool TConfigIni::Read(const TBoolSetting& Key) { return ReadBool(Name(Key.Section), Name(Key.Ident), Key.Default); }
+QString TConfigIni::Read(const TColorSetting& Key) {
+  return ReadString(Name(Key.Section), Name(Key.Ident), Name(Key.Default));
+}
+int32_t TConfigIni::Read(const TGeometrySetting& Key, int32_t Current) {
+  return ReadInteger(Name(Key.Section), Name(Key.Ident), Current);
+}
+
+void TConfigIni::Write(const TStringSetting& Key, const QString& Value) {
+  WriteString(Name(Key.Section), Name(Key.Ident), Value);
+}
+void TConfigIni::Write(const TIntegerSetting& Key, int32_t Value) {
+  WriteInteger(Name(Key.Section), Name(Key.Ident), Value);
+}
+void TConfigIni::Write(const TBoolSetting& Key, bool Value) { WriteBool(Name(Key.Section), Name(Key.Ident), Value); }
+void TConfigIni::Write(const TColorSetting& Key, const QString& Value) {
+  WriteString(Name(Key.Section), Name(Key.Ident), Value);
+}
+void TConfigIni::Write(const TGeometrySetting& Key, int32_t Value) {
+  WriteInteger(Name(Key.Section), Name(Key.Ident), Value);
 }

@@ -1,0 +1,170 @@
+#include "pipeline/TranslationPipeline.h"
+
+#include "capture/ScreenCapture.h"
+#include "core/ScopeExit.h"
+#include "imaging/OCRPreprocessor.h"
+#include "pipeline/PipelineView.h"
+#include "platform/Platform.h"
+#include "settings/ConfigIni.h"
+#include "text/OCRLayout.h"
+#include "text/RESTApi.h"
+
+#include <stdexcept>
+
+namespace {
+constexpr float ChangeThreshold = 0.02f;
+constexpr float BinarizedChangeThreshold = 0.005f;
+} // namespace
+
+TTranslationPipeline::TTranslationPipeline(TConfigIni& Settings, TPlatform& Platform, TPipelineView& View)
+    : FSettings(Settings), FPlatform(Platform), FView(View) {}
+
+TTranslationPipeline::~TTranslationPipeline() = default;
+
+void TTranslationPipeline::SetEngine(TOCREngineKind Kind, std::unique_ptr<TOCREngine> Engine) {
+  FEngines[Kind] = std::move(Engine);
+}
+
+TOCREngine* TTranslationPipeline::Engine(TOCREngineKind Kind) const {
+  const auto It = FEngines.find(Kind);
+  return It == FEngines.end() ? nullptr : It->second.get();
+}
+
+bool TTranslationPipeline::SelectArea() {
+  FBusy = true;
+  const std::optional<TRect> Area = FView.ChooseArea([this] { return FBusy; });
+  FBusy = false;
+  if (!Area)
+    return false;
+  FSelectedRect = *Area;
+  return true;
+}
+
+bool TTranslationPipeline::SelectAreaAndTranslate() {
+  if (!SelectArea())
+    return false;
+  CaptureAndTranslate(false);
+  return true;
+}
+
+void TTranslationPipeline::SelectFullScreen() {
+  FView.HideTranslation();
+  FBusy = true;
+  const TRect WorkArea = FPlatform.WorkArea();
+  FSelectedRect = {0, 0, WorkArea.Width(), WorkArea.Height()};
+  if (CaptureScreenArea(false)) {
+    if (auto List = Recognize(); List && !List->empty())
+      TranslateOCRList(*List);
+  }
+  FBusy = false;
+}
+
+void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff) {
+  if (FSelectedRect.IsEmpty())
+    return;
+  if (!CaptureScreenArea(ScreenDiff))
+    return;
+  if (auto List = Recognize(); List && !List->empty())
+    TranslateOCRList(*List);
+}
+
+bool TTranslationPipeline::CaptureScreenArea(bool ScreenDiff) {
+  if (FSelectedRect.IsEmpty())
+    return false;
+
+  QImage CurrentBitmap;
+  {
+    FView.HideWindowsFrom(FSelectedRect);
+    TScopeExit Restore([this] { FView.RestoreWindows(); });
+    CurrentBitmap = FPlatform.CopyScreen(FSelectedRect);
+    if (FOCRThreshold != -1)
+      TImageProcessor::BinarizeWithGlobalThreshold(CurrentBitmap, uint8_t(FOCRThreshold), false);
+  }
+  if (!FScreenBitmap)
+    FScreenBitmap.emplace();
+
+  if (ScreenDiff) {
+    const float Threshold = FOCRThreshold == -1 ? ChangeThreshold : BinarizedChangeThreshold;
+    // The change test calls a capture of another size "no change"; after the
+    // area was chosen anew that would reject every capture for good, so a new
+    // size counts as a change here.
+    const bool NewSize = FScreenBitmap->size() != CurrentBitmap.size();
+    if (!IsChangedScreen(*FScreenBitmap, CurrentBitmap, Threshold) && !NewSize)
+      return false;
+  }
+  *FScreenBitmap = std::move(CurrentBitmap);
+  return true;
+}
+
+std::optional<TIteratorResultList> TTranslationPipeline::NothingFound() {
+  FView.HideTranslation();
+  return std::nullopt;
+}
+
+std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
+  if (!FScreenBitmap)
+    return std::nullopt;
+  FView.ShowCapture(*FScreenBitmap);
+  // The capture step binarised with the same threshold already; again
+  // changes nothing, but a bitmap put here by another way gets it too.
+  if (FOCRThreshold != -1)
+    TImageProcessor::BinarizeWithGlobalThreshold(*FScreenBitmap, uint8_t(FOCRThreshold), false);
+
+  TOCREngine* Recognizer = Engine(Options.Engine);
+  if (!Recognizer) {
+    if (Options.Engine == TOCREngineKind::Tesseract)
+      throw std::runtime_error("Tesseract library is not loaded");
+    return std::nullopt; // an engine this build does not have finds nothing
+  }
+  TIteratorResultList Lines = Recognizer->RecognizeLines(*FScreenBitmap);
+
+  if (Options.Engine == TOCREngineKind::Tesseract) {
+    // In segment mode a page without text leaves the shown result in place.
+    std::optional<TIteratorResultList> Result;
+    if (Options.TextLine)
+      Result = std::move(Lines);
+    else if (!Lines.empty())
+      Result = GroupingToSegment(Lines);
+    if (Result && Result->empty())
+      return NothingFound();
+    return Result;
+  }
+
+  if (Lines.empty())
+    return NothingFound();
+  TIteratorResultList Result = FSettings.Read(Settings::TextLine) ? std::move(Lines) : GroupingToSegment(Lines);
+  if (Result.empty())
+    return NothingFound();
+  return Result;
+}
+
+QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage) {
+  // Read for every text, so a server changed in the settings is used at once.
+  const QString Server = FSettings.Read(Settings::Server);
+  return TranslateLocal(Server, OCRText, QStringLiteral("en"), QStringLiteral("ko"), QStringLiteral("N"), ErrorMessage);
+}
+
+bool TTranslationPipeline::TranslateOCRList(const TIteratorResultList& OCRList) {
+  // The new result is collected apart from FTargetList, which the view
+  // paints from: a failure part-way leaves the shown result intact.
+  TIteratorResultList TargetList;
+  TargetList.reserve(OCRList.size());
+  QString ErrorMessage;
+  for (const TIteratorResult& Record : OCRList) {
+    TIteratorResult Copy = Record;
+    const QString OCRText = Record.Text;
+    if (!Options.OCROnly) {
+      const QString Translation = Translate(OCRText, ErrorMessage);
+      Copy.Text = FSettings.Read(Settings::OCRResult) ? OCRText + QChar(0x0002) + Translation : Translation;
+      if (!ErrorMessage.isEmpty())
+        break;
+    }
+    TargetList.push_back(std::move(Copy));
+  }
+  if (!ErrorMessage.isEmpty())
+    return false;
+
+  FTargetList = std::move(TargetList);
+  FView.ShowTranslation(FTargetList, FSelectedRect);
+  return true;
+}

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "core/GlobalTypes.h"
+#include "ocr/OCREngine.h"
+
+#include <QImage>
+#include <QString>
+
+#include <map>
+#include <memory>
+#include <optional>
+
+class TConfigIni;
+class TPipelineView;
+class TPlatform;
+
+// The way from a screen area to its translations: capture -> recognise ->
+// group -> translate, then the hand-over of the result to the view. It runs
+// on the GUI thread and blocks while an engine or the translation server
+// works. The settings store, the platform and the view must outlive it.
+class TTranslationPipeline {
+public:
+  // The choices the main window's menus make; not stored by the pipeline.
+  struct TOptions {
+    TOCREngineKind Engine = TOCREngineKind::Tesseract;
+    // The Tesseract engine's line-or-segment choice. The other engines
+    // follow the stored setting instead; the two differ only while the menu
+    // item has been toggled since the settings were last read.
+    bool TextLine = false;
+    // Show the recognised text without asking the translation server.
+    bool OCROnly = false;
+  };
+
+  TTranslationPipeline(TConfigIni& Settings, TPlatform& Platform, TPipelineView& View);
+  ~TTranslationPipeline();
+
+  // The engine that runs when Kind is chosen; none leaves Kind without one.
+  void SetEngine(TOCREngineKind Kind, std::unique_ptr<TOCREngine> Engine);
+  TOCREngine* Engine(TOCREngineKind Kind) const;
+
+  // Each returns true when it did its work.
+  bool SelectArea();
+  bool SelectAreaAndTranslate();
+  // Translates the work area of the primary screen, anchored at the origin.
+  void SelectFullScreen();
+  // With ScreenDiff, only when the area changed since the last capture.
+  void CaptureAndTranslate(bool ScreenDiff);
+  bool CaptureScreenArea(bool ScreenDiff);
+  // The records of FScreenBitmap, grouped into lines or segments; none when
+  // there is nothing to translate.
+  std::optional<TIteratorResultList> Recognize();
+  // One text through the translation server named in the settings.
+  QString Translate(const QString& OCRText, QString& ErrorMessage);
+  // Translates every record and shows the result; on the first failure
+  // nothing is shown and the shown result stays as it was.
+  bool TranslateOCRList(const TIteratorResultList& OCRList);
+
+  TOptions Options;
+
+  // State shared by the commands; commands that run while a selection waits
+  // see and change it too.
+  TRect FSelectedRect;
+  std::optional<QImage> FScreenBitmap;
+  // True while a selection runs; a command that clears it ends the selection.
+  bool FBusy = false;
+  // The shown result; the view paints from it.
+  TIteratorResultList FTargetList;
+  // Binarisation threshold of every capture; -1 leaves captures as they are.
+  int32_t FOCRThreshold = -1;
+
+private:
+  std::optional<TIteratorResultList> NothingFound();
+
+  TConfigIni& FSettings;
+  TPlatform& FPlatform;
+  TPipelineView& FView;
+  std::map<TOCREngineKind, std::unique_ptr<TOCREngine>> FEngines;
+};

@@ -1,0 +1,148 @@
+#include "pipeline/PipelineView.h"
+#include "pipeline/TranslationPipeline.h"
+#include "platform/fake/FakePlatform.h"
+#include "settings/ConfigIni.h"
+#include "text/LoopbackServer.h"
+
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <stdexcept>
+
+namespace {
+
+// Records what the pipeline asks of the windows, and plays the user's
+// selection.
+class TRecordingView : public TPipelineView {
+public:
+  std::optional<TRect> Chosen;
+  // Runs inside the selection, as a hotkey command would.
+  std::function<void()> DuringSelection;
+  std::vector<std::string> Calls;
+  TIteratorResultList Shown;
+  TRect ShownArea;
+
+  std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override {
+    Calls.push_back("choose");
+    if (DuringSelection)
+      DuringSelection();
+    return StillWanted() ? Chosen : std::nullopt;
+  }
+  void HideWindowsFrom(const TRect&) override { Calls.push_back("hide windows"); }
+  void RestoreWindows() override { Calls.push_back("restore windows"); }
+  void ShowCapture(const QImage&) override { Calls.push_back("show capture"); }
+  void HideTranslation() override { Calls.push_back("hide translation"); }
+  void ShowTranslation(const TIteratorResultList& TargetList, const TRect& Area) override {
+    Calls.push_back("show translation");
+    Shown = TargetList;
+    ShownArea = Area;
+  }
+};
+
+// Answers with the lines it was given and remembers the bitmap's size.
+class TScriptedEngine : public TOCREngine {
+public:
+  TIteratorResultList Lines;
+  QSize Seen;
+  TIteratorResultList RecognizeLines(const QImage& Bitmap) override {
+    Seen = Bitmap.size();
+    return Lines;
+  }
+};
+
+TIteratorResult Line(int32_t Top, const char* Text) { return {10, Top, 200, Top + 20, Text, 1, 0, 14}; }
+
+class TranslationPipeline : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Settings.WriteString("Translation", "Server", Server.Url());
+    auto Owned = std::make_unique<TScriptedEngine>();
+    Engine = Owned.get();
+    Pipeline.SetEngine(TOCREngineKind::Tesseract, std::move(Owned));
+  }
+
+  QTemporaryDir Dir;
+  TConfigIni Settings{Dir.filePath("Config.ini")};
+  TFakePlatform Desktop;
+  TRecordingView View;
+  TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
+    const auto Text = nlohmann::json::parse(Request.body).at("q").get<std::string>();
+    Response.set_content(nlohmann::json{{"translated_text", "T:" + Text}}.dump(), "application/json");
+  }};
+  TTranslationPipeline Pipeline{Settings, Desktop, View};
+  TScriptedEngine* Engine = nullptr;
+};
+
+TEST_F(TranslationPipeline, SelectsCapturesRecognisesTranslatesAndShowsOverTheArea) {
+  View.Chosen = TRect{100, 50, 500, 250};
+  Pipeline.Options.TextLine = true;
+  Engine->Lines = {Line(0, "one"), Line(100, "two")};
+
+  ASSERT_TRUE(Pipeline.SelectAreaAndTranslate());
+  EXPECT_FALSE(Pipeline.FBusy);
+  EXPECT_EQ(Pipeline.FSelectedRect, (TRect{100, 50, 500, 250}));
+  EXPECT_EQ(Desktop.CopyCount, 1);
+  EXPECT_EQ(Engine->Seen, QSize(400, 200));
+  EXPECT_EQ(View.Calls, (std::vector<std::string>{"choose", "hide windows", "restore windows", "show capture",
+                                                  "show translation"}));
+  ASSERT_EQ(View.Shown.size(), 2u);
+  EXPECT_EQ(View.Shown[0].Text, "T:one");
+  EXPECT_EQ(View.Shown[1].Text, "T:two");
+  EXPECT_EQ(View.ShownArea, Pipeline.FSelectedRect);
+  EXPECT_EQ(View.Shown, Pipeline.FTargetList);
+}
+
+TEST_F(TranslationPipeline, ACommandThatRunsDuringTheSelectionEndsIt) {
+  View.Chosen = TRect{0, 0, 10, 10};
+  View.DuringSelection = [this] { Pipeline.SelectFullScreen(); };
+  EXPECT_FALSE(Pipeline.SelectAreaAndTranslate());
+  // The full-screen translation took the work area; the selection kept nothing.
+  EXPECT_EQ(Pipeline.FSelectedRect, (TRect{0, 0, 1920, 1040}));
+  EXPECT_FALSE(Pipeline.FBusy);
+}
+
+TEST_F(TranslationPipeline, TheWindowsComeBackWhenTheCopyFails) {
+  Pipeline.FSelectedRect = {0, 0, 50, 50};
+  Desktop.OnCopyScreen = [](const TRect&) { throw std::runtime_error("copy failed"); };
+  EXPECT_THROW(Pipeline.CaptureAndTranslate(false), std::runtime_error);
+  EXPECT_EQ(View.Calls, (std::vector<std::string>{"hide windows", "restore windows"}));
+}
+
+TEST_F(TranslationPipeline, WhatAnEngineThatFindsNothingDoesToTheShownResult) {
+  struct TCase {
+    const char* Name;
+    TOCREngineKind Kind;
+    bool TextLine;
+    bool Hidden; // the shown result goes out of view
+  };
+  const TCase Cases[] = {
+      {"Tesseract, segments: the result stays", TOCREngineKind::Tesseract, false, false},
+      {"Tesseract, lines", TOCREngineKind::Tesseract, true, true},
+      {"remote OCR", TOCREngineKind::EasyOCR, false, true},
+  };
+  Pipeline.SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TScriptedEngine>());
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    View.Calls.clear();
+    Pipeline.Options.Engine = Case.Kind;
+    Pipeline.Options.TextLine = Case.TextLine;
+    Pipeline.FScreenBitmap = QImage(40, 40, QImage::Format_RGB32);
+    EXPECT_FALSE(Pipeline.Recognize().has_value());
+    const bool Hidden = std::find(View.Calls.begin(), View.Calls.end(), "hide translation") != View.Calls.end();
+    EXPECT_EQ(Hidden, Case.Hidden);
+  }
+  EXPECT_TRUE(Server.Requests().empty());
+}
+
+TEST_F(TranslationPipeline, AnEngineThisBuildLacksFindsNothingButAMissingTesseractIsAnError) {
+  Pipeline.FScreenBitmap = QImage(40, 40, QImage::Format_RGB32);
+  Pipeline.Options.Engine = TOCREngineKind::WindowsOCR;
+  EXPECT_FALSE(Pipeline.Recognize().has_value());
+  Pipeline.SetEngine(TOCREngineKind::Tesseract, nullptr);
+  Pipeline.Options.Engine = TOCREngineKind::Tesseract;
+  EXPECT_THROW(Pipeline.Recognize(), std::runtime_error);
+}
+
+} // namespace
