@@ -1,21 +1,21 @@
 #include "ocr/tesseractocr.capi.h"
 
-#include "ocr/tesseractocr.utils.h"
+#include "ocr/DynamicLibrary.h"
 
-#include <dlfcn.h>
-
-#include <stdexcept>
-#include <string>
+#include <utility>
 
 namespace tesseractocr::capi {
 
 namespace {
 
-template <class TProc> void GetTesseractProcAddress(TProc& AProcPtr, const char* AProcName) {
-  AProcPtr = reinterpret_cast<TProc>(dlsym(hTesseractLib, AProcName));
-  if (!AProcPtr)
-    throw std::runtime_error(std::string("Error while loading Tesseract function: ") + AProcName);
-}
+constexpr TEntryPoint EntryPoints[] = {
+#define KORVEX_ENTRY_POINT(Name) {#Name, &Name},
+    KORVEX_TESSERACT_ENTRY_POINTS(KORVEX_ENTRY_POINT)
+#undef KORVEX_ENTRY_POINT
+};
+
+// Also holds a library whose binding failed, until the next Init or Free.
+TDynamicLibrary Library;
 
 // Unloads the library when the program ends, after every engine is gone.
 struct TFinalization {
@@ -27,30 +27,23 @@ struct TFinalization {
 // There is no search directory to set, unlike on Windows: the system loader
 // finds the library's own dependencies through their sonames.
 bool InitTesseractLib(const QString& aDllPath) {
-  const QByteArray FileName = LibraryFileName(aDllPath, TesseractLibraryName);
   if (hTesseractLib)
     return false;
-  hTesseractLib = dlopen(FileName.constData(), RTLD_NOW | RTLD_LOCAL);
-  if (!hTesseractLib)
+  TDynamicLibrary Loaded;
+  if (!Loaded.Load(aDllPath, TesseractLibraryName))
     return false;
-  try {
-#define KORVEX_BIND_ENTRY_POINT(Name) GetTesseractProcAddress(Name, #Name);
-    KORVEX_TESSERACT_ENTRY_POINTS(KORVEX_BIND_ENTRY_POINT)
-#undef KORVEX_BIND_ENTRY_POINT
-  } catch (...) {
-    // A partly bound library must never carry an engine, so it counts as not
-    // loaded and the next Init tries again. The module itself stays mapped:
-    // the pointers bound so far must not dangle.
-    hTesseractLib = nullptr;
-    throw;
-  }
+  // Replaces (and unloads) what an earlier, failed binding left.
+  Library = std::move(Loaded);
+  // A partly bound library must never carry an engine, so it counts as not
+  // loaded and the next Init tries again. It stays mapped meanwhile: the
+  // pointers bound so far must not dangle.
+  Library.Bind(EntryPoints, "Error while loading Tesseract function: ");
+  hTesseractLib = Library.Handle();
   return true;
 }
 
 void FreeTesseractLib() {
-  if (!hTesseractLib)
-    return;
-  dlclose(hTesseractLib);
+  Library.Unload();
   hTesseractLib = nullptr;
 }
 

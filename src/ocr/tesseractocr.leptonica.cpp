@@ -1,21 +1,21 @@
 #include "ocr/tesseractocr.leptonica.h"
 
-#include "ocr/tesseractocr.utils.h"
+#include "ocr/DynamicLibrary.h"
 
-#include <dlfcn.h>
-
-#include <stdexcept>
-#include <string>
+#include <utility>
 
 namespace tesseractocr::leptonica {
 
 namespace {
 
-template <class TProc> void GetLeptonicaProcAddress(TProc& AProcPtr, const char* AProcName) {
-  AProcPtr = reinterpret_cast<TProc>(dlsym(hLeptonicaLib, AProcName));
-  if (!AProcPtr)
-    throw std::runtime_error(std::string("Error while loading Leptonica function: ") + AProcName);
-}
+constexpr TEntryPoint EntryPoints[] = {
+#define KORVEX_ENTRY_POINT(Name) {#Name, &Name},
+    KORVEX_LEPTONICA_ENTRY_POINTS(KORVEX_ENTRY_POINT)
+#undef KORVEX_ENTRY_POINT
+};
+
+// Also holds a library whose binding failed, until the next Init or Free.
+TDynamicLibrary Library;
 
 struct TFinalization {
   ~TFinalization() { FreeLeptonicaLib(); }
@@ -26,29 +26,21 @@ struct TFinalization {
 bool InitLeptonicaLib(const QString& aDllPath) {
   if (hLeptonicaLib)
     return false;
-  for (const char* Name : LeptonicaLibraryNames) {
-    hLeptonicaLib = dlopen(LibraryFileName(aDllPath, Name).constData(), RTLD_NOW | RTLD_LOCAL);
-    if (hLeptonicaLib)
+  TDynamicLibrary Loaded;
+  for (const char* Name : LeptonicaLibraryNames)
+    if (Loaded.Load(aDllPath, Name))
       break;
-  }
-  if (!hLeptonicaLib)
+  if (!Loaded.Handle())
     return false;
-  try {
-#define KORVEX_BIND_ENTRY_POINT(Name) GetLeptonicaProcAddress(Name, #Name);
-    KORVEX_LEPTONICA_ENTRY_POINTS(KORVEX_BIND_ENTRY_POINT)
-#undef KORVEX_BIND_ENTRY_POINT
-  } catch (...) {
-    // As with Tesseract: unusable, retried by the next Init, left mapped.
-    hLeptonicaLib = nullptr;
-    throw;
-  }
+  // As with Tesseract: unusable, retried by the next Init, left mapped.
+  Library = std::move(Loaded);
+  Library.Bind(EntryPoints, "Error while loading Leptonica function: ");
+  hLeptonicaLib = Library.Handle();
   return true;
 }
 
 void FreeLeptonicaLib() {
-  if (!hLeptonicaLib)
-    return;
-  dlclose(hLeptonicaLib);
+  Library.Unload();
   hLeptonicaLib = nullptr;
 }
 

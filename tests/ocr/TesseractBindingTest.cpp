@@ -25,6 +25,14 @@ std::vector<void*> TesseractPointers() {
   return Result;
 }
 
+std::vector<void*> LeptonicaPointers() {
+  std::vector<void*> Result;
+#define KORVEX_COLLECT(Name) Result.push_back(reinterpret_cast<void*>(leptonica::Name));
+  KORVEX_LEPTONICA_ENTRY_POINTS(KORVEX_COLLECT)
+#undef KORVEX_COLLECT
+  return Result;
+}
+
 // Every pointer is the library's own symbol of that name.
 void ExpectAllBound() {
 #define KORVEX_CHECK(Name) EXPECT_EQ(reinterpret_cast<void*>(capi::Name), dlsym(capi::hTesseractLib, #Name)) << #Name;
@@ -98,6 +106,28 @@ TEST(TesseractBinding, InitializeFailsWithoutTheTrainedData) {
     EXPECT_EQ(Engine.Initialize(Case.DataPath, Case.Language), Case.Loads)
         << Case.DataPath.toStdString() << " " << Case.Language.toStdString();
     EXPECT_EQ(Engine.DataPath(), Case.DataPath);
+  }
+}
+
+// Unloading must not leave pointers into the unmapped libraries, and the
+// libraries load and bind again afterwards.
+TEST(TesseractBinding, UnloadingClearsEveryPointerAndTheLibrariesLoadAgain) {
+  { TTesseractOCR5 Engine(LibraryDir); }
+  ASSERT_NE(capi::hTesseractLib, nullptr);
+  ASSERT_NE(leptonica::hLeptonicaLib, nullptr);
+
+  for (int Round = 0; Round < 2; ++Round) {
+    SCOPED_TRACE(Round);
+    leptonica::FreeLeptonicaLib();
+    capi::FreeTesseractLib();
+    EXPECT_EQ(TesseractPointers(), std::vector<void*>(TesseractPointers().size(), nullptr));
+    EXPECT_EQ(LeptonicaPointers(), std::vector<void*>(LeptonicaPointers().size(), nullptr));
+
+    ASSERT_TRUE(capi::InitTesseractLib(LibraryDir));
+    ASSERT_TRUE(leptonica::InitLeptonicaLib(LibraryDir));
+    ExpectAllBound();
+    TTesseractOCR5 Engine(LibraryDir);
+    EXPECT_TRUE(Engine.Initialize(RuntimeDir + "/tessdata/", "eng"));
   }
 }
 

@@ -82,6 +82,40 @@ TEST_F(ConfigIniTest, NamesCompareWithoutCase) {
   EXPECT_EQ(FileData(), "[translationwindow]\nfontname=Dotum\n");
 }
 
+// A file may repeat a key or a section (edited by hand, or by another
+// program): the first value wins, and a write replaces that one and leaves the
+// later copy alone.
+TEST_F(ConfigIniTest, TheFirstOfRepeatedKeysWinsForReadsAndWrites) {
+  struct TCase {
+    const char* Name;
+    QByteArray Before;
+    const char* Section;
+    const char* Key;
+    const char* Read;
+    QByteArray After;
+  } Cases[] = {
+      {"key twice in one section", "[S]\nK=first\nK=second\n", "S", "K", "first", "[S]\nK=new\nK=second\n"},
+      {"key in two copies of a section", "[S]\nK=first\n[T]\nX=1\n[S]\nK=second\n", "S", "K", "first",
+       "[S]\nK=new\n[T]\nX=1\n[S]\nK=second\n"},
+      {"keys differing in case", "[S]\nkey=first\nKEY=second\n", "s", "Key", "first", "[S]\nKey=new\nKEY=second\n"},
+      {"sections differing in case", "[sect]\nK=first\n[SECT]\nK=second\n", "Sect", "k", "first",
+       "[sect]\nk=new\n[SECT]\nK=second\n"},
+      // Only the later copy has the key: a write adds it to the first copy,
+      // where the next read finds it first.
+      {"key only in the second copy", "[S]\nA=1\n[S]\nK=second\n", "S", "K", "second",
+       "[S]\nA=1\nK=new\n[S]\nK=second\n"},
+  };
+  for (const TCase& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    WriteFile(C.Before);
+    EXPECT_EQ(Ini.ReadString(C.Section, C.Key, "default"), C.Read);
+    Ini.WriteString(C.Section, C.Key, "new");
+    EXPECT_EQ(FileData(), C.After);
+    EXPECT_EQ(Ini.ReadString(C.Section, C.Key, "default"), "new");
+    EXPECT_EQ(TConfigIni(Path).ReadString(C.Section, C.Key, "default"), "new");
+  }
+}
+
 TEST_F(ConfigIniTest, LongValuesAreCutTo2047Characters) {
   Ini.WriteString("S", "K", QString(3000, u'a'));
   EXPECT_EQ(Ini.ReadString("S", "K", ""), QString(2047, u'a'));
