@@ -89,8 +89,8 @@ bool TFormOCR::CreateEngines() {
     ShowException(QString::fromUtf8(Error.what()));
     return false;
   }
-  const bool Loaded =
-      Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), FConfigIni->Read(Settings::TesseractLang));
+  const bool Loaded = Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'),
+                                         FConfigIni->Read(Settings::TesseractLang));
   FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Engine)));
   return Loaded;
 }

@@ -22,7 +22,7 @@ TRect NormalizedRect(QPoint A, QPoint B) {
 } // namespace
 
 std::optional<TRect> RunAreaSelection(TPlatform& Platform, TSelectionForm& Form, bool OverlayMode,
-                                       const std::function<bool()>& StillWanted) {
+                                      const std::function<bool()>& StillWanted) {
   const QSize Screen = Platform.PrimaryScreenSize();
   Form.setGeometry(0, 0, Screen.width(), Screen.height());
   Form.SetOverlay(OverlayMode);

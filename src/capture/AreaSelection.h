@@ -18,4 +18,4 @@ class TSelectionForm;
 // or StillWanted() turned false (another command ended the selection while
 // events were processed); Form is hidden then.
 std::optional<TRect> RunAreaSelection(TPlatform& Platform, TSelectionForm& Form, bool OverlayMode,
-                                       const std::function<bool()>& StillWanted);
+                                      const std::function<bool()>& StillWanted);

@@ -30,9 +30,7 @@ constexpr double LineGapFactor = 0.7;
 // X11 windows cannot be larger or lie further out than 16-bit coordinates.
 constexpr int MaxCoordinate = 32767;
 
-QColor ReadColor(TConfigIni& Store, const TColorSetting& Key) {
-  return ColorToQColor(StringToColor(Store.Read(Key)));
-}
+QColor ReadColor(TConfigIni& Store, const TColorSetting& Key) { return ColorToQColor(StringToColor(Store.Read(Key))); }
 
 int32_t ClampToInt(int64_t Value) { return int32_t(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); }
 

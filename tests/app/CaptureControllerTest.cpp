@@ -37,9 +37,7 @@ protected:
     ASSERT_FALSE(Form->StartFailed());
     Form->show();
   }
-  void TearDown() override {
-    Form.reset();
-  }
+  void TearDown() override { Form.reset(); }
 
   // Plays Passes, one per pass of the loop (each pass starts by asking for
   // Escape); the last state stays. Also notes how the windows look meanwhile.

@@ -1,6 +1,6 @@
-#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "platform/Platform.h"
+#include "settings/ConfigIni.h"
 
 #include <QAction>
 #include <QApplication>

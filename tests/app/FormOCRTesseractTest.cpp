@@ -1,8 +1,8 @@
-#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.h"
 #include "platform/fake/FakePlatform.h"
+#include "settings/ConfigIni.h"
 
 #include <QAbstractButton>
 #include <QAction>

@@ -1,7 +1,7 @@
-#include "settings/ConfigIni.h"
 #include "app/UnitFormOCR.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
+#include "settings/ConfigIni.h"
 #include "text/LoopbackServer.h"
 
 #include <QAction>

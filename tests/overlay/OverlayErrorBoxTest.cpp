@@ -1,7 +1,7 @@
 #include "app/Application.h"
-#include "settings/ConfigIni.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
+#include "settings/ConfigIni.h"
 
 #include <QMessageBox>
 #include <QTemporaryDir>

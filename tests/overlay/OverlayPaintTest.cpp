@@ -1,8 +1,8 @@
-#include "settings/ConfigIni.h"
 #include "imaging/ColorKey.h"
 #include "overlay/QtTextMeasurer.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
+#include "settings/ConfigIni.h"
 
 #include <QPainter>
 #include <QRandomGenerator>
@@ -26,9 +26,7 @@ protected:
     Ini = std::make_unique<TConfigIni>(Dir.filePath("Config.ini"));
     Set("FontName", Font);
   }
-  void TearDown() override {
-    Form.reset();
-  }
+  void TearDown() override { Form.reset(); }
 
   void Set(const QString& Key, const QString& Value) { Ini->WriteString("TranslationWindow", Key, Value); }
 

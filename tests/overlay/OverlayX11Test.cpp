@@ -1,6 +1,6 @@
-#include "settings/ConfigIni.h"
 #include "overlay/TranslateForm.h"
 #include "platform/Platform.h"
+#include "settings/ConfigIni.h"
 
 #include <QElapsedTimer>
 #include <QMouseEvent>

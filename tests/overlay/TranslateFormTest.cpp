@@ -1,7 +1,7 @@
 #include "overlay/TranslateForm.h"
-#include "settings/ConfigIni.h"
 #include "imaging/ColorKey.h"
 #include "platform/fake/FakePlatform.h"
+#include "settings/ConfigIni.h"
 
 #include <QPainter>
 #include <QTemporaryDir>
@@ -16,9 +16,7 @@ namespace {
 // which records the alpha value and the see-through region.
 class TranslateForm : public ::testing::Test {
 protected:
-  void SetUp() override {
-    Ini = std::make_unique<TConfigIni>(Dir.filePath("Config.ini"));
-  }
+  void SetUp() override { Ini = std::make_unique<TConfigIni>(Dir.filePath("Config.ini")); }
 
   void Set(const QString& Key, const QString& Value) { Ini->WriteString("TranslationWindow", Key, Value); }
   QString Stored(const QString& Key) { return Ini->ReadString("TranslationWindow", Key, "absent"); }

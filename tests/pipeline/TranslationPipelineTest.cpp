@@ -1,5 +1,5 @@
-#include "pipeline/PipelineView.h"
 #include "pipeline/TranslationPipeline.h"
+#include "pipeline/PipelineView.h"
 #include "platform/fake/FakePlatform.h"
 #include "settings/ConfigIni.h"
 #include "text/LoopbackServer.h"

@@ -157,8 +157,8 @@ struct TX11ScreenCopy::TState {
   // plainly instead.
   bool CopyShared(const QRect& Visible, QImage& Copy, QPoint Offset) {
     const int ScreenNumber = DefaultScreen(Dpy);
-    TXImagePtr Image(XShmCreateImage(Dpy, DefaultVisual(Dpy, ScreenNumber), unsigned(DefaultDepth(Dpy, ScreenNumber)), ZPixmap,
-                                     nullptr, nullptr, unsigned(Visible.width()), unsigned(Visible.height())));
+    TXImagePtr Image(XShmCreateImage(Dpy, DefaultVisual(Dpy, ScreenNumber), unsigned(DefaultDepth(Dpy, ScreenNumber)),
+                                     ZPixmap, nullptr, nullptr, unsigned(Visible.width()), unsigned(Visible.height())));
     if (!Image)
       return false;
     const size_t Needed = size_t(Image->bytes_per_line) * size_t(Image->height);
