@@ -13,5 +13,6 @@ uint8_t GreyLevel(uint8_t R, uint8_t G, uint8_t B);
 void GreyLevels(const uint8_t* Pixels, int PixelSize, int Count, uint8_t* Out);
 
 // Whether GreyLevels and the other pixel loops take their AVX2 paths: on
-// CPUs with AVX2 unless the environment sets KORVEX_NO_SIMD=1.
+// CPUs with AVX2 unless the environment sets KORVEX_NO_SIMD=1, and never in a
+// build without the AVX2 loops (KORVEX_SIMD=OFF or not x86-64).
 bool PixelSimdAvailable();

@@ -14,10 +14,6 @@
 #include <cstring>
 #include <memory>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 namespace {
 
 // Catches X errors of the calls made while it lives instead of letting
@@ -101,12 +97,16 @@ private:
 
 void OrAlphaRow(const uint32_t* In, uint32_t* Out, int Count) {
   int X = 0;
-#ifdef __SSE2__
-  const __m128i Alpha = _mm_set1_epi32(int(0xff000000u));
-  for (; X + 4 <= Count; X += 4)
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(Out + X),
-                     _mm_or_si128(_mm_loadu_si128(reinterpret_cast<const __m128i*>(In + X)), Alpha));
-#endif
+  // Four pixels at a time through a copy: the compiler turns each block into
+  // one vector load, or and store (SSE2 on x86-64) even at -O2, where it
+  // leaves a plain loop like the one below scalar.
+  for (; X + 4 <= Count; X += 4) {
+    uint32_t Block[4];
+    std::memcpy(Block, In + X, sizeof Block);
+    for (uint32_t& Pixel : Block)
+      Pixel |= 0xff000000u;
+    std::memcpy(Out + X, Block, sizeof Block);
+  }
   for (; X < Count; ++X)
     Out[X] = In[X] | 0xff000000u;
 }
