@@ -96,7 +96,7 @@ bool TFormOCR::CreateEngines() {
 }
 
 TTesseractOCR5* TFormOCR::Tesseract() const {
-  auto* Engine = static_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
+  auto* Engine = dynamic_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
   return Engine ? &Engine->Tesseract() : nullptr;
 }
 
