@@ -50,13 +50,15 @@ bool TTranslationPipeline::SelectAreaAndTranslate() {
 void TTranslationPipeline::SelectFullScreen() {
   FView.HideTranslation();
   FBusy = true;
+  // A refusing server or a failing engine ends the command with an error;
+  // the flag must not stay set for the commands after it.
+  TScopeExit ClearBusy([this] { FBusy = false; });
   const TRect WorkArea = FPlatform.WorkArea();
   FSelectedRect = {0, 0, WorkArea.Width(), WorkArea.Height()};
   if (CaptureScreenArea(false)) {
     if (auto List = Recognize(); List && !List->empty())
       TranslateOCRList(*List);
   }
-  FBusy = false;
 }
 
 void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff) {
@@ -139,9 +141,10 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
 }
 
 QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage) {
-  // Read for every text, so a server changed in the settings is used at once.
+  // Read for every text, so a server or pair changed in the settings is used at once.
   const QString Server = FSettings.Read(Settings::Server);
-  return TranslateLocal(Server, OCRText, QStringLiteral("en"), QStringLiteral("ko"), QStringLiteral("N"), ErrorMessage);
+  return TranslateLocal(Server, OCRText, FSettings.Read(Settings::SourceLanguage),
+                        FSettings.Read(Settings::TargetLanguage), QStringLiteral("N"), ErrorMessage);
 }
 
 bool TTranslationPipeline::TranslateOCRList(const TIteratorResultList& OCRList) {

@@ -63,6 +63,9 @@ inline constexpr TStringSetting HotKey5{"General", "HotKey5", "Ctrl+Alt+Z"}; // 
 // [Translation]
 // Base URL of the translation server and of the remote OCR service.
 inline constexpr TStringSetting Server{"Translation", "Server", "http://127.0.0.1:5000"};
+// The language pair sent with every text ("sl" and "tl"), as two-letter codes.
+inline constexpr TStringSetting SourceLanguage{"Translation", "SourceLanguage", "en"};
+inline constexpr TStringSetting TargetLanguage{"Translation", "TargetLanguage", "ko"};
 // Translate line by line instead of by segment.
 inline constexpr TBoolSetting TextLine{"Translation", "TextLine", false};
 // Interval of the automatic-translation timer, milliseconds: the main

@@ -219,6 +219,19 @@ json ParseReply(const QByteArray& Body) {
   return json::parse(Text.constBegin(), Text.constEnd(), nullptr, false);
 }
 
+// The message of a refusal: who refused, the status, and the reason the
+// server gave in its "error" member, if any (cut to a readable length).
+EServerError Refusal(const char* Who, const THttpReply& Reply) {
+  QString Message = QStringLiteral("%1 서버가 요청을 거절했습니다 (HTTP %2)").arg(QString::fromUtf8(Who)).arg(Reply.Status);
+  const json Value = ParseReply(Reply.Body);
+  if (Value.is_object()) {
+    const auto It = Value.find("error");
+    if (It != Value.end() && It->is_string())
+      Message += QStringLiteral(": ") + QString::fromStdString(It->get_ref<const std::string&>()).left(500);
+  }
+  return EServerError(Message.toStdString());
+}
+
 bool IsBlank(const QString& Text) {
   return std::all_of(Text.cbegin(), Text.cend(), [](QChar C) { return C.unicode() <= 0x20; });
 }
@@ -308,9 +321,10 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
   Query.remove(QLatin1Char('\n'));
   const QByteArray Body = TranslateRequestBody(sl, tl, hn, Query);
 
+  THttpReply Reply;
   try {
-    const THttpReply Reply = HttpPost(Server + QLatin1String("/translate"), Body,
-                                      {"Content-Type: application/json", "Accept: application/json"}, Timeouts);
+    Reply = HttpPost(Server + QLatin1String("/translate"), Body,
+                     {"Content-Type: application/json", "Accept: application/json"}, Timeouts);
     if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
       const json Value = ParseReply(Reply.Body);
       if (!Value.is_object())
@@ -325,6 +339,8 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
   } catch (const std::exception&) {
     ErrorMessage = QStringLiteral("번역 요청 중 에러가 발생했습니다.");
   }
+  if (Reply.Status != 0 && Reply.Status != 200)
+    throw Refusal("번역", Reply);
   return Result;
 }
 
@@ -340,10 +356,11 @@ TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& Error
       throw EBitmapStreamError("Bitmap could not be written as BMP");
   }
 
+  THttpReply Reply;
   try {
     // A BMP file under the PNG media type: what the service has always been
     // sent, so it is kept.
-    const THttpReply Reply =
+    Reply =
         HttpPost(Server + QLatin1String("/ocr"), Stream,
                  {"Content-Type: image/png", "paragraph: " + Paragraph.toUtf8(), "Accept: application/json"}, Timeouts);
     if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
@@ -367,5 +384,7 @@ TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& Error
   } catch (const std::exception&) {
     ErrorMessage = QStringLiteral("OCR 요청 중 에러가 발생했습니다.");
   }
+  if (Reply.Status != 0 && Reply.Status != 200)
+    throw Refusal("OCR", Reply);
   return Items;
 }

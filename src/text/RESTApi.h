@@ -29,10 +29,19 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// The server answered with a status other than 200. The message names the
+// service, the status and the server's own "error" text, for the user.
+class EServerError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
 // Translates Text through POST Server + "/translate". Returns the translation,
 // or the empty string. ErrorMessage is set only when the exchange fails
 // (transport failure, or a 200 reply without a usable "translated_text");
-// otherwise it is left as passed. Blank text sends nothing.
+// otherwise it is left as passed. Blank text sends nothing. A reply with a
+// status other than 200 throws EServerError: the server refused, and the user
+// must learn why (an empty translation would look like success).
 QString TranslateLocal(const QString& Server, const QString& Text, const QString& sl, const QString& tl,
                        const QString& hn, QString& ErrorMessage, const THttpTimeouts& Timeouts = TranslateTimeouts);
 
@@ -40,7 +49,8 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
 // as the body). Returns the items in the order the service gave them,
 // possibly none. ErrorMessage is set only when the exchange fails or an item
 // is malformed; the items before a malformed one are kept. A null or empty
-// bitmap sends nothing. Throws EBitmapStreamError when the bitmap cannot be
+// bitmap sends nothing. A reply with a status other than 200 throws
+// EServerError. Throws EBitmapStreamError when the bitmap cannot be
 // written.
 TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& ErrorMessage, const QString& Paragraph,
                      const THttpTimeouts& Timeouts = OCRTimeouts);

@@ -3,6 +3,7 @@
 #include "platform/fake/FakePlatform.h"
 #include "settings/ConfigIni.h"
 #include "text/LoopbackServer.h"
+#include "text/RESTApi.h"
 
 #include <QTemporaryDir>
 
@@ -67,8 +68,15 @@ protected:
   TConfigIni Settings{Dir.filePath("Config.ini")};
   TFakePlatform Desktop;
   TRecordingView View;
+  // Translates "x" to "T:x"; refuses "refuse" the way a server without an
+  // engine for the pair does.
   TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
     const auto Text = nlohmann::json::parse(Request.body).at("q").get<std::string>();
+    if (Text == "refuse") {
+      Response.status = 400;
+      Response.set_content(R"({"error":"no translation engine for en→ko"})", "application/json");
+      return;
+    }
     Response.set_content(nlohmann::json{{"translated_text", "T:" + Text}}.dump(), "application/json");
   }};
   TTranslationPipeline Pipeline{Settings, Desktop, View};
@@ -92,6 +100,40 @@ TEST_F(TranslationPipeline, SelectsCapturesRecognisesTranslatesAndShowsOverTheAr
   EXPECT_EQ(View.Shown[1].Text, "T:two");
   EXPECT_EQ(View.ShownArea, Pipeline.FSelectedRect);
   EXPECT_EQ(View.Shown, Pipeline.FTargetList);
+}
+
+TEST_F(TranslationPipeline, TheLanguagePairComesFromTheSettings) {
+  QString Error;
+  Pipeline.Translate("one", Error);
+  Settings.WriteString("Translation", "SourceLanguage", "de");
+  Settings.WriteString("Translation", "TargetLanguage", "es");
+  Pipeline.Translate("two", Error);
+  const auto Requests = Server.Requests();
+  ASSERT_EQ(Requests.size(), 2u);
+  const auto First = nlohmann::json::parse(Requests[0].Body), Second = nlohmann::json::parse(Requests[1].Body);
+  EXPECT_EQ(First.at("sl"), "en");
+  EXPECT_EQ(First.at("tl"), "ko");
+  EXPECT_EQ(Second.at("sl"), "de");
+  EXPECT_EQ(Second.at("tl"), "es");
+}
+
+TEST_F(TranslationPipeline, ARefusingServerEndsTheCommandWithItsReasonAndKeepsTheShownResult) {
+  Pipeline.FSelectedRect = {0, 0, 400, 200};
+  Pipeline.Options.TextLine = true;
+  Engine->Lines = {Line(0, "one")};
+  Pipeline.CaptureAndTranslate(false);
+  const TIteratorResultList Shown = Pipeline.FTargetList;
+  ASSERT_EQ(Shown.size(), 1u);
+
+  Engine->Lines = {Line(0, "two"), Line(100, "refuse")};
+  try {
+    Pipeline.SelectFullScreen();
+    ADD_FAILURE() << "no exception";
+  } catch (const EServerError& Refused) {
+    EXPECT_NE(std::string(Refused.what()).find("no translation engine for en→ko"), std::string::npos);
+  }
+  EXPECT_EQ(Pipeline.FTargetList, Shown);
+  EXPECT_FALSE(Pipeline.FBusy);
 }
 
 TEST_F(TranslationPipeline, ACommandThatRunsDuringTheSelectionEndsIt) {

@@ -122,8 +122,6 @@ const TReplyCase ReplyCases[] = {
     {"NotAnObject", 200, R"(["translated_text"])", "", TranslateOtherError},
     {"NotJson", 200, "<html>busy</html>", "", TranslateOtherError},
     {"EmptyBody", 200, "", "", Untouched},
-    {"ServerErrorWithTranslation", 500, R"({"translated_text":"x"})", "", Untouched},
-    {"NotFound", 404, "", "", Untouched},
     // Bytes that are not UTF-8 are read as U+FFFD.
     {"NotUtf8", 200, std::string("{\"translated_text\":\"a\xFF\xFE") + "b\"}",
      QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + "b", Untouched},
@@ -289,11 +287,47 @@ const TOCRCase OCRCases[] = {
     {"ObjectNotArray", 200, First, {}, Untouched},
     {"NotJson", 200, "[oops", {}, Untouched},
     {"EmptyBody", 200, "", {}, Untouched},
-    {"ServerError", 500, "[" + First + "]", {}, Untouched},
 };
 
 INSTANTIATE_TEST_SUITE_P(Replies, EasyOCRReply, ::testing::ValuesIn(OCRCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+
+// A refusal is not an empty result: the caller learns the status and the
+// server's reason, and no stale error text is left behind.
+TEST(RESTApi, ARefusalReachesTheCallerWithTheServersWords) {
+  struct TCase {
+    const char* Name;
+    int Status;
+    std::string Body;
+    std::string Expected; // parts the message holds
+  };
+  const TCase Cases[] = {
+      {"with a reason", 400, R"({"error":"no translation engine for en→ko"})", "(HTTP 400): no translation engine for en→ko"},
+      {"with a translation", 500, R"({"translated_text":"x"})", "(HTTP 500)"},
+      {"without a body", 404, "", "(HTTP 404)"},
+      {"not JSON", 503, "<html>busy</html>", "(HTTP 503)"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TLoopbackServer Server(Reply(Case.Status, Case.Body));
+    QString Error = Untouched;
+    try {
+      TranslateLocal(Server.Url(), "text", "en", "ko", "N", Error);
+      ADD_FAILURE() << "no exception from /translate";
+    } catch (const EServerError& Refused) {
+      EXPECT_NE(std::string(Refused.what()).find("번역 서버"), std::string::npos) << Refused.what();
+      EXPECT_NE(std::string(Refused.what()).find(Case.Expected), std::string::npos) << Refused.what();
+    }
+    try {
+      EasyOCR(Server.Url(), Picture(), Error, "False");
+      ADD_FAILURE() << "no exception from /ocr";
+    } catch (const EServerError& Refused) {
+      EXPECT_NE(std::string(Refused.what()).find("OCR 서버"), std::string::npos) << Refused.what();
+      EXPECT_NE(std::string(Refused.what()).find(Case.Expected), std::string::npos) << Refused.what();
+    }
+    EXPECT_EQ(Error, Untouched);
+  }
+}
 
 TEST(EasyOCR, TransportFailures) {
   QString Error = Untouched;
