@@ -72,9 +72,9 @@ public:
   TImpl(const TOcrOptions& Options, TOcrHooks Hooks)
       : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)), FHooks(std::move(Hooks)) {
     // Each worker is one thread already; Tesseract's own OpenMP threads
-    // would only compete with the other workers. The runtime reads this when
-    // it loads, so it takes effect here only if the library is loaded later;
-    // a program linked to Tesseract sets it before main (LimitOpenMPThreads).
+    // would only compete with the other workers. The runtime reads this once,
+    // when it loads, so here it only helps a program that loads Tesseract
+    // later; see LimitOpenMPThreads in the header for the linked case.
     setenv("OMP_THREAD_LIMIT", "1", 0);
     std::vector<TApiPtr> Apis;
     for (int I = 0; I < std::max(Options.Workers, 1); ++I)

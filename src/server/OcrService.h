@@ -1,6 +1,12 @@
 #pragma once
 
 // POST /ocr: recognition of a posted picture by a pool of Tesseract workers.
+//
+// Tesseract is linked to the program, so its OpenMP runtime is loaded, and
+// has read OMP_THREAD_LIMIT, before main() runs: a program using this class
+// calls tesseractocr::LimitOpenMPThreads(argv) (ocr/tesseractocr.utils.h)
+// first thing in main(), or every request starts extra OpenMP threads that
+// compete with the other workers.
 
 #include "server/ServerReply.h"
 
