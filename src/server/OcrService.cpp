@@ -151,6 +151,9 @@ private:
         Reply = Run(Api, *Job);
       } catch (const std::exception& Error) {
         Reply = ErrorReply(500, std::string("OCR failed: ") + Error.what());
+      } catch (...) {
+        // Anything escaping here would end the process, not just the request.
+        Reply = ErrorReply(500, "OCR failed");
       }
       {
         std::lock_guard Lock(FMutex);
