@@ -1,0 +1,185 @@
+// POST /ocr of a rendered 800 x 200 picture with four lines of text, once
+// through TOcrService::Recognize (the BMP body Korvex posts, decoded, handed
+// to a worker, answered as JSON) and once through the bare Tesseract library
+// in this thread on the same pixels. Prints both times and their ratio; the
+// service should stay within 1.15 x of the bare library.
+//
+//   build/bench/server/ocr_service_bench
+#include "ocr/tesseractocr.utils.h"
+#include "server/OcrService.h"
+#include "support/TextImages.h"
+
+#include <QBuffer>
+#include <QGuiApplication>
+#include <QImage>
+
+#include <benchmark/benchmark.h>
+#include <tesseract/baseapi.h>
+#include <tesseract/resultiterator.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+QImage RenderPicture() {
+  return RenderTextLines({QStringLiteral("Korvex reads the text on the screen"),
+                          QStringLiteral("and sends every line it finds"),
+                          QStringLiteral("to the translation server, then shows"),
+                          QStringLiteral("the translations over the same place.")},
+                         800, 50, 30, 16);
+}
+
+std::string Bmp(const QImage& Image) {
+  QByteArray Bytes;
+  QBuffer Buffer(&Bytes);
+  Buffer.open(QIODevice::WriteOnly);
+  Image.save(&Buffer, "BMP");
+  return Bytes.toStdString();
+}
+
+// What a program without Korvex would do: raw pixels in, text lines above
+// the confidence cut out.
+class TBareTesseract {
+public:
+  bool Init() { return FApi.Init(KORVEX_TESSDATA_DIR, "eng") == 0; }
+  ~TBareTesseract() { FApi.End(); }
+
+  std::vector<std::string> Recognize(const QImage& Rgba) {
+    std::vector<std::string> Lines;
+    FApi.SetImage(Rgba.constBits(), Rgba.width(), Rgba.height(), 4, int(Rgba.bytesPerLine()));
+    if (FApi.Recognize(nullptr) != 0)
+      return Lines;
+    std::unique_ptr<tesseract::ResultIterator> Iterator(FApi.GetIterator());
+    const auto Level = tesseract::RIL_TEXTLINE;
+    if (Iterator) {
+      do {
+        if (Iterator->Confidence(Level) <= 10.0f)
+          continue;
+        int Left, Top, Right, Bottom;
+        Iterator->BoundingBox(Level, &Left, &Top, &Right, &Bottom);
+        std::unique_ptr<char[]> Text(Iterator->GetUTF8Text(Level));
+        if (Text)
+          Lines.emplace_back(Text.get());
+      } while (Iterator->Next(Level));
+    }
+    return Lines;
+  }
+
+private:
+  tesseract::TessBaseAPI FApi;
+};
+
+// Keeps the median and the fastest time of every benchmark as the console
+// shows them; other programs on the machine only ever add time, so the
+// fastest runs are the steadiest measure of the work itself.
+class TSummaryReporter : public benchmark::ConsoleReporter {
+public:
+  struct TTimes {
+    double Real = 0, CPU = 0;
+  };
+  void ReportRuns(const std::vector<Run>& Runs) override {
+    for (const Run& R : Runs)
+      if (R.run_type == Run::RT_Aggregate && (R.aggregate_name == "median" || R.aggregate_name == "min"))
+        Times[R.run_name.function_name][R.aggregate_name] = {R.GetAdjustedRealTime(), R.GetAdjustedCPUTime()};
+    ConsoleReporter::ReportRuns(Runs);
+  }
+  std::map<std::string, std::map<std::string, TTimes>> Times;
+};
+
+double Fastest(const std::vector<double>& Values) { return *std::min_element(Values.begin(), Values.end()); }
+
+} // namespace
+
+int main(int argc, char** argv) {
+  // As the server itself: one OpenMP thread unless the environment says otherwise.
+  tesseractocr::LimitOpenMPThreads(argv);
+  if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication App(argc, argv);
+
+  // Alternate the two benchmarks' repetitions, so that load from elsewhere on
+  // the machine falls on both alike.
+  std::vector<char*> Args(argv, argv + argc);
+  std::string Interleave = "--benchmark_enable_random_interleaving=true";
+  Args.insert(Args.begin() + 1, Interleave.data());
+  int ArgCount = static_cast<int>(Args.size());
+  benchmark::Initialize(&ArgCount, Args.data());
+  if (benchmark::ReportUnrecognizedArguments(ArgCount, Args.data()))
+    return 2;
+
+  const QImage Picture = RenderPicture();
+  const std::string Body = Bmp(Picture);
+  const QImage Rgba = Picture.convertToFormat(QImage::Format_RGBA8888);
+  TOcrOptions Options;
+  Options.DataPath = KORVEX_TESSDATA_DIR;
+  Options.Workers = 1;
+  std::unique_ptr<TOcrService> Service;
+  TBareTesseract Bare;
+  try {
+    Service = std::make_unique<TOcrService>(Options);
+  } catch (const std::exception& Error) {
+    std::fprintf(stderr, "ocr_service_bench: %s\n", Error.what());
+    return 1;
+  }
+  if (!Bare.Init()) {
+    std::fprintf(stderr, "ocr_service_bench: cannot load the trained data from %s\n", KORVEX_TESSDATA_DIR);
+    return 1;
+  }
+
+  // Both paths must do the same work: four lines from the same pixels.
+  const TServerReply Reply = Service->Recognize(Body, false);
+  const std::vector<std::string> BareLines = Bare.Recognize(Rgba);
+  const size_t ReplyLines = size_t(std::count(Reply.Body.begin(), Reply.Body.end(), '{'));
+  if (Reply.Status != 200 || ReplyLines != 4 || BareLines.size() != 4) {
+    std::fprintf(stderr, "ocr_service_bench: the two paths recognise different lines (%d %s; %zu lines)\n",
+                 Reply.Status, Reply.Body.c_str(), BareLines.size());
+    return 1;
+  }
+
+  // The service's work happens on its worker, so CPU time is the whole
+  // process's, for both.
+  constexpr int Repetitions = 12;
+  benchmark::RegisterBenchmark("OcrService_Recognize_BMP",
+                               [&](benchmark::State& State) {
+                                 for (auto _ : State)
+                                   benchmark::DoNotOptimize(Service->Recognize(Body, false));
+                               })
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->MeasureProcessCPUTime()
+      ->Repetitions(Repetitions)
+      ->ComputeStatistics("min", Fastest);
+  benchmark::RegisterBenchmark("Bare_Tesseract_same_pixels",
+                               [&](benchmark::State& State) {
+                                 for (auto _ : State)
+                                   benchmark::DoNotOptimize(Bare.Recognize(Rgba));
+                               })
+      ->Unit(benchmark::kMillisecond)
+      ->UseRealTime()
+      ->MeasureProcessCPUTime()
+      ->Repetitions(Repetitions)
+      ->ComputeStatistics("min", Fastest);
+
+  TSummaryReporter Reporter;
+  benchmark::RunSpecifiedBenchmarks(&Reporter);
+  benchmark::Shutdown();
+
+  auto& ServiceTimes = Reporter.Times["OcrService_Recognize_BMP"];
+  auto& BareTimes = Reporter.Times["Bare_Tesseract_same_pixels"];
+  if (ServiceTimes.size() == 2 && BareTimes.size() == 2) {
+    std::printf("\nPer request (target: the service within 1.15 x of the bare library)\n"
+                "                      service      bare   ratio\n");
+    for (const char* Statistic : {"median", "min"}) {
+      const TSummaryReporter::TTimes S = ServiceTimes[Statistic], B = BareTimes[Statistic];
+      const char* Label = std::string(Statistic) == "min" ? "fastest" : "median ";
+      std::printf("  wall time, %s %7.1f ms %7.1f ms  %.3f\n", Label, S.Real, B.Real, S.Real / B.Real);
+      std::printf("  CPU time,  %s %7.1f ms %7.1f ms  %.3f\n", Label, S.CPU, B.CPU, S.CPU / B.CPU);
+    }
+  }
+  return 0;
+}

@@ -1,0 +1,228 @@
+#include "OcrService.h"
+
+#include "OcrImage.h"
+
+#include <tesseract/baseapi.h>
+#include <tesseract/ocrclass.h>
+#include <tesseract/resultiterator.h>
+
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdlib>
+#include <deque>
+#include <future>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Lines and paragraphs Tesseract is less sure of than this are noise, the
+// same cut as Korvex's own Tesseract engine.
+constexpr float MinConfidence = 10.0f;
+
+TServerReply ErrorReply(int Status, const std::string& Message) {
+  return {Status, nlohmann::json{{"error", Message}}.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+}
+
+struct TApiDeleter {
+  void operator()(tesseract::TessBaseAPI* Api) const {
+    Api->End();
+    delete Api;
+  }
+};
+using TApiPtr = std::unique_ptr<tesseract::TessBaseAPI, TApiDeleter>;
+
+TApiPtr CreateApi(const TOcrOptions& Options) {
+  TApiPtr Api(new tesseract::TessBaseAPI);
+  const char* DataPath = Options.DataPath.empty() ? nullptr : Options.DataPath.c_str();
+  if (Api->Init(DataPath, Options.Languages.c_str()) != 0)
+    throw std::runtime_error("Tesseract cannot load the trained data for \"" + Options.Languages + "\" from " +
+                             (DataPath ? "\"" + Options.DataPath + "\"" : std::string("its default tessdata folder")));
+  return Api;
+}
+
+// A paragraph's lines become one text with single spaces between them; a
+// line loses the newline Tesseract ends it with.
+std::string CleanText(const char* Raw) {
+  std::string Text(Raw);
+  while (!Text.empty() && (Text.back() == '\n' || Text.back() == ' ' || Text.back() == '\r'))
+    Text.pop_back();
+  for (char& C : Text)
+    if (C == '\n')
+      C = ' ';
+  return Text;
+}
+
+struct TJob {
+  const std::string* Body;
+  TImageHeader Header;
+  bool Paragraph;
+  std::promise<TServerReply> Reply;
+};
+
+} // namespace
+
+class TOcrService::TImpl {
+public:
+  TImpl(const TOcrOptions& Options, TOcrHooks Hooks)
+      : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)), FHooks(std::move(Hooks)) {
+    // Each worker is one thread already; Tesseract's own OpenMP threads
+    // would only compete with the other workers. The runtime reads this once,
+    // when it loads, so here it only helps a program that loads Tesseract
+    // later; see LimitOpenMPThreads in the header for the linked case.
+    setenv("OMP_THREAD_LIMIT", "1", 0);
+    std::vector<TApiPtr> Apis;
+    for (int I = 0; I < std::max(Options.Workers, 1); ++I)
+      Apis.push_back(CreateApi(Options));
+    try {
+      for (TApiPtr& Api : Apis)
+        FWorkers.emplace_back([this, Owned = std::move(Api)]() mutable { Work(*Owned); });
+    } catch (...) {
+      Stop();
+      throw;
+    }
+  }
+
+  ~TImpl() { Stop(); }
+
+  TServerReply Recognize(const std::string& Body, bool Paragraph) {
+    auto Job = std::make_unique<TJob>();
+    TImageRejection Rejection;
+    if (!ReadImageHeader(Body, Job->Header, Rejection))
+      return ErrorReply(Rejection.Status, Rejection.Message);
+    Job->Body = &Body;
+    Job->Paragraph = Paragraph;
+    std::future<TServerReply> Reply = Job->Reply.get_future();
+    {
+      std::lock_guard Lock(FMutex);
+      if (FStopping)
+        return ShuttingDown();
+      if (FOutstanding >= FCapacity)
+        return ErrorReply(503, "OCR is busy: every worker is recognising and the queue is full; try again");
+      ++FOutstanding;
+      FQueue.push_back(std::move(Job));
+      // Under the lock: once it is released, the service may be destroyed
+      // while this caller waits, so nothing of it is touched after.
+      FWake.notify_one();
+    }
+    return Reply.get();
+  }
+
+private:
+  void Stop() {
+    std::deque<std::unique_ptr<TJob>> Abandoned;
+    {
+      std::lock_guard Lock(FMutex);
+      FStopping = true;
+      FCancel = true;
+      Abandoned.swap(FQueue);
+    }
+    FWake.notify_all();
+    for (auto& Job : Abandoned)
+      Job->Reply.set_value(ShuttingDown());
+    if (FHooks.Stopping)
+      FHooks.Stopping();
+    for (std::thread& Worker : FWorkers)
+      Worker.join();
+  }
+
+  static TServerReply ShuttingDown() { return ErrorReply(503, "OCR is shutting down; try again"); }
+
+  void Work(tesseract::TessBaseAPI& Api) {
+    for (;;) {
+      std::unique_ptr<TJob> Job;
+      {
+        std::unique_lock Lock(FMutex);
+        FWake.wait(Lock, [this] { return FStopping || !FQueue.empty(); });
+        if (FStopping)
+          return;
+        Job = std::move(FQueue.front());
+        FQueue.pop_front();
+      }
+      TServerReply Reply;
+      try {
+        if (FHooks.BeforeWork)
+          FHooks.BeforeWork();
+        Reply = Run(Api, *Job);
+      } catch (const std::exception& Error) {
+        Reply = ErrorReply(500, std::string("OCR failed: ") + Error.what());
+      } catch (...) {
+        // Anything escaping here would end the process, not just the request.
+        Reply = ErrorReply(500, "OCR failed");
+      }
+      {
+        std::lock_guard Lock(FMutex);
+        --FOutstanding;
+      }
+      // The caller may return and free its body the moment this is set.
+      Job->Reply.set_value(std::move(Reply));
+    }
+  }
+
+  TServerReply Run(tesseract::TessBaseAPI& Api, const TJob& Job) {
+    QImage Image;
+    TImageRejection Rejection;
+    if (!DecodeImage(*Job.Body, Job.Header, Image, Rejection))
+      return ErrorReply(Rejection.Status, Rejection.Message);
+    Api.SetImage(Image.constBits(), Image.width(), Image.height(), 4, int(Image.bytesPerLine()));
+    // Shutting down stops a long recognition instead of waiting for it.
+    tesseract::ETEXT_DESC Monitor;
+    Monitor.cancel = [](void* Stopping, int) { return static_cast<std::atomic<bool>*>(Stopping)->load(); };
+    Monitor.cancel_this = &FCancel;
+    const int Status = Api.Recognize(&Monitor);
+    if (FCancel)
+      return ShuttingDown();
+    if (Status != 0) {
+      Api.Clear();
+      return ErrorReply(500, "Tesseract could not recognise the picture");
+    }
+    const auto Level = Job.Paragraph ? tesseract::RIL_PARA : tesseract::RIL_TEXTLINE;
+    nlohmann::json Boxes = nlohmann::json::array();
+    std::unique_ptr<tesseract::ResultIterator> Iterator(Api.GetIterator());
+    if (Iterator) {
+      do {
+        if (Iterator->Empty(Level) || Iterator->Confidence(Level) <= MinConfidence)
+          continue;
+        std::unique_ptr<char[]> Raw(Iterator->GetUTF8Text(Level));
+        if (!Raw)
+          continue;
+        std::string Text = CleanText(Raw.get());
+        if (Text.empty())
+          continue;
+        int Left = 0, Top = 0, Right = 0, Bottom = 0;
+        Iterator->BoundingBox(Level, &Left, &Top, &Right, &Bottom);
+        Boxes.push_back({{"left", Left}, {"top", Top}, {"right", Right}, {"bottom", Bottom}, {"text", std::move(Text)}});
+      } while (Iterator->Next(Level));
+    }
+    Iterator.reset();
+    // The worker keeps no picture between requests.
+    Api.Clear();
+    return {200, Boxes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+  }
+
+  const int FCapacity;
+  const TOcrHooks FHooks;
+  std::mutex FMutex;
+  std::condition_variable FWake;
+  std::deque<std::unique_ptr<TJob>> FQueue;
+  int FOutstanding = 0;
+  bool FStopping = false;
+  std::atomic<bool> FCancel = false;
+  std::vector<std::thread> FWorkers;
+};
+
+TOcrService::TOcrService(const TOcrOptions& Options) : TOcrService(Options, {}) {}
+
+TOcrService::TOcrService(const TOcrOptions& Options, TOcrHooks Hooks)
+    : FImpl(std::make_unique<TImpl>(Options, std::move(Hooks))) {}
+
+TOcrService::~TOcrService() = default;
+
+TServerReply TOcrService::Recognize(const std::string& Body, bool Paragraph) {
+  return FImpl->Recognize(Body, Paragraph);
+}

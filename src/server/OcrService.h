@@ -1,0 +1,50 @@
+#pragma once
+
+// POST /ocr: recognition of a posted picture by a pool of Tesseract workers.
+//
+// Tesseract is linked to the program, so its OpenMP runtime is loaded, and
+// has read OMP_THREAD_LIMIT, before main() runs: a program using this class
+// calls tesseractocr::LimitOpenMPThreads(argv) (ocr/tesseractocr.utils.h)
+// first thing in main(), or every request starts extra OpenMP threads that
+// compete with the other workers.
+
+#include "server/ServerReply.h"
+
+#include <functional>
+#include <memory>
+#include <string>
+
+struct TOcrOptions {
+  std::string Languages = "eng"; // Tesseract language string, e.g. "eng+kor"
+  std::string DataPath;          // tessdata folder; empty: the library's default
+  int Workers = 2;               // threads, each with its own Tesseract instance
+  int QueueLimit = 8;            // requests waiting beyond the busy workers; more answer 503 at once
+};
+
+// Points where tests hold or watch the workers; empty in the server.
+struct TOcrHooks {
+  std::function<void()> BeforeWork; // on a worker, for each request it takes, before decoding
+  std::function<void()> Stopping;   // in the destructor, once the queue is closed, before the join
+};
+
+class TOcrService {
+public:
+  // Throws std::runtime_error with a clear message when Tesseract cannot initialise.
+  explicit TOcrService(const TOcrOptions& Options);
+  TOcrService(const TOcrOptions& Options, TOcrHooks Hooks);
+  // Answers the requests still queued with 503, cancels those being
+  // recognised and joins the workers.
+  ~TOcrService();
+  TOcrService(const TOcrService&) = delete;
+  TOcrService& operator=(const TOcrService&) = delete;
+
+  // Body: the posted picture (a BMP file, or PNG); Paragraph: the request's
+  // "paragraph" header was "True". Blocks the calling (HTTP) thread until a
+  // worker has answered: 200 with a JSON array of {"left", "top", "right",
+  // "bottom", "text"} in reading order, or an error status with {"error": ...}.
+  TServerReply Recognize(const std::string& Body, bool Paragraph);
+
+private:
+  class TImpl;
+  std::unique_ptr<TImpl> FImpl;
+};
