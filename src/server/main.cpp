@@ -1,0 +1,72 @@
+#include "server/ApertiumEngine.h"
+#include "server/KorvexServer.h"
+#include "server/RelayEngine.h"
+#include "server/ServerOptions.h"
+
+#include <signal.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+TKorvexServer* RunningServer = nullptr;
+
+void StopOnSignal(int) {
+  if (RunningServer)
+    RunningServer->Stop();
+}
+
+bool IsLoopback(const std::string& Host) {
+  return Host == "localhost" || Host == "::1" || Host.starts_with("127.");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  TServerOptions Options;
+  try {
+    Options = ParseServerOptions({argv + 1, argv + argc});
+  } catch (const EOptionError& Error) {
+    std::cerr << "korvex-server: " << Error.what() << '\n';
+    return 2;
+  }
+  if (Options.Help) {
+    std::cout << ServerHelpText();
+    return 0;
+  }
+  if (Options.Version) {
+    std::cout << "korvex-server " KORVEX_VERSION "\n";
+    return 0;
+  }
+  // A client that hangs up must not take the server, or a write to a dead
+  // Apertium stage, down with it.
+  ::signal(SIGPIPE, SIG_IGN);
+
+  std::vector<std::unique_ptr<TTranslateEngine>> Engines;
+  auto Apertium = std::make_unique<TApertiumEngine>();
+  if (Apertium->Pairs().empty())
+    std::cerr << "korvex-server: no Apertium pairs installed in " << DefaultApertiumModes << "\n";
+  Engines.push_back(std::move(Apertium));
+  if (!Options.RelayUrl.empty())
+    Engines.push_back(std::make_unique<TRelayEngine>(Options.RelayUrl, Options.RelayKey));
+  TTranslateService Translate(std::move(Engines));
+
+  // The OCR service is created here from Options.Ocr and handed over as the
+  // /ocr handler; until then /ocr answers 503.
+  TKorvexServer::TOcrHandler Ocr;
+
+  TKorvexServer Server(Translate, std::move(Ocr));
+  if (Server.Bind(Options.Host, Options.Port) < 0) {
+    std::cerr << "korvex-server: cannot listen on " << Options.Host << ':' << Options.Port << '\n';
+    return 1;
+  }
+  if (!IsLoopback(Options.Host))
+    std::cerr << "korvex-server: listening on " << Options.Host
+              << ", reachable from other machines; it has no authentication\n";
+  std::cerr << "korvex-server: listening on " << Options.Host << ':' << Options.Port << '\n';
+  RunningServer = &Server;
+  ::signal(SIGINT, StopOnSignal);
+  ::signal(SIGTERM, StopOnSignal);
+  return Server.Listen() ? 0 : 1;
+}
