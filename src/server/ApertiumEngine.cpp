@@ -8,6 +8,21 @@ namespace {
 
 std::string PairText(const TLanguagePair& Pair) { return Pair.Source + "-" + Pair.Target; }
 
+// A dropped word keeps the blank after it ("I have" -> " Tengo"), so the
+// translation's edges get the source's white space instead of their own.
+std::string MatchEdges(const std::string& Source, const std::string& Translation) {
+  constexpr const char* Blanks = " \t\r\n";
+  const size_t First = Translation.find_first_not_of(Blanks);
+  if (First == std::string::npos)
+    return Translation;
+  const size_t Last = Translation.find_last_not_of(Blanks);
+  const size_t SourceFirst = Source.find_first_not_of(Blanks);
+  const size_t SourceLast = Source.find_last_not_of(Blanks);
+  if (SourceFirst == std::string::npos)
+    return Translation;
+  return Source.substr(0, SourceFirst) + Translation.substr(First, Last + 1 - First) + Source.substr(SourceLast + 1);
+}
+
 } // namespace
 
 TApertiumEngine::TApertiumEngine(std::filesystem::path ModesDir, std::chrono::milliseconds Timeout)
@@ -82,7 +97,7 @@ TTranslateResult TApertiumEngine::Translate(const TLanguagePair& Pair, const std
   const TPipelineAnswer Answer = Process->Exchange(ToApertiumStream(Text), FTimeout);
   switch (Answer.Kind) {
   case TPipelineAnswer::EKind::Answered:
-    return TTranslateResult::Success(FromApertiumStream(Answer.Output));
+    return TTranslateResult::Success(MatchEdges(Text, FromApertiumStream(Answer.Output)));
   case TPipelineAnswer::EKind::TimedOut:
     return TTranslateResult::Failure(503, "the Apertium pipeline " + Name + " did not answer within " +
                                               std::to_string(FTimeout.count()) + " ms and was stopped");

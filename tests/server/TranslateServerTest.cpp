@@ -90,6 +90,10 @@ TEST(TranslateServer, ApertiumTranslatesEnglishToSpanish) {
   EXPECT_EQ(Reply->status, 200);
   EXPECT_EQ(Reply->get_header_value("Content-Type"), "application/json; charset=utf-8");
   EXPECT_NE(Json(Reply)["translated_text"].get<std::string>().find("casa"), std::string::npos) << Reply->body;
+
+  // The subject Spanish drops must not leave its blank at the front.
+  EXPECT_EQ(Json(Server.Translate("en", "es", "I have red cars."))["translated_text"], "Tengo coches rojos.");
+  EXPECT_EQ(Json(Server.Translate("en", "es", "  The dog. "))["translated_text"], "  El perro. ");
 }
 
 TEST(TranslateServer, PairWithoutEngineIsRefusedByName) {
