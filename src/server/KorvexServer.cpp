@@ -1,0 +1,58 @@
+#include "server/KorvexServer.h"
+
+namespace {
+
+void Send(httplib::Response& Response, const TServerReply& Reply) {
+  Response.status = Reply.Status;
+  Response.set_content(Reply.Body, "application/json; charset=utf-8");
+}
+
+} // namespace
+
+TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
+    : FTranslate(Translate), FOcr(std::move(Ocr)) {
+  FServer.set_payload_max_length(MaxRequestBytes);
+  // Replies are small; without this the delayed ACK holds each one back ~40 ms.
+  FServer.set_tcp_nodelay(true);
+  FServer.Post("/translate", [this](const httplib::Request& Request, httplib::Response& Response) {
+    Send(Response, FTranslate.Translate(Request.body));
+  });
+  FServer.Get("/health", [this](const httplib::Request&, httplib::Response& Response) {
+    Send(Response, FTranslate.Health(static_cast<bool>(FOcr)));
+  });
+  FServer.Post("/ocr", [this](const httplib::Request& Request, httplib::Response& Response) {
+    if (!FOcr)
+      return Send(Response, ErrorReply(503, "OCR is not available in this korvex-server"));
+    Send(Response, FOcr(Request.body, Request.get_header_value("paragraph") == "True"));
+  });
+  // A handler that throws must cost one request, never the server.
+  FServer.set_exception_handler([](const httplib::Request&, httplib::Response& Response, std::exception_ptr Error) {
+    std::string What = "unknown error";
+    try {
+      std::rethrow_exception(Error);
+    } catch (const std::exception& E) {
+      What = E.what();
+    } catch (...) {
+    }
+    Send(Response, ErrorReply(500, "internal error: " + What));
+  });
+  FServer.set_error_handler([](const httplib::Request&, httplib::Response& Response) {
+    if (Response.body.empty()) {
+      const std::string Message = Response.status == 413 ? "the request body is larger than 64 MiB"
+                                  : Response.status == 404 ? "no such route: use POST /translate, POST /ocr or GET /health"
+                                                           : "the request was refused with status " +
+                                                                 std::to_string(Response.status);
+      Send(Response, ErrorReply(Response.status, Message));
+    }
+  });
+}
+
+int TKorvexServer::Bind(const std::string& Host, int Port) {
+  if (Port == 0)
+    return FServer.bind_to_any_port(Host);
+  return FServer.bind_to_port(Host, Port) ? Port : -1;
+}
+
+bool TKorvexServer::Listen() { return FServer.listen_after_bind(); }
+
+void TKorvexServer::Stop() { FServer.stop(); }

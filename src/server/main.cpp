@@ -1,0 +1,86 @@
+#include "ocr/tesseractocr.utils.h"
+#include "server/ApertiumEngine.h"
+#include "server/KorvexServer.h"
+#include "server/OcrService.h"
+#include "server/RelayEngine.h"
+#include "server/ServerOptions.h"
+
+#include <signal.h>
+
+#include <cstdio>
+#include <iostream>
+
+namespace {
+
+TKorvexServer* RunningServer = nullptr;
+
+void StopOnSignal(int) {
+  if (RunningServer)
+    RunningServer->Stop();
+}
+
+bool IsLoopback(const std::string& Host) {
+  return Host == "localhost" || Host == "::1" || Host.starts_with("127.");
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+  TServerOptions Options;
+  try {
+    Options = ParseServerOptions({argv + 1, argv + argc});
+  } catch (const EOptionError& Error) {
+    std::cerr << "korvex-server: " << Error.what() << '\n';
+    return 2;
+  }
+  if (Options.Help) {
+    std::cout << ServerHelpText();
+    return 0;
+  }
+  if (Options.Version) {
+    std::cout << "korvex-server " KORVEX_VERSION "\n";
+    return 0;
+  }
+  // Tesseract's OpenMP runtime reads its thread limit when the program is
+  // loaded; this may start the program afresh, so it comes before any thread.
+  tesseractocr::LimitOpenMPThreads(argv);
+
+  // A client that hangs up must not take the server, or a write to a dead
+  // Apertium stage, down with it.
+  ::signal(SIGPIPE, SIG_IGN);
+
+  std::vector<std::unique_ptr<TTranslateEngine>> Engines;
+  auto Apertium = std::make_unique<TApertiumEngine>();
+  if (Apertium->Pairs().empty())
+    std::cerr << "korvex-server: no Apertium pairs installed in " << DefaultApertiumModes << "\n";
+  Engines.push_back(std::move(Apertium));
+  if (!Options.RelayUrl.empty())
+    Engines.push_back(std::make_unique<TRelayEngine>(Options.RelayUrl, Options.RelayKey));
+  TTranslateService Translate(std::move(Engines));
+
+  // Without its trained data the server still translates; /ocr answers 503.
+  std::unique_ptr<TOcrService> OcrService;
+  TKorvexServer::TOcrHandler Ocr;
+  try {
+    OcrService = std::make_unique<TOcrService>(Options.Ocr);
+    Ocr = [Service = OcrService.get()](const std::string& Body, bool Paragraph) {
+      return Service->Recognize(Body, Paragraph);
+    };
+  } catch (const std::exception& Error) {
+    std::cerr << "korvex-server: OCR is off: " << Error.what() << '\n';
+  }
+
+  TKorvexServer Server(Translate, std::move(Ocr));
+  if (Server.Bind(Options.Host, Options.Port) < 0) {
+    std::cerr << "korvex-server: cannot listen on " << Options.Host << ':' << Options.Port << '\n';
+    return 1;
+  }
+  if (!IsLoopback(Options.Host))
+    std::cerr << "korvex-server: listening on " << Options.Host
+              << ", reachable from other machines; it has no authentication\n";
+  std::cerr << "korvex-server: listening on " << Options.Host << ':' << Options.Port << '\n';
+  RunningServer = &Server;
+  ::signal(SIGINT, StopOnSignal);
+  ::signal(SIGTERM, StopOnSignal);
+  return Server.Listen() ? 0 : 1;
+}

@@ -1,0 +1,227 @@
+#include "server/ApertiumEngine.h"
+#include "server/KorvexServer.h"
+#include "server/RelayEngine.h"
+#include "text/LoopbackServer.h"
+
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <signal.h>
+
+#include <atomic>
+
+namespace {
+
+// korvex-server in this process on a free loopback port.
+class TRunningServer {
+public:
+  explicit TRunningServer(std::vector<std::unique_ptr<TTranslateEngine>> Engines)
+      : FService(std::move(Engines)), FServer(FService) {
+    FPort = FServer.Bind("127.0.0.1", 0);
+    if (FPort <= 0)
+      throw std::runtime_error("korvex-server could not bind");
+    FThread = std::thread([this] { FServer.Listen(); });
+    while (!FServer.IsRunning())
+      std::this_thread::yield();
+  }
+  ~TRunningServer() {
+    FServer.Stop();
+    FThread.join();
+  }
+
+  httplib::Result Post(const std::string& Body, const std::string& Path = "/translate") {
+    httplib::Client Client("127.0.0.1", FPort);
+    Client.set_read_timeout(30);
+    return Client.Post(Path, Body, "application/json");
+  }
+  httplib::Result Get(const std::string& Path) {
+    httplib::Client Client("127.0.0.1", FPort);
+    return Client.Get(Path);
+  }
+  httplib::Result Translate(const std::string& sl, const std::string& tl, const std::string& q) {
+    return Post(nlohmann::json{{"sl", sl}, {"tl", tl}, {"hn", "N"}, {"q", q}}.dump());
+  }
+
+private:
+  TTranslateService FService;
+  TKorvexServer FServer;
+  int FPort = 0;
+  std::thread FThread;
+};
+
+nlohmann::json Json(const httplib::Result& Reply) { return nlohmann::json::parse(Reply->body); }
+
+// Upper-cases its text and counts its calls.
+class TCountingEngine : public TTranslateEngine {
+public:
+  std::atomic<int> Calls = 0;
+  std::string Name() const override { return "counting"; }
+  std::vector<TLanguagePair> Pairs() const override { return {{"eng", "deu"}}; }
+  bool Serves(const TLanguagePair& Pair) const override { return Pair == TLanguagePair{"eng", "deu"}; }
+  TTranslateResult Translate(const TLanguagePair&, const std::string& Text) override {
+    ++Calls;
+    std::string Upper = Text;
+    for (char& C : Upper)
+      C = static_cast<char>(std::toupper(static_cast<unsigned char>(C)));
+    return TTranslateResult::Success(Upper);
+  }
+};
+
+std::vector<std::unique_ptr<TTranslateEngine>> Engines(std::unique_ptr<TTranslateEngine> A,
+                                                       std::unique_ptr<TTranslateEngine> B = nullptr) {
+  std::vector<std::unique_ptr<TTranslateEngine>> Result;
+  Result.push_back(std::move(A));
+  if (B)
+    Result.push_back(std::move(B));
+  return Result;
+}
+
+class IgnoreSigpipe : public ::testing::Environment {
+  void SetUp() override { ::signal(SIGPIPE, SIG_IGN); }
+};
+const auto* const SigpipeEnvironment = ::testing::AddGlobalTestEnvironment(new IgnoreSigpipe);
+
+} // namespace
+
+TEST(TranslateServer, ApertiumTranslatesEnglishToSpanish) {
+  TRunningServer Server(Engines(std::make_unique<TApertiumEngine>()));
+  const auto Reply = Server.Translate("en", "es", "The house is red.");
+  ASSERT_TRUE(Reply);
+  EXPECT_EQ(Reply->status, 200);
+  EXPECT_EQ(Reply->get_header_value("Content-Type"), "application/json; charset=utf-8");
+  EXPECT_NE(Json(Reply)["translated_text"].get<std::string>().find("casa"), std::string::npos) << Reply->body;
+
+  // The subject Spanish drops must not leave its blank at the front.
+  EXPECT_EQ(Json(Server.Translate("en", "es", "I have red cars."))["translated_text"], "Tengo coches rojos.");
+  EXPECT_EQ(Json(Server.Translate("en", "es", "  The dog. "))["translated_text"], "  El perro. ");
+}
+
+TEST(TranslateServer, PairWithoutEngineIsRefusedByName) {
+  TRunningServer Server(Engines(std::make_unique<TApertiumEngine>()));
+  const auto Reply = Server.Translate("en", "ko", "The house is red.");
+  ASSERT_TRUE(Reply);
+  EXPECT_EQ(Reply->status, 400);
+  const std::string Error = Json(Reply)["error"];
+  EXPECT_NE(Error.find("en\u2192ko"), std::string::npos) << Error;
+  EXPECT_NE(Error.find("apertium-eng-kor"), std::string::npos) << Error;
+  EXPECT_NE(Error.find("--relay"), std::string::npos) << Error;
+}
+
+TEST(TranslateServer, KilledApertiumPipelineIsRestarted) {
+  auto Owned = std::make_unique<TApertiumEngine>(DefaultApertiumModes, std::chrono::seconds(10));
+  TApertiumEngine& Apertium = *Owned;
+  TRunningServer Server(Engines(std::move(Owned)));
+  ASSERT_EQ(Server.Translate("en", "es", "The dog.")->status, 200);
+  const pid_t Group = Apertium.PipelineProcessGroup({"eng", "spa"});
+  ASSERT_GT(Group, 0);
+  ASSERT_EQ(::kill(-Group, SIGKILL), 0);
+
+  const auto Start = std::chrono::steady_clock::now();
+  const auto Reply = Server.Translate("en", "es", "The house is red.");
+  ASSERT_TRUE(Reply);
+  EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(15));
+  if (Reply->status == 200)
+    EXPECT_NE(Json(Reply)["translated_text"].get<std::string>().find("casa"), std::string::npos);
+  else
+    EXPECT_EQ(Reply->status, 503) << Reply->body;
+  EXPECT_NE(Apertium.PipelineProcessGroup({"eng", "spa"}), Group);
+}
+
+TEST(TranslateServer, SecondIdenticalRequestComesFromTheCache) {
+  auto Owned = std::make_unique<TCountingEngine>();
+  TCountingEngine& Engine = *Owned;
+  TRunningServer Server(Engines(std::move(Owned)));
+  for (int I = 0; I < 2; ++I) {
+    const auto Reply = Server.Translate("en", "de", "hello");
+    ASSERT_EQ(Reply->status, 200);
+    EXPECT_EQ(Json(Reply)["translated_text"], "HELLO");
+  }
+  EXPECT_EQ(Engine.Calls, 1);
+  EXPECT_EQ(Json(Server.Translate("eng", "deu", "hello"))["translated_text"], "HELLO");
+  EXPECT_EQ(Engine.Calls, 1);
+  Server.Translate("en", "de", "other");
+  EXPECT_EQ(Engine.Calls, 2);
+}
+
+TEST(TranslateServer, RelayCarriesTheRequestAndItsAnswer) {
+  TLoopbackServer LibreTranslate([](const httplib::Request& Request, httplib::Response& Response) {
+    const auto Body = nlohmann::json::parse(Request.body);
+    if (Body["target"] == "ja") {
+      Response.status = 403;
+      Response.set_content(R"({"error":"Invalid API key"})", "application/json");
+    } else {
+      Response.set_content(nlohmann::json{{"translatedText", "\uc9d1\uc740 \ube68\uac04\uc0c9"}}.dump(), "application/json");
+    }
+  });
+  auto Relay = std::make_unique<TRelayEngine>(LibreTranslate.Url().toStdString() + "/", "secret");
+  TRunningServer Server(Engines(std::make_unique<TApertiumEngine>(), std::move(Relay)));
+
+  const auto Reply = Server.Translate("en", "ko", "The house is red.");
+  ASSERT_EQ(Reply->status, 200) << Reply->body;
+  EXPECT_EQ(Json(Reply)["translated_text"], "\uc9d1\uc740 \ube68\uac04\uc0c9");
+  const auto Requests = LibreTranslate.Requests();
+  ASSERT_EQ(Requests.size(), 1u);
+  EXPECT_EQ(Requests[0].Path, "/translate");
+  EXPECT_EQ(nlohmann::json::parse(Requests[0].Body),
+            (nlohmann::json{{"q", "The house is red."}, {"source", "en"}, {"target", "ko"}, {"format", "text"},
+                            {"api_key", "secret"}}));
+
+  // Apertium keeps the pairs it has.
+  EXPECT_EQ(Server.Translate("en", "es", "The dog.")->status, 200);
+  EXPECT_EQ(LibreTranslate.Requests().size(), 1u);
+
+  const auto Refused = Server.Translate("en", "ja", "The house is red.");
+  EXPECT_EQ(Refused->status, 403);
+  EXPECT_NE(Json(Refused)["error"].get<std::string>().find("Invalid API key"), std::string::npos);
+}
+
+TEST(TranslateServer, UnreachableRelayIsABadGateway) {
+  TRunningServer Server(Engines(std::make_unique<TRelayEngine>(UnusedLoopbackUrl().toStdString(), "")));
+  const auto Reply = Server.Translate("en", "ko", "The house is red.");
+  ASSERT_TRUE(Reply);
+  EXPECT_EQ(Reply->status, 502);
+  EXPECT_NE(Json(Reply)["error"].get<std::string>().find("unreachable"), std::string::npos) << Reply->body;
+}
+
+TEST(TranslateServer, BadInputIsRefusedAndTheServerGoesOn) {
+  TRunningServer Server(Engines(std::make_unique<TCountingEngine>()));
+  const std::string Huge(1 << 20, 'a');
+  const std::pair<std::string, int> Cases[] = {
+      {"", 400},
+      {"{\"sl\":\"en\",", 400},
+      {"[1,2]", 400},
+      {R"({"sl":"en","tl":"de"})", 400},
+      {R"({"sl":1,"tl":"de","q":"x"})", 400},
+      {R"({"sl":"en","tl":"de","q":["x"]})", 400},
+      {R"({"sl":"en","tl":"de","hn":5,"q":"x"})", 400},
+      {R"({"sl":"en!","tl":"de","q":"x"})", 400},
+      {"{\"sl\":\"en\",\"tl\":\"de\",\"q\":\"a\xC3(\"}", 400},
+      {"{\"sl\":\"en\",\"tl\":\"de\",\"q\":\"\xED\xA0\x80\"}", 400},
+      {R"({"sl":"en","tl":"de","q":")" + Huge + "\"}", 413},
+  };
+  for (const auto& [Body, Status] : Cases) {
+    const auto Reply = Server.Post(Body);
+    ASSERT_TRUE(Reply) << Body.substr(0, 60);
+    EXPECT_EQ(Reply->status, Status) << Body.substr(0, 60);
+    const auto Error = nlohmann::json::parse(Reply->body, nullptr, false);
+    EXPECT_TRUE(Error.contains("error") && !Error["error"].get<std::string>().empty()) << Reply->body;
+  }
+  EXPECT_EQ(Server.Translate("en", "de", "still here")->status, 200);
+}
+
+TEST(TranslateServer, HealthListsEnginesAndPairsAndOcrWaitsForItsService) {
+  TRunningServer Server(Engines(std::make_unique<TApertiumEngine>(), std::make_unique<TRelayEngine>("http://127.0.0.1:1", "")));
+  const auto Health = Server.Get("/health");
+  ASSERT_EQ(Health->status, 200);
+  const auto Body = Json(Health);
+  EXPECT_EQ(Body["engines"], (nlohmann::json{"apertium", "relay"}));
+  EXPECT_EQ(Body["ocr"], false);
+  const auto& Pairs = Body["pairs"];
+  EXPECT_NE(std::find(Pairs.begin(), Pairs.end(), nlohmann::json{{"sl", "en"}, {"tl", "es"}, {"engine", "apertium"}}),
+            Pairs.end())
+      << Pairs;
+  const auto Ocr = Server.Post("BM", "/ocr");
+  ASSERT_TRUE(Ocr);
+  EXPECT_EQ(Ocr->status, 503);
+  EXPECT_TRUE(Json(Ocr).contains("error"));
+}
