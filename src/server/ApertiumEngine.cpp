@@ -103,8 +103,7 @@ TTranslateResult TApertiumEngine::Translate(const TLanguagePair& Pair, const std
                                               std::to_string(FTimeout.count()) + " ms and was stopped");
   case TPipelineAnswer::EKind::Died:
     return TTranslateResult::Failure(503, "the Apertium pipeline " + Name + " stopped while translating");
-  case TPipelineAnswer::EKind::StartFailed:
-    break;
+  case TPipelineAnswer::EKind::StartFailed: break;
   }
   return TTranslateResult::Failure(503, "could not start the Apertium pipeline " + Name +
                                             ": check that bash and the apertium package are installed");

@@ -18,20 +18,29 @@ std::string ToApertiumStream(const std::string& Text) {
   Stream.reserve(Text.size() + Text.size() / 8 + 2);
   for (const char C : Text) {
     switch (C) {
-    case '[': case ']': case '^': case '$': case '/': case '@': case '\\': case '<': case '>': case '{': case '}':
+    case '[':
+    case ']':
+    case '^':
+    case '$':
+    case '/':
+    case '@':
+    case '\\':
+    case '<':
+    case '>':
+    case '{':
+    case '}':
       Stream += '\\';
       Stream += C;
       break;
-    case '\n': case '\r': case '~':
+    case '\n':
+    case '\r':
+    case '~':
       Stream += '[';
       Stream += C;
       Stream += ']';
       break;
-    case '\0':
-      Stream += ' ';
-      break;
-    default:
-      Stream += C;
+    case '\0': Stream += ' '; break;
+    default: Stream += C;
     }
   }
   Stream += "[]";
@@ -140,7 +149,8 @@ EPump Pump(int& ToChild, int FromChild, const std::string& Input, std::string& O
       ::close(ToChild);
       ToChild = -1;
     }
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
+    const auto Left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now());
     if (Left.count() <= 0)
       return EPump::TimedOut;
     pollfd Fds[2] = {{FromChild, POLLIN, 0}, {ToChild, POLLOUT, 0}};
@@ -274,8 +284,8 @@ std::optional<std::string> RunCommand(const std::vector<std::string>& Argv, cons
   SetNonBlocking(In.Write);
   SetNonBlocking(Out.Read);
   std::string Output;
-  const EPump Result = Pump(In.Write, Out.Read, Input, Output, Deadline, true,
-                            [](const std::string&) { return false; });
+  const EPump Result =
+      Pump(In.Write, Out.Read, Input, Output, Deadline, true, [](const std::string&) { return false; });
   if (Result == EPump::TimedOut) {
     KillGroup(Pid);
     return std::nullopt;

@@ -39,9 +39,9 @@ TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
   FServer.set_error_handler([](const httplib::Request&, httplib::Response& Response) {
     if (Response.body.empty()) {
       const std::string Message = Response.status == 413 ? "the request body is larger than 64 MiB"
-                                  : Response.status == 404 ? "no such route: use POST /translate, POST /ocr or GET /health"
-                                                           : "the request was refused with status " +
-                                                                 std::to_string(Response.status);
+                                  : Response.status == 404
+                                      ? "no such route: use POST /translate, POST /ocr or GET /health"
+                                      : "the request was refused with status " + std::to_string(Response.status);
       Send(Response, ErrorReply(Response.status, Message));
     }
   });

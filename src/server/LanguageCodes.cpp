@@ -9,13 +9,12 @@ namespace {
 
 // ISO 639-1 to the ISO 639-3 codes the Apertium packages use in their mode names.
 constexpr std::array<std::pair<const char*, const char*>, 48> Codes{{
-    {"af", "afr"}, {"an", "arg"}, {"ar", "ara"}, {"be", "bel"}, {"bg", "bul"}, {"br", "bre"},
-    {"ca", "cat"}, {"cs", "ces"}, {"cy", "cym"}, {"da", "dan"}, {"de", "deu"}, {"el", "ell"},
-    {"en", "eng"}, {"eo", "epo"}, {"es", "spa"}, {"eu", "eus"}, {"fa", "fas"}, {"fi", "fin"},
-    {"fr", "fra"}, {"ga", "gle"}, {"gl", "glg"}, {"he", "heb"}, {"hi", "hin"}, {"hr", "hrv"},
-    {"id", "ind"}, {"is", "isl"}, {"it", "ita"}, {"ja", "jpn"}, {"kk", "kaz"}, {"ko", "kor"},
-    {"mk", "mkd"}, {"ms", "msa"}, {"mt", "mlt"}, {"nb", "nob"}, {"nl", "nld"}, {"nn", "nno"},
-    {"oc", "oci"}, {"pl", "pol"}, {"pt", "por"}, {"ro", "ron"}, {"ru", "rus"}, {"sk", "slk"},
+    {"af", "afr"}, {"an", "arg"}, {"ar", "ara"}, {"be", "bel"}, {"bg", "bul"}, {"br", "bre"}, {"ca", "cat"},
+    {"cs", "ces"}, {"cy", "cym"}, {"da", "dan"}, {"de", "deu"}, {"el", "ell"}, {"en", "eng"}, {"eo", "epo"},
+    {"es", "spa"}, {"eu", "eus"}, {"fa", "fas"}, {"fi", "fin"}, {"fr", "fra"}, {"ga", "gle"}, {"gl", "glg"},
+    {"he", "heb"}, {"hi", "hin"}, {"hr", "hrv"}, {"id", "ind"}, {"is", "isl"}, {"it", "ita"}, {"ja", "jpn"},
+    {"kk", "kaz"}, {"ko", "kor"}, {"mk", "mkd"}, {"ms", "msa"}, {"mt", "mlt"}, {"nb", "nob"}, {"nl", "nld"},
+    {"nn", "nno"}, {"oc", "oci"}, {"pl", "pol"}, {"pt", "por"}, {"ro", "ron"}, {"ru", "rus"}, {"sk", "slk"},
     {"sl", "slv"}, {"sr", "srp"}, {"sv", "swe"}, {"tr", "tur"}, {"uk", "ukr"}, {"zh", "zho"},
 }};
 

@@ -69,8 +69,8 @@ bool ReadBmpLayout(const std::string& Body, TBmpLayout& Layout) {
 // Qt's reader fills the rows missing from a cut file with whatever it has,
 // so a short file is refused here before it gets there.
 bool BmpIsComplete(const std::string& Body, const TBmpLayout& Layout, std::string& Problem) {
-  if (Layout.BitsPerPixel != 1 && Layout.BitsPerPixel != 4 && Layout.BitsPerPixel != 8 &&
-      Layout.BitsPerPixel != 16 && Layout.BitsPerPixel != 24 && Layout.BitsPerPixel != 32) {
+  if (Layout.BitsPerPixel != 1 && Layout.BitsPerPixel != 4 && Layout.BitsPerPixel != 8 && Layout.BitsPerPixel != 16 &&
+      Layout.BitsPerPixel != 24 && Layout.BitsPerPixel != 32) {
     Problem = "broken BMP file: " + std::to_string(Layout.BitsPerPixel) + " bits a pixel";
     return false;
   }
@@ -80,8 +80,8 @@ bool BmpIsComplete(const std::string& Body, const TBmpLayout& Layout, std::strin
   const long long Needed = Layout.PixelOffset + Stride * Layout.Height;
   if (static_cast<long long>(Body.size()) >= Needed)
     return true;
-  Problem = "broken BMP file: " + std::to_string(Body.size()) + " bytes where its header needs " +
-            std::to_string(Needed);
+  Problem =
+      "broken BMP file: " + std::to_string(Body.size()) + " bytes where its header needs " + std::to_string(Needed);
   return false;
 }
 

@@ -196,7 +196,8 @@ private:
           continue;
         int Left = 0, Top = 0, Right = 0, Bottom = 0;
         Iterator->BoundingBox(Level, &Left, &Top, &Right, &Bottom);
-        Boxes.push_back({{"left", Left}, {"top", Top}, {"right", Right}, {"bottom", Bottom}, {"text", std::move(Text)}});
+        Boxes.push_back(
+            {{"left", Left}, {"top", Top}, {"right", Right}, {"bottom", Bottom}, {"text", std::move(Text)}});
       } while (Iterator->Next(Level));
     }
     Iterator.reset();

@@ -34,15 +34,14 @@ TTranslateResult TRelayEngine::Translate(const TLanguagePair& Pair, const std::s
                          {"format", "text"}};
   if (!FApiKey.empty())
     Request["api_key"] = FApiKey;
-  const auto Reply = Client.Post(Match[3].str() + "/translate",
-                                 Request.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
-                                 "application/json");
+  const auto Reply =
+      Client.Post(Match[3].str() + "/translate", Request.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace),
+                  "application/json");
   if (!Reply)
     return TTranslateResult::Failure(502, "the translation relay at " + FUrl + " is unreachable (" +
                                               httplib::to_string(Reply.error()) + ")");
   const auto Body = nlohmann::json::parse(Reply->body, nullptr, false);
-  if (Reply->status == 200 && Body.is_object() && Body.contains("translatedText") &&
-      Body["translatedText"].is_string())
+  if (Reply->status == 200 && Body.is_object() && Body.contains("translatedText") && Body["translatedText"].is_string())
     return TTranslateResult::Success(Body["translatedText"].get<std::string>());
   if (Body.is_object() && Body.contains("error") && Body["error"].is_string()) {
     const int Status = Reply->status >= 400 && Reply->status <= 599 ? Reply->status : 502;

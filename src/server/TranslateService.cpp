@@ -62,8 +62,8 @@ TServerReply TTranslateService::Translate(const std::string& Body) {
     FCache.Insert(Key, Result.Text);
     return {200, Dump(nlohmann::json{{"translated_text", std::move(Result.Text)}})};
   }
-  return ErrorReply(400, "no translation engine for " + Arrow(sl, tl) + ": install an Apertium pair (apt install apertium-" +
-                             Pair.Source + "-" + Pair.Target +
+  return ErrorReply(400, "no translation engine for " + Arrow(sl, tl) +
+                             ": install an Apertium pair (apt install apertium-" + Pair.Source + "-" + Pair.Target +
                              ") or start korvex-server with --relay URL of a LibreTranslate server");
 }
 
@@ -74,7 +74,8 @@ TServerReply TTranslateService::Health(bool OcrAvailable) const {
     Engines.push_back(Engine->Name());
     const auto Served = Engine->Pairs();
     for (const auto& Pair : Served)
-      Pairs.push_back({{"sl", ShortLanguageCode(Pair.Source)}, {"tl", ShortLanguageCode(Pair.Target)}, {"engine", Engine->Name()}});
+      Pairs.push_back(
+          {{"sl", ShortLanguageCode(Pair.Source)}, {"tl", ShortLanguageCode(Pair.Target)}, {"engine", Engine->Name()}});
     if (Served.empty())
       Pairs.push_back({{"sl", "*"}, {"tl", "*"}, {"engine", Engine->Name()}});
   }

@@ -19,9 +19,7 @@ void StopOnSignal(int) {
     RunningServer->Stop();
 }
 
-bool IsLoopback(const std::string& Host) {
-  return Host == "localhost" || Host == "::1" || Host.starts_with("127.");
-}
+bool IsLoopback(const std::string& Host) { return Host == "localhost" || Host == "::1" || Host.starts_with("127."); }
 
 } // namespace
 

@@ -120,7 +120,8 @@ TEST_F(OcrService, ThreeLinesComeBackAsLineBoxesFromEveryBmpDepthAndFromPng) {
   const TCase Cases[] = {
       {"BMP of an RGB32 capture", Encode(Picture, "BMP"), 24},
       {"32-bit BMP", Bmp32(Picture), 32},
-      {"BMP of a binarised capture", Encode(Picture.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "BMP"), 1},
+      {"BMP of a binarised capture", Encode(Picture.convertToFormat(QImage::Format_Mono, Qt::ThresholdDither), "BMP"),
+       1},
       {"PNG", Encode(Picture, "PNG"), 0},
   };
   for (const TCase& Case : Cases) {

@@ -16,8 +16,8 @@ TEST(ApertiumStream, EveryMarkupCharacterSurvivesTheRoundTrip) {
 
 TEST(LanguageCodes, TwoLetterCodesMapToApertiumCodes) {
   const std::pair<const char*, const char*> Cases[] = {
-      {"en", "eng"}, {"es", "spa"}, {"ca", "cat"}, {"fr", "fra"}, {"pt", "por"}, {"it", "ita"},
-      {"de", "deu"}, {"EN", "eng"}, {"spa", "spa"}, {"ast", "ast"}, {"x", ""}, {"e1", ""}, {"", ""}};
+      {"en", "eng"}, {"es", "spa"},  {"ca", "cat"},  {"fr", "fra"}, {"pt", "por"}, {"it", "ita"}, {"de", "deu"},
+      {"EN", "eng"}, {"spa", "spa"}, {"ast", "ast"}, {"x", ""},     {"e1", ""},    {"", ""}};
   for (const auto& [Code, Expected] : Cases)
     EXPECT_EQ(ApertiumLanguageCode(Code), Expected) << Code;
   EXPECT_EQ(ShortLanguageCode("kor"), "ko");
@@ -25,20 +25,25 @@ TEST(LanguageCodes, TwoLetterCodesMapToApertiumCodes) {
 }
 
 TEST(LanguageCodes, Utf8Check) {
-  const std::pair<std::string, bool> Cases[] = {
-      {"plain", true},          {"\xED\x95\x9C\xEA\xB8\x80", true}, {"\xF0\x9F\x98\x80", true},
-      {"\xC3", false},          {"\xC0\xAF", false},                {"\xED\xA0\x80", false},
-      {"\xF4\x90\x80\x80", false}, {"\xFF", false},                 {"a\x80", false}};
+  const std::pair<std::string, bool> Cases[] = {{"plain", true},
+                                                {"\xED\x95\x9C\xEA\xB8\x80", true},
+                                                {"\xF0\x9F\x98\x80", true},
+                                                {"\xC3", false},
+                                                {"\xC0\xAF", false},
+                                                {"\xED\xA0\x80", false},
+                                                {"\xF4\x90\x80\x80", false},
+                                                {"\xFF", false},
+                                                {"a\x80", false}};
   for (const auto& [Text, Valid] : Cases)
     EXPECT_EQ(IsValidUtf8(Text), Valid) << Text;
 }
 
 TEST(TranslationCache, DropsTheLeastRecentlyUsedOnceOverItsBytes) {
-  TTranslationCache Cache(900);  // room for two of the entries below
+  TTranslationCache Cache(900); // room for two of the entries below
   const std::string Big(200, 'x');
   Cache.Insert("a", Big);
   Cache.Insert("b", Big);
-  ASSERT_TRUE(Cache.Find("a"));  // "b" is now the oldest
+  ASSERT_TRUE(Cache.Find("a")); // "b" is now the oldest
   Cache.Insert("c", Big);
   EXPECT_TRUE(Cache.Find("a"));
   EXPECT_FALSE(Cache.Find("b"));
@@ -68,9 +73,9 @@ TEST(NullFlushProcess, AnswersInTurnAndKillsAnOverrun) {
 }
 
 TEST(ServerOptions, ParsesEveryOption) {
-  const auto Options = ParseServerOptions({"--listen", "0.0.0.0:6000", "--relay=http://h:5001", "--relay-key", "k",
-                                           "--ocr-lang", "eng+deu", "--ocr-workers", "3", "--ocr-queue", "9",
-                                           "--tessdata", "/td"});
+  const auto Options =
+      ParseServerOptions({"--listen", "0.0.0.0:6000", "--relay=http://h:5001", "--relay-key", "k", "--ocr-lang",
+                          "eng+deu", "--ocr-workers", "3", "--ocr-queue", "9", "--tessdata", "/td"});
   EXPECT_EQ(Options.Host, "0.0.0.0");
   EXPECT_EQ(Options.Port, 6000);
   EXPECT_EQ(Options.RelayUrl, "http://h:5001");

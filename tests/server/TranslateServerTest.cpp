@@ -150,7 +150,8 @@ TEST(TranslateServer, RelayCarriesTheRequestAndItsAnswer) {
       Response.status = 403;
       Response.set_content(R"({"error":"Invalid API key"})", "application/json");
     } else {
-      Response.set_content(nlohmann::json{{"translatedText", "\uc9d1\uc740 \ube68\uac04\uc0c9"}}.dump(), "application/json");
+      Response.set_content(nlohmann::json{{"translatedText", "\uc9d1\uc740 \ube68\uac04\uc0c9"}}.dump(),
+                           "application/json");
     }
   });
   auto Relay = std::make_unique<TRelayEngine>(LibreTranslate.Url().toStdString() + "/", "secret");
@@ -162,9 +163,10 @@ TEST(TranslateServer, RelayCarriesTheRequestAndItsAnswer) {
   const auto Requests = LibreTranslate.Requests();
   ASSERT_EQ(Requests.size(), 1u);
   EXPECT_EQ(Requests[0].Path, "/translate");
-  EXPECT_EQ(nlohmann::json::parse(Requests[0].Body),
-            (nlohmann::json{{"q", "The house is red."}, {"source", "en"}, {"target", "ko"}, {"format", "text"},
-                            {"api_key", "secret"}}));
+  EXPECT_EQ(
+      nlohmann::json::parse(Requests[0].Body),
+      (nlohmann::json{
+          {"q", "The house is red."}, {"source", "en"}, {"target", "ko"}, {"format", "text"}, {"api_key", "secret"}}));
 
   // Apertium keeps the pairs it has.
   EXPECT_EQ(Server.Translate("en", "es", "The dog.")->status, 200);
@@ -210,7 +212,8 @@ TEST(TranslateServer, BadInputIsRefusedAndTheServerGoesOn) {
 }
 
 TEST(TranslateServer, HealthListsEnginesAndPairsAndOcrWaitsForItsService) {
-  TRunningServer Server(Engines(std::make_unique<TApertiumEngine>(), std::make_unique<TRelayEngine>("http://127.0.0.1:1", "")));
+  TRunningServer Server(
+      Engines(std::make_unique<TApertiumEngine>(), std::make_unique<TRelayEngine>("http://127.0.0.1:1", "")));
   const auto Health = Server.Get("/health");
   ASSERT_EQ(Health->status, 200);
   const auto Body = Json(Health);
