@@ -8,6 +8,7 @@
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.h"
 #include "ocr/tesseractocr.utils.h"
+#include "support/Comparison.h"
 #include "support/TextImages.h"
 
 #include <QFont>
@@ -85,25 +86,6 @@ private:
   TessBaseAPI* FAPI;
 };
 
-// Keeps the median and the fastest time of every benchmark as the console
-// shows them. Other programs on the machine only ever add time, so the
-// fastest runs are the steadiest measure of the work itself.
-class TSummaryReporter : public benchmark::ConsoleReporter {
-public:
-  struct TTimes {
-    double Real = 0, CPU = 0;
-  };
-  void ReportRuns(const std::vector<Run>& Runs) override {
-    for (const Run& R : Runs)
-      if (R.run_type == Run::RT_Aggregate && (R.aggregate_name == "median" || R.aggregate_name == "min"))
-        Times[R.run_name.function_name][R.aggregate_name] = {R.GetAdjustedRealTime(), R.GetAdjustedCPUTime()};
-    ConsoleReporter::ReportRuns(Runs);
-  }
-  std::map<std::string, std::map<std::string, TTimes>> Times;
-};
-
-double Fastest(const std::vector<double>& Values) { return *std::min_element(Values.begin(), Values.end()); }
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -113,14 +95,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication App(argc, argv);
 
-  // Alternate the two benchmarks' repetitions, so that load from elsewhere on
-  // the machine falls on both alike.
-  std::vector<char*> Args(argv, argv + argc);
-  std::string Interleave = "--benchmark_enable_random_interleaving=true";
-  Args.insert(Args.begin() + 1, Interleave.data());
-  int ArgCount = static_cast<int>(Args.size());
-  benchmark::Initialize(&ArgCount, Args.data());
-  if (benchmark::ReportUnrecognizedArguments(ArgCount, Args.data()))
+  if (!InitializeInterleaved(argc, argv))
     return 2;
 
   const QImage Picture = RenderPicture();
@@ -190,19 +165,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&Reporter);
   benchmark::Shutdown();
 
-  // Wall time is what the user waits; CPU time is the work done, and stays
-  // comparable when other programs compete for the cores.
-  auto& KorvexTimes = Reporter.Times["Korvex_SetImage_Execute"];
-  auto& BareTimes = Reporter.Times["Bare_Tesseract_C_API"];
-  if (KorvexTimes.size() == 2 && BareTimes.size() == 2) {
-    std::printf("\nPer recognition (target: Korvex within 1.05 x of the bare library)\n"
-                "                      Korvex      bare   ratio\n");
-    for (const char* Statistic : {"median", "min"}) {
-      const TSummaryReporter::TTimes K = KorvexTimes[Statistic], B = BareTimes[Statistic];
-      const char* Label = std::string(Statistic) == "min" ? "fastest" : "median ";
-      std::printf("  wall time, %s %7.1f ms %7.1f ms  %.3f\n", Label, K.Real, B.Real, K.Real / B.Real);
-      std::printf("  CPU time,  %s %7.1f ms %7.1f ms  %.3f\n", Label, K.CPU, B.CPU, K.CPU / B.CPU);
-    }
-  }
+  PrintComparison(Reporter, "Korvex_SetImage_Execute", "Bare_Tesseract_C_API",
+                  "Per recognition (target: Korvex within 1.05 x of the bare library)", "Korvex");
   return 0;
 }

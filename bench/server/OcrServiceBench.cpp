@@ -7,6 +7,7 @@
 //   build/bench/server/ocr_service_bench
 #include "ocr/tesseractocr.utils.h"
 #include "server/OcrService.h"
+#include "support/Comparison.h"
 #include "support/TextImages.h"
 
 #include <QBuffer>
@@ -74,25 +75,6 @@ private:
   tesseract::TessBaseAPI FApi;
 };
 
-// Keeps the median and the fastest time of every benchmark as the console
-// shows them; other programs on the machine only ever add time, so the
-// fastest runs are the steadiest measure of the work itself.
-class TSummaryReporter : public benchmark::ConsoleReporter {
-public:
-  struct TTimes {
-    double Real = 0, CPU = 0;
-  };
-  void ReportRuns(const std::vector<Run>& Runs) override {
-    for (const Run& R : Runs)
-      if (R.run_type == Run::RT_Aggregate && (R.aggregate_name == "median" || R.aggregate_name == "min"))
-        Times[R.run_name.function_name][R.aggregate_name] = {R.GetAdjustedRealTime(), R.GetAdjustedCPUTime()};
-    ConsoleReporter::ReportRuns(Runs);
-  }
-  std::map<std::string, std::map<std::string, TTimes>> Times;
-};
-
-double Fastest(const std::vector<double>& Values) { return *std::min_element(Values.begin(), Values.end()); }
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -102,14 +84,7 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication App(argc, argv);
 
-  // Alternate the two benchmarks' repetitions, so that load from elsewhere on
-  // the machine falls on both alike.
-  std::vector<char*> Args(argv, argv + argc);
-  std::string Interleave = "--benchmark_enable_random_interleaving=true";
-  Args.insert(Args.begin() + 1, Interleave.data());
-  int ArgCount = static_cast<int>(Args.size());
-  benchmark::Initialize(&ArgCount, Args.data());
-  if (benchmark::ReportUnrecognizedArguments(ArgCount, Args.data()))
+  if (!InitializeInterleaved(argc, argv))
     return 2;
 
   const QImage Picture = RenderPicture();
@@ -169,17 +144,7 @@ int main(int argc, char** argv) {
   benchmark::RunSpecifiedBenchmarks(&Reporter);
   benchmark::Shutdown();
 
-  auto& ServiceTimes = Reporter.Times["OcrService_Recognize_BMP"];
-  auto& BareTimes = Reporter.Times["Bare_Tesseract_same_pixels"];
-  if (ServiceTimes.size() == 2 && BareTimes.size() == 2) {
-    std::printf("\nPer request (target: the service within 1.15 x of the bare library)\n"
-                "                      service      bare   ratio\n");
-    for (const char* Statistic : {"median", "min"}) {
-      const TSummaryReporter::TTimes S = ServiceTimes[Statistic], B = BareTimes[Statistic];
-      const char* Label = std::string(Statistic) == "min" ? "fastest" : "median ";
-      std::printf("  wall time, %s %7.1f ms %7.1f ms  %.3f\n", Label, S.Real, B.Real, S.Real / B.Real);
-      std::printf("  CPU time,  %s %7.1f ms %7.1f ms  %.3f\n", Label, S.CPU, B.CPU, S.CPU / B.CPU);
-    }
-  }
+  PrintComparison(Reporter, "OcrService_Recognize_BMP", "Bare_Tesseract_same_pixels",
+                  "Per request (target: the service within 1.15 x of the bare library)", "service");
   return 0;
 }

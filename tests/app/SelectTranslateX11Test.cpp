@@ -1,6 +1,7 @@
 #include "app/RemoteCommands.h"
 #include "ocr/tesseractocr.h"
 #include "platform/Platform.h"
+#include "support/ServerProcess.h"
 #include "text/LoopbackServer.h"
 
 #include <QDir>
@@ -8,8 +9,6 @@
 #include <QLocalSocket>
 #include <QPainter>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWidget>
@@ -256,26 +255,11 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
 // The whole way with the project's own server: Apertium translates the
 // English text into Spanish, and a Spanish word reads back from the screen.
 TEST_F(SelectTranslateX11, WithKorvexServerTheOverlayShowsTheSpanishTranslation) {
-  QTcpServer Probe;
-  ASSERT_TRUE(Probe.listen(QHostAddress::LocalHost));
-  const quint16 Port = Probe.serverPort();
-  Probe.close();
-  QProcess Translator;
-  Translator.start(QDir(KORVEX_RUNTIME_DIR).filePath("korvex-server"),
-                   {"--listen", QStringLiteral("127.0.0.1:%1").arg(Port)});
-  ASSERT_TRUE(Translator.waitForStarted(5000));
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        QTcpSocket Socket;
-        Socket.connectToHost(QHostAddress::LocalHost, Port);
-        return Socket.waitForConnected(100);
-      },
-      10000))
-      << Translator.readAllStandardError().toStdString();
+  TServerProcess Translator;
+  ASSERT_TRUE(Translator.WaitUntilListening()) << Translator.Process.readAllStandardError().toStdString();
 
-  ASSERT_NO_FATAL_FAILURE(StartKorvex(QStringLiteral("http://127.0.0.1:%1").arg(Port),
-                                      "[Translation]\nTargetLanguage=es\n"
-                                      "[TranslationWindow]\nFontName=DejaVu Sans\nFontSize=20\n"));
+  ASSERT_NO_FATAL_FAILURE(StartKorvex(Translator.Url(), "[Translation]\nTargetLanguage=es\n"
+                                                        "[TranslationWindow]\nFontName=DejaVu Sans\nFontSize=20\n"));
   ASSERT_NO_FATAL_FAILURE(SelectTheArea());
   QImage Copy;
   ASSERT_TRUE(QTest::qWaitFor(
@@ -305,9 +289,6 @@ TEST_F(SelectTranslateX11, WithKorvexServerTheOverlayShowsTheSpanishTranslation)
   for (const TIteratorResult& Line : Lines)
     Read += Line.Text;
   EXPECT_TRUE(Read.contains("amigos") || Read.contains("ventana")) << Read.toStdString();
-
-  Translator.terminate();
-  EXPECT_TRUE(Translator.waitForFinished(5000));
 }
 
 } // namespace

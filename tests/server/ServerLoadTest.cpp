@@ -1,11 +1,9 @@
+#include "support/ServerProcess.h"
+
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QImage>
-#include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
-#include <QTest>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -44,21 +42,9 @@ std::string BlankBmp() {
 // recognising at once with a deliberately small OCR queue: every request is
 // answered, or refused with 503, and the server keeps its memory.
 TEST(ServerLoad, SixteenClientsForTenSeconds) {
-  QTcpServer Probe;
-  ASSERT_TRUE(Probe.listen(QHostAddress::LocalHost));
-  const quint16 Port = Probe.serverPort();
-  Probe.close();
-  QProcess Server;
-  Server.start(QDir(KORVEX_RUNTIME_DIR).filePath("korvex-server"),
-               {"--listen", QStringLiteral("127.0.0.1:%1").arg(Port), "--ocr-workers", "1", "--ocr-queue", "2"});
-  ASSERT_TRUE(Server.waitForStarted(5000));
-  ASSERT_TRUE(QTest::qWaitFor(
-      [&] {
-        QTcpSocket Socket;
-        Socket.connectToHost(QHostAddress::LocalHost, Port);
-        return Socket.waitForConnected(100);
-      },
-      10000));
+  TServerProcess Server({"--ocr-workers", "1", "--ocr-queue", "2"});
+  ASSERT_TRUE(Server.WaitUntilListening()) << Server.Process.readAllStandardError().toStdString();
+  const quint16 Port = Server.Port();
 
   const std::string Picture = BlankBmp();
   std::mutex Lock;
@@ -94,20 +80,18 @@ TEST(ServerLoad, SixteenClientsForTenSeconds) {
   };
 
   Round(std::chrono::seconds(1)); // every worker and pipeline started
-  const long Warm = ResidentKiB(Server.processId());
+  const long Warm = ResidentKiB(Server.Process.processId());
   Round(std::chrono::seconds(10));
-  const long After = ResidentKiB(Server.processId());
+  const long After = ResidentKiB(Server.Process.processId());
 
-  ASSERT_EQ(Server.state(), QProcess::Running) << Server.readAllStandardError().toStdString();
+  ASSERT_EQ(Server.Process.state(), QProcess::Running) << Server.Process.readAllStandardError().toStdString();
   for (const auto& [Status, Count] : Statuses)
     EXPECT_TRUE(Status == 200 || Status == 503) << Count << " requests answered " << Status;
   EXPECT_GT(Statuses[200], 100);
   ASSERT_GT(Warm, 0);
   EXPECT_LT(After, Warm + 32 * 1024) << "resident KiB went from " << Warm << " to " << After;
 
-  Server.terminate();
-  EXPECT_TRUE(Server.waitForFinished(5000));
-  EXPECT_EQ(Server.exitCode(), 0) << Server.readAllStandardError().toStdString();
+  EXPECT_EQ(Server.Stop(), 0) << Server.Process.readAllStandardError().toStdString();
 }
 
 } // namespace
