@@ -2,11 +2,16 @@
 
 #include "core/Colors.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSaveFile>
+
+#include <cerrno>
 
 #include <sys/stat.h>
 #include <time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -21,9 +26,12 @@ int64_t WallClockNs() {
 // is trusted only once it was read comfortably after its last change.
 constexpr int64_t TimeStampTickNs = 50'000'000;
 
-QString LookupKey(const QString& Section, const QString& Ident) {
-  return Section.trimmed().toLower() + u'\n' + Ident.trimmed().toLower();
-}
+// Reads and writes must match names the same way, or a write could land on
+// an entry the next read does not find; Unicode case folding (which equates
+// long s with s) is not used for either.
+QString NameKey(const QString& Name) { return Name.trimmed().toLower(); }
+
+QString LookupKey(const QString& Section, const QString& Ident) { return NameKey(Section) + u'\n' + NameKey(Ident); }
 
 bool IsSectionLine(const QByteArray& Trimmed) { return Trimmed.startsWith('['); }
 
@@ -49,9 +57,77 @@ QString OneLine(QString Value) {
   return Value;
 }
 
+// QSaveFile names its temporary file after the file, a dot and six random
+// letters. A name of one case only (Config.ini.backup) is not taken for one,
+// as a person may well have chosen it; the few temporary names that happen to
+// be so are left.
+bool IsTemporaryName(const QString& Name, const QString& FileName) {
+  constexpr qsizetype RandomLetters = 6;
+  if (Name.size() != FileName.size() + 1 + RandomLetters || !Name.startsWith(FileName + u'.'))
+    return false;
+  bool Upper = false, Lower = false;
+  for (const QChar C : QStringView(Name).right(RandomLetters)) {
+    Upper |= C >= u'A' && C <= u'Z';
+    Lower |= C >= u'a' && C <= u'z';
+    if (!(C >= u'A' && C <= u'Z') && !(C >= u'a' && C <= u'z'))
+      return false;
+  }
+  return Upper && Lower;
+}
+
+// A save in progress (of another instance) has touched its file within
+// moments; one left for this long belongs to a save that was killed.
+constexpr int64_t StaleAfterSeconds = 60;
+
+void RemoveLeftovers(const QString& FileName) {
+  const QFileInfo Info(FileName);
+  const QDir Folder = Info.dir();
+  const QStringList Names = Folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  for (const QString& Name : Names) {
+    if (!IsTemporaryName(Name, Info.fileName()))
+      continue;
+    const QByteArray Path = QFile::encodeName(Folder.filePath(Name));
+    struct stat Entry {};
+    if (::lstat(Path.constData(), &Entry) == 0 && S_ISREG(Entry.st_mode) && Entry.st_uid == ::geteuid() &&
+        Entry.st_mtim.tv_sec < ::time(nullptr) - StaleAfterSeconds)
+      ::unlink(Path.constData());
+  }
+}
+
 } // namespace
 
-TConfigIni::TConfigIni(QString FileName) : FFileName(std::move(FileName)) {}
+TConfigIni::TConfigIni(QString FileName) : FFileName(std::move(FileName)) { RemoveLeftovers(FFileName); }
+
+TConfigIni::TBatch::TBatch(TConfigIni& Ini) : FIni(Ini) {
+  if (FIni.FBatchDepth == 0) {
+    FIni.FPendingData = FIni.Current().Data;
+    FIni.FPendingContent.reset();
+    FIni.FBatchChanged = false;
+  }
+  ++FIni.FBatchDepth;
+}
+
+TConfigIni::TBatch::~TBatch() {
+  if (FOpen)
+    FIni.EndBatch(false);
+}
+
+void TConfigIni::TBatch::Commit() {
+  if (!FOpen)
+    return;
+  FOpen = false;
+  FIni.EndBatch(true);
+}
+
+void TConfigIni::EndBatch(bool Keep) {
+  if (--FBatchDepth > 0)
+    return;
+  QByteArray Data = std::move(FPendingData);
+  FPendingData.clear();
+  FPendingContent.reset();
+  if (Keep && FBatchChanged)
+    Save(std::move(Data));
+}
 
 TConfigIni::TFileStamp TConfigIni::StampNow() const {
   struct stat Info {};
@@ -109,6 +185,11 @@ TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
 }
 
 const TConfigIni::TContent& TConfigIni::Current() {
+  if (FBatchDepth > 0) {
+    if (!FPendingContent)
+      FPendingContent = Parse(FPendingData);
+    return *FPendingContent;
+  }
   const TFileStamp Stamp = StampNow();
   if (FLoaded && Stamp == FStamp && FLoadedAtNs - FStamp.ModifiedNs > TimeStampTickNs)
     return FContent;
@@ -143,10 +224,22 @@ bool TConfigIni::ReadBool(const QString& Section, const QString& Ident, bool Def
 }
 
 void TConfigIni::WriteString(const QString& Section, const QString& Ident, const QString& Value) {
-  std::vector<QByteArray> Lines = SplitLines(Current().Data);
+  if (FBatchDepth > 0) {
+    FPendingData = WithEntry(FPendingData, Section, Ident, Value);
+    FPendingContent.reset();
+    FBatchChanged = true;
+    return;
+  }
+  Save(WithEntry(Current().Data, Section, Ident, Value));
+}
+
+QByteArray TConfigIni::WithEntry(const QByteArray& Data, const QString& Section, const QString& Ident,
+                                 const QString& Value) {
+  std::vector<QByteArray> Lines = SplitLines(Data);
   const QByteArray LineEnd = !Lines.empty() && Lines.front().endsWith("\r\n") ? "\r\n" : "\n";
   const QByteArray Entry = Ident.trimmed().toUtf8() + '=' + OneLine(Value).toUtf8();
   const QString WantedSection = Section.trimmed();
+  const QString WantedSectionKey = NameKey(Section), WantedIdentKey = NameKey(Ident);
 
   // Find the section, then the key inside it, the same way a read does.
   qsizetype SectionLine = -1, KeyLine = -1, LastContent = -1;
@@ -158,7 +251,7 @@ void TConfigIni::WriteString(const QString& Section, const QString& Ident, const
     if (IsSectionLine(Trimmed)) {
       if (SectionLine >= 0)
         break;
-      if (SectionName(Trimmed).compare(WantedSection, Qt::CaseInsensitive) == 0) {
+      if (NameKey(SectionName(Trimmed)) == WantedSectionKey) {
         SectionLine = LastContent = I;
       }
       continue;
@@ -169,7 +262,7 @@ void TConfigIni::WriteString(const QString& Section, const QString& Ident, const
       LastContent = I;
     const qsizetype Equals = Trimmed.indexOf('=');
     if (Equals > 0 && !Trimmed.startsWith(';') &&
-        QString::fromUtf8(Trimmed.left(Equals)).trimmed().compare(Ident.trimmed(), Qt::CaseInsensitive) == 0) {
+        NameKey(QString::fromUtf8(Trimmed.left(Equals))) == WantedIdentKey) {
       KeyLine = I;
       break;
     }
@@ -193,10 +286,13 @@ void TConfigIni::WriteString(const QString& Section, const QString& Ident, const
     Lines.push_back(Entry + LineEnd);
   }
 
-  QByteArray Data;
+  QByteArray Result;
   for (const QByteArray& Line : Lines)
-    Data += Line;
+    Result += Line;
+  return Result;
+}
 
+void TConfigIni::Save(QByteArray Data) {
   const auto Fail = [this] {
     throw EIniFileException(QStringLiteral("Unable to write to %1").arg(FFileName).toStdString());
   };
@@ -206,8 +302,12 @@ void TConfigIni::WriteString(const QString& Section, const QString& Ident, const
   if (::stat(QFile::encodeName(FFileName).constData(), &Info) == 0 &&
       (Info.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) == 0)
     Fail();
+  // QSaveFile buffers, and its commit() notices neither a failed write of
+  // that buffer nor a failed fsync(): on a full disk it would put a cut file in
+  // place of the whole one. Both are checked here, before the replacement.
   QSaveFile File(FFileName);
-  if (!File.open(QIODevice::WriteOnly) || File.write(Data) != Data.size() || !File.commit())
+  if (!File.open(QIODevice::WriteOnly) || File.write(Data) != Data.size() || !File.flush() ||
+      (::fsync(File.handle()) != 0 && errno != EINVAL) || !File.commit())
     Fail();
 
   FContent = Parse(std::move(Data));

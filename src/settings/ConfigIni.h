@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <vector>
 
@@ -18,11 +19,32 @@ public:
 
 // The settings store over Config.ini. Every read sees the file as it is on
 // disk now and every write reaches the disk at once, replacing the file
-// atomically. Section and key names compare without regard to case; lines the
-// program does not know are kept byte for byte.
+// atomically (a TBatch groups several writes into one replacement). Section
+// and key names compare without regard to case; lines the program does not
+// know are kept byte for byte.
 class TConfigIni {
 public:
+  // Removes what saves killed half way left beside the file.
   explicit TConfigIni(QString FileName);
+
+  // The writes of one operation, such as saving a window's state, replaced
+  // in the file at once by Commit(), which raises EIniFileException as a
+  // single write does. Reads through the store see the pending values. A
+  // batch destroyed without Commit() (an exception on the way) discards them,
+  // since a destructor cannot report a failed write. A batch begun while
+  // another is open joins it: only the outermost one writes or discards.
+  class TBatch {
+  public:
+    explicit TBatch(TConfigIni& Ini);
+    ~TBatch();
+    TBatch(const TBatch&) = delete;
+    TBatch& operator=(const TBatch&) = delete;
+    void Commit();
+
+  private:
+    TConfigIni& FIni;
+    bool FOpen = true;
+  };
 
   const QString& FileName() const { return FFileName; }
 
@@ -70,10 +92,21 @@ private:
   static TContent Parse(QByteArray Data);
   // The file's lines, each with its own line end, if any.
   static std::vector<QByteArray> SplitLines(const QByteArray& Data);
+  // The file's bytes with one value set, everything else kept.
+  static QByteArray WithEntry(const QByteArray& Data, const QString& Section, const QString& Ident,
+                              const QString& Value);
+  // Replaces the file with Data atomically, or raises and leaves it as it was.
+  void Save(QByteArray Data);
+  void EndBatch(bool Keep);
 
   QString FFileName;
   TFileStamp FStamp;
   TContent FContent;
   bool FLoaded = false;
   int64_t FLoadedAtNs = 0; // wall clock when FContent was read from disk
+
+  int FBatchDepth = 0;
+  bool FBatchChanged = false;
+  QByteArray FPendingData;                // the file as the open batch would leave it
+  std::optional<TContent> FPendingContent; // FPendingData parsed, once a read needs it
 };

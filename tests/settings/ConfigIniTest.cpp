@@ -1,12 +1,24 @@
 #include "settings/ConfigIni.h"
 
+#include "core/ScopeExit.h"
+
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+
+#include <sys/inotify.h>
+#include <sys/mount.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/time.h>
+#include <unistd.h>
 
 namespace {
 
@@ -24,6 +36,24 @@ protected:
   QByteArray FileData() {
     QFile File(Path);
     return File.open(QIODevice::ReadOnly) ? File.readAll() : QByteArray();
+  }
+  QStringList FolderFiles(const QString& Folder) { return QDir(Folder).entryList(QDir::Files | QDir::Hidden); }
+  // The message of what a write raised.
+  static std::string WriteError(TConfigIni& Store, const QString& Value) {
+    try {
+      Store.WriteString("S", "K", Value);
+      return "no error";
+    } catch (const EIniFileException& Error) {
+      return Error.what();
+    }
+  }
+  // A failed write raises with the full path and leaves the old file byte for
+  // byte, with nothing beside it.
+  void ExpectFailedAndKept(const std::string& Error, const QByteArray& Before, const QStringList& Files) {
+    EXPECT_EQ(QString::fromStdString(Error), "Unable to write to " + Path);
+    EXPECT_EQ(FileData(), Before);
+    EXPECT_EQ(FolderFiles(QFileInfo(Path).path()), Files);
+    EXPECT_EQ(TConfigIni(Path).ReadString("S", "K", "default"), "old");
   }
 };
 
@@ -216,6 +246,187 @@ TEST_F(ConfigIniTest, NoTemporaryFilesAreLeftBehind) {
   for (int I = 0; I < 5; ++I)
     Ini.WriteInteger("S", "K", I);
   EXPECT_EQ(QDir(Dir.path()).entryList(QDir::Files), QStringList{"Config.ini"});
+}
+
+// A full disk is the common way for a write to fail half way; a small tmpfs
+// makes it real (mounting needs root).
+TEST_F(ConfigIniTest, FullDiskRaisesAndKeepsTheOldFile) {
+  if (::geteuid() != 0)
+    GTEST_SKIP() << "mounting a small tmpfs needs root";
+  const QString Mount = Dir.filePath("full");
+  ASSERT_TRUE(QDir().mkpath(Mount));
+  if (::mount("tmpfs", QFile::encodeName(Mount).constData(), "tmpfs", 0, "size=64k") != 0)
+    GTEST_SKIP() << "cannot mount a tmpfs here: " << std::strerror(errno);
+  const TScopeExit Unmount([&] { ::umount2(QFile::encodeName(Mount).constData(), MNT_DETACH); });
+  Path = Mount + "/Config.ini";
+  TConfigIni Store(Path);
+  WriteFile("[S]\nK=old\nOther=" + QByteArray(100, 'o') + "\n");
+  {
+    QFile Filler(Mount + "/filler");
+    ASSERT_TRUE(Filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    const QByteArray Block(4096, 'f');
+    while (Filler.write(Block) > 0) {
+    }
+  }
+  const QByteArray Before = FileData();
+  const QStringList Files = FolderFiles(Mount);
+  ExpectFailedAndKept(WriteError(Store, "new"), Before, Files);
+}
+
+// The same failure without a full disk: past the file size limit, with
+// SIGXFSZ ignored, write() fails with EFBIG.
+TEST_F(ConfigIniTest, FailedWriteRaisesAndKeepsTheOldFile) {
+  WriteFile("[S]\nK=old\n");
+  const QStringList Files = FolderFiles(Dir.path());
+  rlimit Old{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &Old), 0);
+  const auto OldHandler = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit Small = Old;
+  Small.rlim_cur = 64;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &Small), 0);
+  const std::string Error = WriteError(Ini, QString(200, u'n'));
+  // The limit covers every file of the process, test logs too.
+  ::setrlimit(RLIMIT_FSIZE, &Old);
+  std::signal(SIGXFSZ, OldHandler);
+  ExpectFailedAndKept(Error, "[S]\nK=old\n", Files);
+}
+
+// Whatever a write matches, the next read must match too: a name that only
+// Unicode case folding equates (long s, U+017F, folds to s) must not take the
+// write of a value the read then cannot find.
+TEST_F(ConfigIniTest, ReadsAndWritesMatchNamesTheSameWay) {
+  const struct {
+    const char* Name;
+    QByteArray Before;
+  } Cases[] = {
+      {"section", "[Tran\xC5\xBFlation]\nServer=old\n"},
+      {"key", "[Translation]\n\xC5\xBF" "erver=old\n"},
+  };
+  for (const auto& C : Cases) {
+    SCOPED_TRACE(C.Name);
+    WriteFile(C.Before);
+    Ini.WriteString("Translation", "Server", "new");
+    EXPECT_EQ(Ini.ReadString("Translation", "Server", "default"), "new");
+    EXPECT_EQ(TConfigIni(Path).ReadString("Translation", "Server", "default"), "new");
+    EXPECT_TRUE(FileData().startsWith(C.Before));
+  }
+}
+
+// Each replacement of the file moves a new one onto its name; inotify counts
+// them without any timing.
+int Replacements(int Watch) {
+  alignas(inotify_event) char Buffer[4096];
+  int Count = 0;
+  for (ssize_t Got; (Got = ::read(Watch, Buffer, sizeof Buffer)) > 0;)
+    for (char* At = Buffer; At < Buffer + Got;) {
+      const auto* Event = reinterpret_cast<const inotify_event*>(At);
+      Count += Event->len > 0 && (Event->mask & (IN_MOVED_TO | IN_CREATE)) && std::strcmp(Event->name, "Config.ini") == 0;
+      At += sizeof(inotify_event) + Event->len;
+    }
+  return Count;
+}
+
+TEST_F(ConfigIniTest, ABatchReplacesTheFileOnceWithTheBytesOfSingleWrites) {
+  const QByteArray Before = "\xEF\xBB\xBF; notes\r\n[General]\r\nLeft=1\r\nMine=keep me\r\n\r\n[Other]\r\nX=y";
+  const QString SinglePath = Dir.filePath("Single.ini");
+  QFile Single(SinglePath);
+  ASSERT_TRUE(Single.open(QIODevice::WriteOnly));
+  Single.write(Before);
+  Single.close();
+  WriteFile(Before);
+  const struct {
+    const char* Section;
+    const char* Key;
+    QString Value;
+  } Writes[] = {{"General", "Left", "5"}, {"general", "TOP", "6"},  {"Other", "X", "a\nb"},
+                {"New", "A", "맑은 고딕"}, {"General", "Left", "7"}, {"New", "B", QString(3000, u'z')}};
+
+  const int Watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+  ASSERT_GE(Watch, 0);
+  const TScopeExit CloseWatch([&] { ::close(Watch); });
+  ASSERT_GE(::inotify_add_watch(Watch, QFile::encodeName(Dir.path()).constData(), IN_MOVED_TO | IN_CREATE), 0);
+  {
+    TConfigIni::TBatch Batch(Ini);
+    for (const auto& W : Writes)
+      Ini.WriteString(W.Section, W.Key, W.Value);
+    EXPECT_EQ(Ini.ReadString("General", "Left", ""), "7");
+    EXPECT_EQ(Ini.ReadString("General", "Mine", ""), "keep me");
+    EXPECT_EQ(FileData(), Before);
+    Batch.Commit();
+  }
+  EXPECT_EQ(Replacements(Watch), 1);
+
+  TConfigIni KeyByKey(SinglePath);
+  for (const auto& W : Writes)
+    KeyByKey.WriteString(W.Section, W.Key, W.Value);
+  ASSERT_TRUE(Single.open(QIODevice::ReadOnly));
+  EXPECT_EQ(FileData(), Single.readAll());
+  EXPECT_EQ(TConfigIni(Path).ReadString("New", "A", ""), "맑은 고딕");
+}
+
+TEST_F(ConfigIniTest, ABatchNotCommittedChangesNothingAndAFailedCommitRaises) {
+  WriteFile("[S]\nK=old\n");
+  {
+    TConfigIni::TBatch Batch(Ini);
+    Ini.WriteString("S", "K", "new");
+    EXPECT_EQ(Ini.ReadString("S", "K", ""), "new");
+  }
+  EXPECT_EQ(Ini.ReadString("S", "K", ""), "old");
+  EXPECT_EQ(FileData(), "[S]\nK=old\n");
+
+  ASSERT_EQ(::chmod(QFile::encodeName(Path).constData(), 0444), 0);
+  TConfigIni::TBatch Batch(Ini);
+  Ini.WriteString("S", "K", "new");
+  try {
+    Batch.Commit();
+    ADD_FAILURE() << "no error";
+  } catch (const EIniFileException& Error) {
+    EXPECT_EQ(QString::fromUtf8(Error.what()), "Unable to write to " + Path);
+  }
+  EXPECT_EQ(FileData(), "[S]\nK=old\n");
+  EXPECT_EQ(Ini.ReadString("S", "K", ""), "old");
+}
+
+// A save killed half way leaves its temporary file (Config.ini.XXXXXX, six
+// letters); a new store removes those and nothing that merely looks alike.
+TEST_F(ConfigIniTest, LeftoversOfKilledSavesAreRemovedAtStart) {
+  WriteFile("[S]\nK=kept\n");
+  const QDir Folder(Dir.path());
+  const timeval HourAgo[2] = {{::time(nullptr) - 3600, 0}, {::time(nullptr) - 3600, 0}};
+  auto Plant = [&](const QString& Name) {
+    QFile File(Folder.filePath(Name));
+    ASSERT_TRUE(File.open(QIODevice::WriteOnly));
+    File.write("[S]\nK=partial");
+    File.close();
+    ASSERT_EQ(::utimes(QFile::encodeName(File.fileName()).constData(), HourAgo), 0);
+  };
+  const QStringList Leftovers = {"Config.ini.jWunhp", "Config.ini.QWERTy"};
+  const QStringList LookAlikes = {"Config.ini.backup", "Config.ini.BACKUP", "Config.ini.bak", "Config.ini.jWunhpX",
+                                  "Config.ini.jW1nhp", "Config.ini.jW-nhp", "config.ini.jWunhp", "Other.ini.jWunhp",
+                                  "Config.ini.jWunhp.old"};
+  for (const QString& Name : Leftovers + LookAlikes)
+    Plant(Name);
+  // Still being written by another instance of the program.
+  QFile Fresh(Folder.filePath("Config.ini.FrEshh"));
+  ASSERT_TRUE(Fresh.open(QIODevice::WriteOnly));
+  Fresh.close();
+  // Not a regular file of ours.
+  ASSERT_TRUE(Folder.mkdir("Config.ini.DiRect"));
+  ASSERT_TRUE(QFile::link(Folder.filePath("Config.ini.backup"), Folder.filePath("Config.ini.LiNked")));
+  QStringList Kept = LookAlikes + QStringList{"Config.ini", "Config.ini.FrEshh", "Config.ini.DiRect", "Config.ini.LiNked"};
+  if (::geteuid() == 0) {
+    Plant("Config.ini.OtHers");
+    ASSERT_EQ(::chown(QFile::encodeName(Folder.filePath("Config.ini.OtHers")).constData(), 65534, 65534), 0);
+    Kept << "Config.ini.OtHers";
+  }
+
+  TConfigIni Store(Path);
+  const QStringList Present = Folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+  for (const QString& Name : Leftovers)
+    EXPECT_FALSE(Present.contains(Name)) << Name.toStdString();
+  for (const QString& Name : Kept)
+    EXPECT_TRUE(Present.contains(Name)) << Name.toStdString();
+  EXPECT_EQ(Store.ReadString("S", "K", ""), "kept");
 }
 
 } // namespace
