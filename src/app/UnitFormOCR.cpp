@@ -279,6 +279,8 @@ void TFormOCR::SetStayOnTop(bool OnTop) {
 
 void TFormOCR::ReadConfig() {
   TConfigIni& Ini = *FConfigIni;
+  // One replacement of the file for the whole window, not one per value.
+  TConfigIni::TBatch Batch(Ini);
   const QRect Frame = frameGeometry();
   const QSize FrameExtra = Frame.size() - geometry().size();
   const int Left = Ini.Read(Settings::MainLeft, Frame.x());
@@ -307,6 +309,8 @@ void TFormOCR::ReadConfig() {
 
 void TFormOCR::WriteConfig() {
   TConfigIni& Ini = *FConfigIni;
+  // One replacement of the file for the whole window, not one per value.
+  TConfigIni::TBatch Batch(Ini);
   const QRect Frame = frameGeometry();
   Ini.Write(Settings::MainLeft, Frame.x());
   Ini.Write(Settings::MainTop, Frame.y());
@@ -317,4 +321,5 @@ void TFormOCR::WriteConfig() {
   Ini.Write(Settings::TextLine, mnuTextLine->isChecked());
   Ini.Write(Settings::CaptureOverlay, mnuCaptureOverlay->isChecked());
   Ini.Write(Settings::Engine, OCREngineName(FPipeline->Options.Engine));
+  Batch.Commit();
 }

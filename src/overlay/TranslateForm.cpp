@@ -108,10 +108,13 @@ void TTranslationForm::ReadConfig() {
 }
 
 void TTranslationForm::WriteConfig() {
+  // One replacement of the file for the whole window, not one per value.
+  TConfigIni::TBatch Batch(FSettings);
   FSettings.Write(Settings::OverlayLeft, x());
   FSettings.Write(Settings::OverlayTop, y());
   FSettings.Write(Settings::OverlayWidth, width());
   FSettings.Write(Settings::OverlayHeight, height());
+  Batch.Commit();
 }
 
 void TTranslationForm::UpdateText(const TIteratorResultList* TextSegmentList) {
