@@ -261,8 +261,7 @@ QByteArray TConfigIni::WithEntry(const QByteArray& Data, const QString& Section,
     if (!Trimmed.isEmpty())
       LastContent = I;
     const qsizetype Equals = Trimmed.indexOf('=');
-    if (Equals > 0 && !Trimmed.startsWith(';') &&
-        NameKey(QString::fromUtf8(Trimmed.left(Equals))) == WantedIdentKey) {
+    if (Equals > 0 && !Trimmed.startsWith(';') && NameKey(QString::fromUtf8(Trimmed.left(Equals))) == WantedIdentKey) {
       KeyLine = I;
       break;
     }

@@ -107,6 +107,6 @@ private:
 
   int FBatchDepth = 0;
   bool FBatchChanged = false;
-  QByteArray FPendingData;                // the file as the open batch would leave it
+  QByteArray FPendingData;                 // the file as the open batch would leave it
   std::optional<TContent> FPendingContent; // FPendingData parsed, once a read needs it
 };

@@ -300,7 +300,8 @@ TEST_F(ConfigIniTest, ReadsAndWritesMatchNamesTheSameWay) {
     QByteArray Before;
   } Cases[] = {
       {"section", "[Tran\xC5\xBFlation]\nServer=old\n"},
-      {"key", "[Translation]\n\xC5\xBF" "erver=old\n"},
+      {"key", "[Translation]\n\xC5\xBF"
+              "erver=old\n"},
   };
   for (const auto& C : Cases) {
     SCOPED_TRACE(C.Name);
@@ -320,7 +321,8 @@ int Replacements(int Watch) {
   for (ssize_t Got; (Got = ::read(Watch, Buffer, sizeof Buffer)) > 0;)
     for (char* At = Buffer; At < Buffer + Got;) {
       const auto* Event = reinterpret_cast<const inotify_event*>(At);
-      Count += Event->len > 0 && (Event->mask & (IN_MOVED_TO | IN_CREATE)) && std::strcmp(Event->name, "Config.ini") == 0;
+      Count +=
+          Event->len > 0 && (Event->mask & (IN_MOVED_TO | IN_CREATE)) && std::strcmp(Event->name, "Config.ini") == 0;
       At += sizeof(inotify_event) + Event->len;
     }
   return Count;
@@ -338,7 +340,7 @@ TEST_F(ConfigIniTest, ABatchReplacesTheFileOnceWithTheBytesOfSingleWrites) {
     const char* Section;
     const char* Key;
     QString Value;
-  } Writes[] = {{"General", "Left", "5"}, {"general", "TOP", "6"},  {"Other", "X", "a\nb"},
+  } Writes[] = {{"General", "Left", "5"},  {"general", "TOP", "6"},  {"Other", "X", "a\nb"},
                 {"New", "A", "맑은 고딕"}, {"General", "Left", "7"}, {"New", "B", QString(3000, u'z')}};
 
   const int Watch = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
@@ -401,9 +403,9 @@ TEST_F(ConfigIniTest, LeftoversOfKilledSavesAreRemovedAtStart) {
     ASSERT_EQ(::utimes(QFile::encodeName(File.fileName()).constData(), HourAgo), 0);
   };
   const QStringList Leftovers = {"Config.ini.jWunhp", "Config.ini.QWERTy"};
-  const QStringList LookAlikes = {"Config.ini.backup", "Config.ini.BACKUP", "Config.ini.bak", "Config.ini.jWunhpX",
-                                  "Config.ini.jW1nhp", "Config.ini.jW-nhp", "config.ini.jWunhp", "Other.ini.jWunhp",
-                                  "Config.ini.jWunhp.old"};
+  const QStringList LookAlikes = {"Config.ini.backup",  "Config.ini.BACKUP", "Config.ini.bak",
+                                  "Config.ini.jWunhpX", "Config.ini.jW1nhp", "Config.ini.jW-nhp",
+                                  "config.ini.jWunhp",  "Other.ini.jWunhp",  "Config.ini.jWunhp.old"};
   for (const QString& Name : Leftovers + LookAlikes)
     Plant(Name);
   // Still being written by another instance of the program.
@@ -413,7 +415,8 @@ TEST_F(ConfigIniTest, LeftoversOfKilledSavesAreRemovedAtStart) {
   // Not a regular file of ours.
   ASSERT_TRUE(Folder.mkdir("Config.ini.DiRect"));
   ASSERT_TRUE(QFile::link(Folder.filePath("Config.ini.backup"), Folder.filePath("Config.ini.LiNked")));
-  QStringList Kept = LookAlikes + QStringList{"Config.ini", "Config.ini.FrEshh", "Config.ini.DiRect", "Config.ini.LiNked"};
+  QStringList Kept =
+      LookAlikes + QStringList{"Config.ini", "Config.ini.FrEshh", "Config.ini.DiRect", "Config.ini.LiNked"};
   if (::geteuid() == 0) {
     Plant("Config.ini.OtHers");
     ASSERT_EQ(::chown(QFile::encodeName(Folder.filePath("Config.ini.OtHers")).constData(), 65534, 65534), 0);
