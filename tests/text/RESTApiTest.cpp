@@ -455,7 +455,8 @@ TEST_P(ServerFault, EndsWithItsOutcomeAndTheNextRequestWorks) {
     EXPECT_EQ(Call(Case.Client, Faulty.Url(), Case.Timeouts), Case.Expected);
   }
   TLoopbackServer Good([](const httplib::Request& Request, httplib::Response& Response) {
-    Response.set_content(Request.path == "/translate" ? R"({"translated_text":"good"})" : "[" + Item("1", R"("good")") + "]",
+    Response.set_content(Request.path == "/translate" ? R"({"translated_text":"good"})"
+                                                      : "[" + Item("1", R"("good")") + "]",
                          "application/json");
   });
   EXPECT_EQ(Call(Case.Client, Good.Url(), Case.Timeouts), (TOutcome{"good", Untouched}));
