@@ -9,6 +9,8 @@
 #include "text/OCRLayout.h"
 #include "text/RESTApi.h"
 
+#include <algorithm>
+#include <chrono>
 #include <stdexcept>
 
 namespace {
@@ -141,28 +143,68 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
 }
 
 QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage) {
+  return Translate(OCRText, ErrorMessage, TranslateTimeouts);
+}
+
+QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts) {
   // Read for every text, so a server or pair changed in the settings is used at once.
   const QString Server = FSettings.Read(Settings::Server);
   return TranslateLocal(Server, OCRText, FSettings.Read(Settings::SourceLanguage),
-                        FSettings.Read(Settings::TargetLanguage), QStringLiteral("N"), ErrorMessage);
+                        FSettings.Read(Settings::TargetLanguage), QStringLiteral("N"), ErrorMessage, Timeouts);
 }
 
 bool TTranslationPipeline::TranslateOCRList(const TIteratorResultList& OCRList) {
+  using std::chrono::milliseconds;
+  using TClock = std::chrono::steady_clock;
+  if (!Options.OCROnly && OCRList.size() > MaxTranslatedSegments)
+    throw ETooManySegments(
+        QStringLiteral("인식된 문장이 %1개로 너무 많아 번역하지 않았습니다. 한 번에 %2개까지 번역합니다.")
+            .arg(OCRList.size())
+            .arg(MaxTranslatedSegments)
+            .toStdString());
+  const TClock::time_point Deadline = TClock::now() + FTranslationDeadline;
+
   // The new result is collected apart from FTargetList, which the view
   // paints from: a failure part-way leaves the shown result intact.
   TIteratorResultList TargetList;
   TargetList.reserve(OCRList.size());
   QString ErrorMessage;
+  bool TimedOut = false;
   for (const TIteratorResult& Record : OCRList) {
     TIteratorResult Copy = Record;
     const QString OCRText = Record.Text;
     if (!Options.OCROnly) {
-      const QString Translation = Translate(OCRText, ErrorMessage);
-      Copy.Text = FSettings.Read(Settings::OCRResult) ? OCRText + QChar(0x0002) + Translation : Translation;
-      if (!ErrorMessage.isEmpty())
+      // Rounded up, so a request cut off by it ends no earlier than the
+      // deadline and is recognised below as the deadline's doing.
+      const auto Left = std::chrono::ceil<milliseconds>(Deadline - TClock::now());
+      if (Left.count() <= 0) {
+        TimedOut = true;
         break;
+      }
+      THttpTimeouts Timeouts = TranslateTimeouts;
+      Timeouts.TotalMs = static_cast<int>(std::min<milliseconds::rep>(Timeouts.TotalMs, Left.count()));
+      const QString Translation = Translate(OCRText, ErrorMessage, Timeouts);
+      Copy.Text = FSettings.Read(Settings::OCRResult) ? OCRText + QChar(0x0002) + Translation : Translation;
+      if (!ErrorMessage.isEmpty()) {
+        TimedOut = TClock::now() >= Deadline;
+        break;
+      }
     }
     TargetList.push_back(std::move(Copy));
+  }
+
+  if (TimedOut) {
+    const std::size_t Done = TargetList.size();
+    // With nothing done, the result shown before stays rather than being
+    // replaced by an empty one.
+    if (Done > 0) {
+      FTargetList = std::move(TargetList);
+      FView.ShowTranslation(FTargetList, FSelectedRect);
+    }
+    throw ETranslationTimeout(QStringLiteral("번역 시간이 초과되어 %1개 중 %2개만 번역했습니다.")
+                                  .arg(OCRList.size())
+                                  .arg(Done)
+                                  .toStdString());
   }
   if (!ErrorMessage.isEmpty())
     return false;

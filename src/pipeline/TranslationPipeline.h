@@ -2,13 +2,31 @@
 
 #include "core/GlobalTypes.h"
 #include "ocr/OCREngine.h"
+#include "text/RESTApi.h"
 
 #include <QImage>
 #include <QString>
 
+#include <chrono>
+#include <cstddef>
 #include <map>
 #include <memory>
 #include <optional>
+#include <stdexcept>
+
+// The translation of one result ran out of time. The records translated
+// before the deadline were shown; the message says how many, for the user.
+class ETranslationTimeout : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// A result held more texts than the pipeline translates at once; nothing
+// was sent or shown. The message names the limit, for the user.
+class ETooManySegments : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
 
 class TConfigIni;
 class TPipelineView;
@@ -52,8 +70,15 @@ public:
   // One text through the translation server named in the settings.
   QString Translate(const QString& OCRText, QString& ErrorMessage);
   // Translates every record and shows the result; on the first failure
-  // nothing is shown and the shown result stays as it was.
+  // nothing is shown and the shown result stays as it was. Throws
+  // ETooManySegments, before sending anything, when there are more than
+  // MaxTranslatedSegments records to translate; throws ETranslationTimeout
+  // past FTranslationDeadline, after showing the records done (if any).
   bool TranslateOCRList(const TIteratorResultList& OCRList);
+
+  // No real screen holds this many texts; more come from a faulty or hostile
+  // OCR reply, whose one-by-one translation would block for hours.
+  static constexpr std::size_t MaxTranslatedSegments = 2000;
 
   TOptions Options;
 
@@ -67,9 +92,13 @@ public:
   TIteratorResultList FTargetList;
   // Binarisation threshold of every capture; -1 leaves captures as they are.
   int32_t FOCRThreshold = -1;
+  // How long the translation of one result may take in all; every request
+  // of it is cut off at this deadline too.
+  std::chrono::milliseconds FTranslationDeadline = std::chrono::minutes(3);
 
 private:
   std::optional<TIteratorResultList> NothingFound();
+  QString Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts);
 
   TConfigIni& FSettings;
   TPlatform& FPlatform;

@@ -173,6 +173,9 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
   SetOption(E, CURLOPT_XFERINFOFUNCTION, OnProgress);
   SetOption(E, CURLOPT_XFERINFODATA, &Transfer);
 
+  // Every moving byte resets the stall limits, so only a deadline fixed at
+  // the start bounds an exchange that a server keeps barely alive.
+  const TClock::time_point Deadline = TClock::now() + std::chrono::milliseconds(std::max(Timeouts.TotalMs, 0));
   TMultiMembership Membership(Multi.get(), E);
   for (;;) {
     int Running = 0;
@@ -180,9 +183,12 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
       throw ETransportError("curl_multi_perform failed");
     if (Running == 0)
       break;
+    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now());
+    if (Left.count() <= 0)
+      throw ETransportError("HTTP exchange passed its overall deadline");
     // libcurl enforces the connection time-out itself; once connected, the
     // exchange fails when nothing moves for longer than the phase allows.
-    int WaitMs = 1000;
+    int WaitMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(1000, Left.count()));
     if (Transfer.Connected) {
       const auto Limit = std::chrono::milliseconds(Transfer.Sent ? Timeouts.ResponseMs : Timeouts.SendMs);
       const auto Idle = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Transfer.LastActivity);

@@ -9,15 +9,18 @@
 
 // Time-outs of one HTTP exchange, in milliseconds. Send and Response limit
 // how long the exchange may stall (no byte moving) while the request is being
-// sent and while the reply is awaited or read.
+// sent and while the reply is awaited or read. TotalMs bounds the whole
+// exchange from its start, so a server that keeps a trickle of bytes moving
+// cannot hold the caller for ever.
 struct THttpTimeouts {
   int ConnectMs = 60000;
   int SendMs = 60000;
   int ResponseMs = 60000;
+  int TotalMs = 120000;
 };
 
-inline constexpr THttpTimeouts TranslateTimeouts{60000, 60000, 60000};
-inline constexpr THttpTimeouts OCRTimeouts{10000, 60000, 60000};
+inline constexpr THttpTimeouts TranslateTimeouts{60000, 60000, 60000, 120000};
+inline constexpr THttpTimeouts OCRTimeouts{10000, 60000, 60000, 120000};
 
 // Replies are read into memory; a longer one is cut off and counts as a
 // transport failure, so a rogue server cannot make us allocate without bound.

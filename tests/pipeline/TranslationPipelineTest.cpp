@@ -10,7 +10,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 namespace {
 
@@ -68,10 +72,17 @@ protected:
   TConfigIni Settings{Dir.filePath("Config.ini")};
   TFakePlatform Desktop;
   TRecordingView View;
+  void TearDown() override { Release = true; }
+
+  // Lets the server answer "slow"; set when the test ends.
+  std::atomic<bool> Release = false;
   // Translates "x" to "T:x"; refuses "refuse" the way a server without an
-  // engine for the pair does.
-  TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
+  // engine for the pair does; answers "slow" only when the test ends (or
+  // after twenty seconds).
+  TLoopbackServer Server{[this](const httplib::Request& Request, httplib::Response& Response) {
     const auto Text = nlohmann::json::parse(Request.body).at("q").get<std::string>();
+    for (int I = 0; Text == "slow" && !Release && I < 2000; ++I)
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
     if (Text == "refuse") {
       Response.status = 400;
       Response.set_content(R"({"error":"no translation engine for en→ko"})", "application/json");
@@ -185,6 +196,65 @@ TEST_F(TranslationPipeline, AnEngineThisBuildLacksFindsNothingButAMissingTessera
   Pipeline.SetEngine(TOCREngineKind::Tesseract, nullptr);
   Pipeline.Options.Engine = TOCREngineKind::Tesseract;
   EXPECT_THROW(Pipeline.Recognize(), std::runtime_error);
+}
+
+TEST_F(TranslationPipeline, PastItsDeadlineTheTranslationShowsTheRecordsDoneAndSaysSo) {
+  struct TCase {
+    const char* Name;
+    std::vector<const char*> Texts;
+    std::string Message;        // a part of the exception's message
+    std::vector<QString> Shown; // none: the result shown before stays
+  };
+  const TCase Cases[] = {
+      {"cut in the first request", {"slow", "two"}, "2개 중 0개만", {}},
+      {"cut in the third request", {"one", "two", "slow", "four"}, "4개 중 2개만", {"T:one", "T:two"}},
+  };
+  Pipeline.FSelectedRect = {0, 0, 400, 200};
+  Pipeline.Options.TextLine = true;
+  Engine->Lines = {Line(0, "before")};
+  Pipeline.CaptureAndTranslate(false);
+  Pipeline.FTranslationDeadline = std::chrono::milliseconds(1000);
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    const TIteratorResultList Before = Pipeline.FTargetList;
+    const size_t Sent = Server.Requests().size();
+    Engine->Lines.clear();
+    for (const char* Text : Case.Texts)
+      Engine->Lines.push_back(Line(int32_t(Engine->Lines.size()) * 30, Text));
+    try {
+      Pipeline.CaptureAndTranslate(false);
+      ADD_FAILURE() << "no exception";
+    } catch (const ETranslationTimeout& TimedOut) {
+      EXPECT_NE(std::string(TimedOut.what()).find(Case.Message), std::string::npos) << TimedOut.what();
+    }
+    if (Case.Shown.empty()) {
+      EXPECT_EQ(Pipeline.FTargetList, Before);
+    } else {
+      std::vector<QString> Texts;
+      for (const TIteratorResult& Record : Pipeline.FTargetList)
+        Texts.push_back(Record.Text);
+      EXPECT_EQ(Texts, Case.Shown);
+      EXPECT_EQ(View.Shown, Pipeline.FTargetList);
+    }
+    // Nothing after the request that ran out of time was sent.
+    const size_t Slow = std::find(Case.Texts.begin(), Case.Texts.end(), std::string("slow")) - Case.Texts.begin();
+    EXPECT_EQ(Server.Requests().size() - Sent, Slow + 1);
+  }
+}
+
+TEST_F(TranslationPipeline, AResultWithMoreTextsThanTheLimitIsNeitherSentNorShown) {
+  Pipeline.FSelectedRect = {0, 0, 400, 200};
+  Pipeline.Options.TextLine = true;
+  Engine->Lines.assign(TTranslationPipeline::MaxTranslatedSegments + 1, Line(0, "x"));
+  try {
+    Pipeline.CaptureAndTranslate(false);
+    ADD_FAILURE() << "no exception";
+  } catch (const ETooManySegments& TooMany) {
+    EXPECT_NE(std::string(TooMany.what()).find("2000"), std::string::npos) << TooMany.what();
+  }
+  EXPECT_TRUE(Server.Requests().empty());
+  EXPECT_EQ(std::count(View.Calls.begin(), View.Calls.end(), "show translation"), 0);
+  EXPECT_TRUE(Pipeline.FTargetList.empty());
 }
 
 } // namespace

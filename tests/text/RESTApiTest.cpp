@@ -9,6 +9,9 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
+#include <string>
+#include <thread>
 
 namespace {
 
@@ -358,5 +361,125 @@ TEST(EasyOCR, TransportFailures) {
   EXPECT_EQ(Error, OCRTransportError);
   EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
 }
+
+// Faults of the server that the tests above do not cover yet, for either
+// client. Every row ends within its time-outs with the outcome it names, and
+// a well-behaved server is served normally afterwards.
+enum class TClient { Translate, OCR };
+
+struct TOutcome {
+  QString Text; // the translation, or the recognised texts joined by '|'
+  QString Error;
+  bool operator==(const TOutcome&) const = default;
+};
+
+void PrintTo(const TOutcome& Outcome, std::ostream* Out) {
+  *Out << '"' << Outcome.Text.toStdString() << "\" / \"" << Outcome.Error.toStdString() << '"';
+}
+
+TOutcome Call(TClient Client, const QString& Url, const THttpTimeouts& Timeouts) {
+  TOutcome Outcome{{}, Untouched};
+  if (Client == TClient::Translate)
+    Outcome.Text = TranslateLocal(Url, "text", "en", "ko", "N", Outcome.Error, Timeouts);
+  else
+    for (const TOCRItem& Item : EasyOCR(Url, Picture(), Outcome.Error, "False", Timeouts))
+      Outcome.Text += (Outcome.Text.isEmpty() ? "" : "|") + Item.Text;
+  return Outcome;
+}
+
+std::string Head(size_t ContentLength) {
+  return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(ContentLength) + "\r\n\r\n";
+}
+
+// The whole reply, Body with a matching length.
+std::function<void(int)> Answer(std::string Body) {
+  return [Body](int Socket) {
+    TRawServer::ReadRequest(Socket);
+    TRawServer::Send(Socket, Head(Body.size()) + Body);
+  };
+}
+
+// A valid reply sent one byte every 100 ms: never a stall, but fifteen
+// seconds in all, far past the row's overall deadline.
+std::function<void(int)> Drip(const std::string& Json) {
+  const std::string Body = std::string(150 - Json.size(), ' ') + Json;
+  return [Body](int Socket) {
+    TRawServer::ReadRequest(Socket);
+    bool Open = TRawServer::Send(Socket, Head(Body.size()));
+    for (size_t I = 0; Open && I < Body.size(); ++I) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      Open = TRawServer::Send(Socket, Body.substr(I, 1));
+    }
+  };
+}
+
+// Part of a 100-byte body, then either silence until the client leaves or
+// the connection closed.
+std::function<void(int)> PartOfTheBody(std::string Part, bool ThenClose) {
+  return [Part, ThenClose](int Socket) {
+    TRawServer::ReadRequest(Socket);
+    TRawServer::Send(Socket, Head(100) + Part);
+    if (!ThenClose)
+      TRawServer::WaitForClose(Socket);
+  };
+}
+
+// Without Content-Length the body would run until the server closes; this
+// one sends 80 MiB after Start.
+std::function<void(int)> Endless(std::string Start) {
+  return [Start](int Socket) {
+    TRawServer::ReadRequest(Socket);
+    TRawServer::Send(Socket, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Start);
+    const std::string Chunk(1 << 20, 'a');
+    for (int I = 0; I < 80 && TRawServer::Send(Socket, Chunk); ++I) {
+    }
+  };
+}
+
+struct TFaultCase {
+  const char* Name;
+  TClient Client;
+  std::function<void(int Socket)> Serve;
+  THttpTimeouts Timeouts;
+  TOutcome Expected;
+};
+
+void PrintTo(const TFaultCase& Case, std::ostream* Out) { *Out << Case.Name; }
+
+class ServerFault : public ::testing::TestWithParam<TFaultCase> {};
+
+TEST_P(ServerFault, EndsWithItsOutcomeAndTheNextRequestWorks) {
+  const TFaultCase& Case = GetParam();
+  {
+    TRawServer Faulty(Case.Serve);
+    EXPECT_EQ(Call(Case.Client, Faulty.Url(), Case.Timeouts), Case.Expected);
+  }
+  TLoopbackServer Good([](const httplib::Request& Request, httplib::Response& Response) {
+    Response.set_content(Request.path == "/translate" ? R"({"translated_text":"good"})"
+                                                      : "[" + Item("1", R"("good")") + "]",
+                         "application/json");
+  });
+  EXPECT_EQ(Call(Case.Client, Good.Url(), Case.Timeouts), (TOutcome{"good", Untouched}));
+}
+
+// Stalls longer than 500 ms fail; so does any exchange past 1.5 s in all.
+constexpr THttpTimeouts Deadline{2000, 500, 500, 1500};
+
+const TFaultCase FaultCases[] = {
+    {"TranslateDrip", TClient::Translate, Drip(R"({"translated_text":"drip"})"), Deadline,
+     {"", TranslateTransportError}},
+    {"OCRDrip", TClient::OCR, Drip("[" + Item("1", R"("drip")") + "]"), Deadline, {"", OCRTransportError}},
+    {"TranslateStallInTheBody", TClient::Translate, PartOfTheBody(R"({"translated_text":)", false), Short,
+     {"", TranslateTransportError}},
+    {"OCRStallInTheBody", TClient::OCR, PartOfTheBody("[" + First, false), Short, {"", OCRTransportError}},
+    {"OCRCloseInTheBody", TClient::OCR, PartOfTheBody("[" + First, true), Short, {"", OCRTransportError}},
+    // Bytes that are not UTF-8 are read as U+FFFD.
+    {"OCRNotUtf8", TClient::OCR, Answer("[" + Item("1", "\"a\xFF\xFE" "b\"") + "]"), Short,
+     {QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + "b", Untouched}},
+    {"OCRLongerThanTheLimit", TClient::OCR, Endless("[" + First + ",\""), Short, {"", OCRTransportError}},
+};
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServerFault, ::testing::ValuesIn(FaultCases),
+                         [](const auto& Info) { return std::string(Info.param.Name); });
 
 } // namespace
