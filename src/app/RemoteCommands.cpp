@@ -18,6 +18,7 @@ namespace {
 
 constexpr int ConnectTimeoutMs = 2000;
 constexpr int AnswerTimeoutMs = 5000;
+constexpr int RetryMs = 2000;
 constexpr qint64 MaxLine = 256;
 
 // Whether Path is a real folder (not a symbolic link) of this user that no
@@ -74,6 +75,12 @@ std::optional<uid_t> PeerUid(const QLocalSocket& Socket) {
 TRemoteCommands::TRemoteCommands(QObject* Parent) : QObject(Parent) {
   FServer.setSocketOptions(QLocalServer::UserAccessOption);
   connect(&FServer, &QLocalServer::newConnection, this, &TRemoteCommands::OnNewConnection);
+  FRetry.setInterval(RetryMs);
+  connect(&FRetry, &QTimer::timeout, this, [this] {
+    QString Ignored;
+    if (TryListen(&Ignored))
+      FRetry.stop();
+  });
 }
 
 QString TRemoteCommands::ServerName(QString* Error) {
@@ -102,10 +109,13 @@ bool TRemoteCommands::Listen(QString* Error) {
     return true;
   if (Error)
     *Error = Why;
+  FRetry.start();
   return false;
 }
 
 bool TRemoteCommands::TryListen(QString* Error) {
+  if (FServer.isListening())
+    return true;
   const QString Name = ServerName(Error);
   if (Name.isEmpty())
     return false;

@@ -3,6 +3,7 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -37,7 +38,9 @@ public:
 
   void AddCommand(const QString& Name, std::function<void()> Handler);
   // Starts listening. False with Error set when another Korvex already
-  // serves this display or the socket cannot be created.
+  // serves this display or the socket cannot be created; it then keeps
+  // trying every few seconds, so it takes the commands over once the other
+  // Korvex has ended or been killed.
   bool Listen(QString* Error);
 
   // The client side: hands Name to the running Korvex and waits for its
@@ -50,5 +53,6 @@ private:
   void OnNewConnection();
 
   QLocalServer FServer;
+  QTimer FRetry;
   std::map<QString, std::function<void()>> FCommands;
 };

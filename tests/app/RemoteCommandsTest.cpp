@@ -355,6 +355,53 @@ TEST_F(RemoteCommandsSafety, AFolderOthersCanReachOrASymlinkIsRefused) {
   }
 }
 
+TEST_F(RemoteCommandsSafety, AKilledKorvexIsTakenOverBeforeAndAfterTheNextOneStarts) {
+  for (const bool KilledBeforeStart : {true, false}) {
+    SCOPED_TRACE(KilledBeforeStart ? "killed before the next one starts" : "killed while the next one runs");
+    QFile::remove(TRemoteCommands::ServerName());
+    TChild First(geteuid(), getegid(), Listener(TRemoteCommands::ServerName().toLocal8Bit()));
+    ASSERT_EQ(First.Report(true), "R");
+    if (KilledBeforeStart)
+      First.Kill(); // leaves its socket file behind, as kill -9 does
+    TRemoteCommands Next;
+    int Ran = 0;
+    Next.AddCommand("translate", [&] { ++Ran; });
+    QString Error;
+    EXPECT_EQ(Next.Listen(&Error), KilledBeforeStart) << Error.toStdString();
+    First.Kill();
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] {
+          QLocalSocket Probe;
+          Probe.connectToServer(TRemoteCommands::ServerName());
+          return Probe.waitForConnected(1000);
+        },
+        15000));
+    EXPECT_EQ(SendFromOutside("translate").ExitCode, 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Ran == 1; }, 2000));
+  }
+}
+
+TEST_F(RemoteCommandsSafety, WhenTheFirstKorvexEndsTheSecondTakesTheCommandsOver) {
+  auto First = std::make_unique<TRemoteCommands>();
+  First->AddCommand("translate", [] {});
+  QString Error;
+  ASSERT_TRUE(First->Listen(&Error)) << Error.toStdString();
+  TRemoteCommands Second;
+  int Ran = 0;
+  Second.AddCommand("translate", [&] { ++Ran; });
+  ASSERT_FALSE(Second.Listen(&Error));
+  First.reset();
+  EXPECT_TRUE(QTest::qWaitFor(
+      [] {
+        QLocalSocket Probe;
+        Probe.connectToServer(TRemoteCommands::ServerName());
+        return Probe.waitForConnected(1000);
+      },
+      15000));
+  EXPECT_EQ(SendFromOutside("translate").ExitCode, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Ran == 1; }, 2000));
+}
+
 TEST_F(RemoteCommandsSafety, WhatAnotherUserPlantsAtTheOldTmpPathDoesNotTurnCommandsOff) {
   REQUIRE_OTHER_USER(Other);
   const QByteArray Path = OldPredictablePath().toLocal8Bit();
