@@ -3,6 +3,7 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <map>
@@ -16,30 +17,42 @@
 // The exchange is one line each way: "COMMAND name\n", answered by "OK\n" or
 // "ERROR message\n". The command runs after the answer has gone out, so the
 // sender never waits for a selection to end.
+//
+// Both ends check the user id of the other end (SO_PEERCRED): the server
+// drops connections of other users, and the client never hands a command to
+// a listener of another user. The socket lives in XDG_RUNTIME_DIR, or in a
+// folder of the user's own in the temporary folder, so nobody else can take
+// its name first.
 class TRemoteCommands : public QObject {
   Q_OBJECT
 
 public:
   explicit TRemoteCommands(QObject* Parent = nullptr);
 
-  // The socket name for this user and display: inside XDG_RUNTIME_DIR when
-  // the session has one, else a name per user id in the temporary folder.
-  // Empty when DISPLAY is not set.
-  static QString ServerName();
+  // The socket path for this user and display: inside XDG_RUNTIME_DIR when
+  // it is a folder of this user's that nobody else may enter, else inside
+  // korvex-<uid> in the temporary folder, which is created with mode 0700.
+  // Empty, with Error set, when DISPLAY is not set or that folder belongs
+  // to someone else, is a symbolic link or is open to others.
+  static QString ServerName(QString* Error = nullptr);
 
   void AddCommand(const QString& Name, std::function<void()> Handler);
   // Starts listening. False with Error set when another Korvex already
-  // serves this display or the socket cannot be created.
+  // serves this display or the socket cannot be created; it then keeps
+  // trying every few seconds, so it takes the commands over once the other
+  // Korvex has ended or been killed.
   bool Listen(QString* Error);
 
   // The client side: hands Name to the running Korvex and waits for its
-  // answer. Returns the process exit code (0 done, 1 no Korvex running or
-  // no answer, 2 refused) and sets Message to what the user should read.
+  // answer. Returns the process exit code (0 done, 1 no Korvex of this user
+  // running or no answer, 2 refused) and sets Message to what the user should read.
   static int Send(const QString& Name, QString* Message);
 
 private:
+  bool TryListen(QString* Error);
   void OnNewConnection();
 
   QLocalServer FServer;
+  QTimer FRetry;
   std::map<QString, std::function<void()>> FCommands;
 };

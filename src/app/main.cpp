@@ -114,7 +114,7 @@ int main(int argc, char* argv[]) {
       Commands.AddCommand(QStringLiteral("translate"), [&Form] { Form.CaptureAndTranslate(false); });
       Commands.AddCommand(QStringLiteral("full-screen"), [&Form] { Form.SelectFullScreen(); });
       if (!Commands.Listen(&Error))
-        std::fprintf(stderr, "korvex: commands from outside are off: %s\n", qPrintable(Error));
+        std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
       Form.show();
       ExitCode = App.exec();
     }
