@@ -73,9 +73,16 @@ const QString& FileName() {
   return Name;
 }
 
-void Fail(const char* What) {
-  std::fprintf(stderr, "fuzz_settings: %s\n", What);
-  std::abort();
+// Stops the run when a reader's rows differ from the expected ones, naming
+// the first row that differs.
+void Check(const std::vector<QString>& Got, const std::vector<QString>& Expected, const char* What) {
+  for (size_t I = 0; I < Got.size(); ++I)
+    if (Got[I] != Expected[I]) {
+      std::fprintf(stderr, "fuzz_settings: %s: row %zu is \"%s\", not \"%s\"\n", What, I,
+                   Got[I].toUtf8().toPercentEncoding(" ").constData(),
+                   Expected[I].toUtf8().toPercentEncoding(" ").constData());
+      std::abort();
+    }
 }
 
 } // namespace
@@ -85,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
   {
     QFile File(FileName());
     if (!File.open(QIODevice::WriteOnly | QIODevice::Truncate) || File.write(Input) != Input.size())
-      Fail("cannot write the input file");
+      std::abort(); // the temporary folder is gone
   }
   TConfigIni Before(FileName());
   std::vector<QString> Expected = ReadAll(Before);
@@ -100,9 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* Data, size_t Size) {
       Expected[I] = AsReadBack(Value);
 
   TConfigIni After(FileName());
-  if (ReadAll(Writer) != Expected)
-    Fail("the writer reads back something else than it wrote");
-  if (ReadAll(After) != Expected)
-    Fail("a fresh reader sees something else than was written");
+  Check(ReadAll(Writer), Expected, "the writer reads back something else than it wrote");
+  Check(ReadAll(After), Expected, "a fresh reader sees something else than was written");
   return 0;
 }
