@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStringDecoder>
 
 #include <cerrno>
 
@@ -45,6 +46,13 @@ QByteArray WithoutLineEnd(const QByteArray& Line) {
   while (End > 0 && (Line[End - 1] == '\n' || Line[End - 1] == '\r'))
     --End;
   return Line.left(End);
+}
+
+// A value as written: QString::fromUtf8 would drop a leading U+FEFF as a
+// byte order mark, which only the start of the file may carry.
+QString ValueText(const QByteArray& Bytes) {
+  QStringDecoder Decoder(QStringDecoder::Utf8, QStringDecoder::Flag::ConvertInitialBom);
+  return Decoder.decode(Bytes);
 }
 
 // Section, key and default texts of the settings table are UTF-8.
@@ -175,7 +183,7 @@ TConfigIni::TContent TConfigIni::Parse(QByteArray Data) {
     const QString Key = LookupKey(Section, QString::fromUtf8(Trimmed.left(Equals)));
     if (Content.Values.contains(Key))
       continue;
-    QString Value = QString::fromUtf8(Trimmed.mid(Equals + 1)).trimmed();
+    QString Value = ValueText(Trimmed.mid(Equals + 1)).trimmed();
     if (Value.size() >= 2 && (Value.front() == u'"' || Value.front() == u'\'') && Value.back() == Value.front())
       Value = Value.mid(1, Value.size() - 2);
     Content.Values.insert(Key, Value.left(MaxValueLength));

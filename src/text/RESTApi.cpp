@@ -1,32 +1,26 @@
 #include "text/RESTApi.h"
 
+#include "text/Replies.h"
+
 #include <QBuffer>
 
 #include <curl/curl.h>
-#include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <charconv>
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace {
 
 using TClock = std::chrono::steady_clock;
-using nlohmann::json;
 
 // No reply came: the connection failed, timed out, broke off or the reply was
 // too long. Everything that goes wrong after a complete reply is something
 // else.
 class ETransportError : public std::runtime_error {
-public:
-  using std::runtime_error::runtime_error;
-};
-
-// The reply arrived but does not hold what the exchange expects.
-class EReplyError : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
@@ -216,25 +210,12 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
   return Reply;
 }
 
-// Replies are read as UTF-8 whatever their headers say; bytes that are not
-// UTF-8 become U+FFFD. A body that is not JSON gives a discarded value.
-json ParseReply(const QByteArray& Body) {
-  if (QByteArrayView(Body).isValidUtf8())
-    return json::parse(Body.constBegin(), Body.constEnd(), nullptr, false);
-  const QByteArray Text = QString::fromUtf8(Body).toUtf8();
-  return json::parse(Text.constBegin(), Text.constEnd(), nullptr, false);
-}
-
 // The message of a refusal: who refused, the status, and the reason the
 // server gave in its "error" member, if any (cut to a readable length).
 EServerError Refusal(const char* Who, const THttpReply& Reply) {
   QString Message = QStringLiteral("%1 서버가 요청을 거절했습니다 (HTTP %2)").arg(QString::fromUtf8(Who)).arg(Reply.Status);
-  const json Value = ParseReply(Reply.Body);
-  if (Value.is_object()) {
-    const auto It = Value.find("error");
-    if (It != Value.end() && It->is_string())
-      Message += QStringLiteral(": ") + QString::fromStdString(It->get_ref<const std::string&>()).left(500);
-  }
+  if (const std::optional<QString> Reason = RefusalReason(Reply.Body))
+    Message += QStringLiteral(": ") + *Reason;
   return EServerError(Message.toStdString());
 }
 
@@ -279,41 +260,6 @@ QByteArray TranslateRequestBody(const QString& sl, const QString& tl, const QStr
   return Out.toUtf8();
 }
 
-const json& Member(const json& Object, const char* Name) {
-  const auto It = Object.find(Name);
-  if (It == Object.end())
-    throw EReplyError(std::string("OCR item without \"") + Name + "\"");
-  return *It;
-}
-
-// A coordinate is a JSON integer or a string holding one, within 32 bits.
-int32_t ReadCoordinate(const json& Object, const char* Name) {
-  const json& Value = Member(Object, Name);
-  if (Value.is_number_unsigned()) {
-    const auto Number = Value.get<uint64_t>();
-    if (Number <= static_cast<uint64_t>(INT32_MAX))
-      return static_cast<int32_t>(Number);
-  } else if (Value.is_number_integer()) {
-    const auto Number = Value.get<int64_t>();
-    if (Number >= INT32_MIN && Number <= INT32_MAX)
-      return static_cast<int32_t>(Number);
-  } else if (Value.is_string()) {
-    const auto& Text = Value.get_ref<const std::string&>();
-    int32_t Number = 0;
-    const auto [End, Error] = std::from_chars(Text.data(), Text.data() + Text.size(), Number);
-    if (!Text.empty() && Error == std::errc() && End == Text.data() + Text.size())
-      return Number;
-  }
-  throw EReplyError(std::string("OCR item with an invalid \"") + Name + "\"");
-}
-
-QString ReadText(const json& Object, const char* Name) {
-  const json& Value = Member(Object, Name);
-  if (!Value.is_string())
-    throw EReplyError(std::string("OCR item with an invalid \"") + Name + "\"");
-  return QString::fromStdString(Value.get_ref<const std::string&>());
-}
-
 } // namespace
 
 QString TranslateLocal(const QString& Server, const QString& Text, const QString& sl, const QString& tl,
@@ -332,13 +278,7 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
     Reply = HttpPost(Server + QLatin1String("/translate"), Body,
                      {"Content-Type: application/json", "Accept: application/json"}, Timeouts);
     if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
-      const json Value = ParseReply(Reply.Body);
-      if (!Value.is_object())
-        throw EReplyError("translation reply is not a JSON object");
-      const auto It = Value.find("translated_text");
-      if (It == Value.end() || !It->is_string())
-        throw EReplyError("translation reply without \"translated_text\"");
-      Result = QString::fromStdString(It->get_ref<const std::string&>());
+      Result = TranslateReplyText(Reply.Body);
     }
   } catch (const ETransportError&) {
     ErrorMessage = QStringLiteral("서버로부터 번역 결과를 받아오는 데 실패했습니다.");
@@ -370,20 +310,12 @@ TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& Error
         HttpPost(Server + QLatin1String("/ocr"), Stream,
                  {"Content-Type: image/png", "paragraph: " + Paragraph.toUtf8(), "Accept: application/json"}, Timeouts);
     if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
-      const json Value = ParseReply(Reply.Body);
-      if (Value.is_array()) {
-        for (const json& Element : Value) {
-          if (!Element.is_object())
-            continue;
-          TOCRItem Item;
-          Item.Left = ReadCoordinate(Element, "left");
-          Item.Top = ReadCoordinate(Element, "top");
-          Item.Right = ReadCoordinate(Element, "right");
-          Item.Bottom = ReadCoordinate(Element, "bottom");
-          Item.Text = ReadText(Element, "text");
-          Items.push_back(std::move(Item));
-        }
-      }
+      TOCRReplyProblem Problem = TOCRReplyProblem::None;
+      Items = OCRReplyItems(Reply.Body, Problem);
+      if (Problem == TOCRReplyProblem::MalformedItem)
+        ErrorMessage = QStringLiteral("OCR 요청 중 에러가 발생했습니다.");
+      else if (Problem == TOCRReplyProblem::TooManyItems)
+        ErrorMessage = QStringLiteral("OCR 서버가 보낸 글자 상자가 %1개를 넘어 결과를 받지 않았습니다.").arg(MaxOCRItems);
     }
   } catch (const ETransportError&) {
     ErrorMessage = QStringLiteral("서버로부터 결과를 받아오는 데 실패했습니다.");

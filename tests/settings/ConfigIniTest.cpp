@@ -157,6 +157,17 @@ TEST_F(ConfigIniTest, KoreanRoundTripsAsUtf8) {
   EXPECT_TRUE(FileData().contains("FontName=\xEB\xA7\x91\xEC\x9D\x80 \xEA\xB3\xA0\xEB\x94\x95\n"));
 }
 
+// Only the file's first bytes can be a byte order mark; inside a value,
+// U+FEFF is text and reads back as written (found by fuzz_settings).
+TEST_F(ConfigIniTest, ZeroWidthNoBreakSpaceAtTheStartOfAValueIsKept) {
+  const QString Value = QChar(0xFEFF) + QStringLiteral("x");
+  Ini.WriteString("S", "K", Value);
+  EXPECT_EQ(Ini.ReadString("S", "K", ""), Value);
+  EXPECT_EQ(TConfigIni(Path).ReadString("S", "K", ""), Value);
+  WriteFile("\xEF\xBB\xBF[S]\nK=\xEF\xBB\xBF\xEF\xBB\xBFy\n");
+  EXPECT_EQ(TConfigIni(Path).ReadString("S", "K", ""), QString(2, QChar(0xFEFF)) + QStringLiteral("y"));
+}
+
 TEST_F(ConfigIniTest, WriteKeepsUnknownLinesCommentsAndLineEnds) {
   const QByteArray Before = "\xEF\xBB\xBF; my notes\r\n[General]\r\nLeft=1\r\nMine=keep me\r\n\r\n"
                             "[Other]\r\n# comment\r\nX=y";

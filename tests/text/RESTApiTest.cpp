@@ -1,6 +1,7 @@
 #include "text/RESTApi.h"
 
 #include "text/LoopbackServer.h"
+#include "text/Replies.h"
 
 #include <QBuffer>
 #include <QImage>
@@ -294,6 +295,30 @@ const TOCRCase OCRCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Replies, EasyOCRReply, ::testing::ValuesIn(OCRCases),
                          [](const auto& Info) { return std::string(Info.param.Name); });
+
+// Every item becomes a translation request of its own, so a reply with more
+// items than any screen holds is refused whole, with the limit in the message.
+TEST(EasyOCR, ReplyBeyondTheItemLimitIsRefusedWhole) {
+  for (const std::size_t Count : {MaxOCRItems, MaxOCRItems + 1}) {
+    SCOPED_TRACE(Count);
+    std::string Body = "[";
+    for (std::size_t I = 0; I < Count; ++I)
+      Body += (I == 0 ? "" : ",") + Item(std::to_string(I));
+    Body += "]";
+    TLoopbackServer Server(Reply(200, Body));
+    QString Error = Untouched;
+    const TOCRItemList Items = EasyOCR(Server.Url(), Picture(), Error, "False");
+    if (Count <= MaxOCRItems) {
+      ASSERT_EQ(Items.size(), Count);
+      EXPECT_EQ(Items.back(), (TOCRItem{static_cast<int32_t>(Count - 1), 1, 2, 3, "w"}));
+      EXPECT_EQ(Error, Untouched);
+    } else {
+      EXPECT_TRUE(Items.empty());
+      EXPECT_TRUE(Error.contains(QString::number(MaxOCRItems))) << Error.toStdString();
+      EXPECT_NE(Error, OCROtherError);
+    }
+  }
+}
 
 // A refusal is not an empty result: the caller learns the status and the
 // server's reason, and no stale error text is left behind.
