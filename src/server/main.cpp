@@ -69,14 +69,16 @@ int main(int argc, char** argv) {
   }
 
   TKorvexServer Server(Translate, std::move(Ocr));
-  if (Server.Bind(Options.Host, Options.Port) < 0) {
+  // Port 0 takes a free port; the line below names the one taken.
+  const int Port = Server.Bind(Options.Host, Options.Port);
+  if (Port < 0) {
     std::cerr << "korvex-server: cannot listen on " << Options.Host << ':' << Options.Port << '\n';
     return 1;
   }
   if (!IsLoopback(Options.Host))
     std::cerr << "korvex-server: listening on " << Options.Host
               << ", reachable from other machines; it has no authentication\n";
-  std::cerr << "korvex-server: listening on " << Options.Host << ':' << Options.Port << '\n';
+  std::cerr << "korvex-server: listening on " << Options.Host << ':' << Port << std::endl;
   RunningServer = &Server;
   ::signal(SIGINT, StopOnSignal);
   ::signal(SIGTERM, StopOnSignal);

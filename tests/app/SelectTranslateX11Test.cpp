@@ -256,7 +256,7 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
 // English text into Spanish, and a Spanish word reads back from the screen.
 TEST_F(SelectTranslateX11, WithKorvexServerTheOverlayShowsTheSpanishTranslation) {
   TServerProcess Translator;
-  ASSERT_TRUE(Translator.WaitUntilListening()) << Translator.Process.readAllStandardError().toStdString();
+  ASSERT_TRUE(Translator.WaitUntilListening()) << Translator.Errors().toStdString();
 
   ASSERT_NO_FATAL_FAILURE(StartKorvex(Translator.Url(), "[Translation]\nTargetLanguage=es\n"
                                                         "[TranslationWindow]\nFontName=DejaVu Sans\nFontSize=20\n"));
