@@ -145,8 +145,12 @@ TEST_F(OverlayX11, AlphaZeroMakesTheWindowVanishUnderACompositor) {
   QProcess Compositor;
   Compositor.start("xcompmgr", {});
   ASSERT_TRUE(Compositor.waitForStarted());
-  QTest::qWait(300);
-  ASSERT_EQ(Compositor.state(), QProcess::Running) << Compositor.readAllStandardError().toStdString();
+  // The compositor must manage the screen, and show the window beneath, before
+  // the overlay appears; a fixed pause was too short on a busy machine.
+  ASSERT_TRUE(QTest::qWaitFor([] { return Desktop->IsCompositing(); }, 10000))
+      << Compositor.readAllStandardError().toStdString();
+  Beneath.update();
+  ASSERT_TRUE(ScreenShows({400, 350}, Green, 10000));
 
   TTranslationForm& Overlay = ShowOverlay({100, 100, 400, 300}, true);
   EXPECT_TRUE(ScreenShows({295, 215}, Gray));
