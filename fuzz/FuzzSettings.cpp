@@ -23,12 +23,12 @@ namespace {
 using TRow = std::variant<TStringSetting, TIntegerSetting, TBoolSetting, TColorSetting, TGeometrySetting>;
 
 const TRow Rows[] = {
-    Settings::MainLeft,         Settings::MainTop,          Settings::MainWidth,     Settings::MainHeight,
-    Settings::StayOnTop,        Settings::HotKey1,          Settings::HotKey5,       Settings::Server,
-    Settings::SourceLanguage,   Settings::TargetLanguage,   Settings::TextLine,      Settings::AutoInterval,
-    Settings::EqualArea,        Settings::OverlayLeft,      Settings::OverlayHeight, Settings::OverlayAtCreation,
-    Settings::FontName,         Settings::FontSize,         Settings::FontColor,     Settings::TextBackColor,
-    Settings::OverlayTimer,     Settings::CaptureOverlay,   Settings::Engine,        Settings::OCRLanguage,
+    Settings::MainLeft,       Settings::MainTop,        Settings::MainWidth,     Settings::MainHeight,
+    Settings::StayOnTop,      Settings::HotKey1,        Settings::HotKey5,       Settings::Server,
+    Settings::SourceLanguage, Settings::TargetLanguage, Settings::TextLine,      Settings::AutoInterval,
+    Settings::EqualArea,      Settings::OverlayLeft,    Settings::OverlayHeight, Settings::OverlayAtCreation,
+    Settings::FontName,       Settings::FontSize,       Settings::FontColor,     Settings::TextBackColor,
+    Settings::OverlayTimer,   Settings::CaptureOverlay, Settings::Engine,        Settings::OCRLanguage,
     Settings::TesseractLang,
 };
 

@@ -213,7 +213,8 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
 // The message of a refusal: who refused, the status, and the reason the
 // server gave in its "error" member, if any (cut to a readable length).
 EServerError Refusal(const char* Who, const THttpReply& Reply) {
-  QString Message = QStringLiteral("%1 서버가 요청을 거절했습니다 (HTTP %2)").arg(QString::fromUtf8(Who)).arg(Reply.Status);
+  QString Message =
+      QStringLiteral("%1 서버가 요청을 거절했습니다 (HTTP %2)").arg(QString::fromUtf8(Who)).arg(Reply.Status);
   if (const std::optional<QString> Reason = RefusalReason(Reply.Body))
     Message += QStringLiteral(": ") + *Reason;
   return EServerError(Message.toStdString());
@@ -315,7 +316,8 @@ TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& Error
       if (Problem == TOCRReplyProblem::MalformedItem)
         ErrorMessage = QStringLiteral("OCR 요청 중 에러가 발생했습니다.");
       else if (Problem == TOCRReplyProblem::TooManyItems)
-        ErrorMessage = QStringLiteral("OCR 서버가 보낸 글자 상자가 %1개를 넘어 결과를 받지 않았습니다.").arg(MaxOCRItems);
+        ErrorMessage =
+            QStringLiteral("OCR 서버가 보낸 글자 상자가 %1개를 넘어 결과를 받지 않았습니다.").arg(MaxOCRItems);
     }
   } catch (const ETransportError&) {
     ErrorMessage = QStringLiteral("서버로부터 결과를 받아오는 데 실패했습니다.");

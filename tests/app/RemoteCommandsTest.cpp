@@ -294,6 +294,20 @@ private:
   QByteArray FOldTmp, FOldRuntime;
 };
 
+// Waits until the command socket answers, then checks that `korvex --command
+// translate` reaches the handler that counts into Ran.
+void ExpectTranslateReaches(const int& Ran) {
+  EXPECT_TRUE(QTest::qWaitFor(
+      [] {
+        QLocalSocket Probe;
+        Probe.connectToServer(TRemoteCommands::ServerName());
+        return Probe.waitForConnected(1000);
+      },
+      15000));
+  EXPECT_EQ(SendFromOutside("translate").ExitCode, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Ran == 1; }, 2000));
+}
+
 TEST_F(RemoteCommandsSafety, WithoutXdgRuntimeDirTheSocketIsInAFolderOfTheUserWithMode0700) {
   TRemoteCommands Commands;
   Commands.AddCommand("translate", [] {});
@@ -369,15 +383,7 @@ TEST_F(RemoteCommandsSafety, AKilledKorvexIsTakenOverBeforeAndAfterTheNextOneSta
     QString Error;
     EXPECT_EQ(Next.Listen(&Error), KilledBeforeStart) << Error.toStdString();
     First.Kill();
-    EXPECT_TRUE(QTest::qWaitFor(
-        [] {
-          QLocalSocket Probe;
-          Probe.connectToServer(TRemoteCommands::ServerName());
-          return Probe.waitForConnected(1000);
-        },
-        15000));
-    EXPECT_EQ(SendFromOutside("translate").ExitCode, 0);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Ran == 1; }, 2000));
+    ExpectTranslateReaches(Ran);
   }
 }
 
@@ -391,15 +397,7 @@ TEST_F(RemoteCommandsSafety, WhenTheFirstKorvexEndsTheSecondTakesTheCommandsOver
   Second.AddCommand("translate", [&] { ++Ran; });
   ASSERT_FALSE(Second.Listen(&Error));
   First.reset();
-  EXPECT_TRUE(QTest::qWaitFor(
-      [] {
-        QLocalSocket Probe;
-        Probe.connectToServer(TRemoteCommands::ServerName());
-        return Probe.waitForConnected(1000);
-      },
-      15000));
-  EXPECT_EQ(SendFromOutside("translate").ExitCode, 0);
-  EXPECT_TRUE(QTest::qWaitFor([&] { return Ran == 1; }, 2000));
+  ExpectTranslateReaches(Ran);
 }
 
 TEST_F(RemoteCommandsSafety, WhatAnotherUserPlantsAtTheOldTmpPathDoesNotTurnCommandsOff) {

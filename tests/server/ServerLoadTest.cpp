@@ -48,7 +48,7 @@ TEST(ServerLoad, SixteenClientsForTenSeconds) {
 
   const std::string Picture = BlankBmp();
   std::mutex Lock;
-  std::map<int, int> Statuses; // status (0: no answer) -> count
+  std::map<int, int> Statuses;  // status (0: no answer) -> count
   std::vector<std::string> Odd; // the first answers that were neither 200 nor 503
   std::atomic<bool> Stop = false;
   auto Client = [&](int Number) {

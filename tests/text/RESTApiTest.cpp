@@ -330,7 +330,8 @@ TEST(RESTApi, ARefusalReachesTheCallerWithTheServersWords) {
     std::string Expected; // parts the message holds
   };
   const TCase Cases[] = {
-      {"with a reason", 400, R"({"error":"no translation engine for en→ko"})", "(HTTP 400): no translation engine for en→ko"},
+      {"with a reason", 400, R"({"error":"no translation engine for en→ko"})",
+       "(HTTP 400): no translation engine for en→ko"},
       {"with a translation", 500, R"({"translated_text":"x"})", "(HTTP 500)"},
       {"without a body", 404, "", "(HTTP 404)"},
       {"not JSON", 503, "<html>busy</html>", "(HTTP 503)"},
@@ -491,15 +492,27 @@ TEST_P(ServerFault, EndsWithItsOutcomeAndTheNextRequestWorks) {
 constexpr THttpTimeouts Deadline{2000, 500, 500, 1500};
 
 const TFaultCase FaultCases[] = {
-    {"TranslateDrip", TClient::Translate, Drip(R"({"translated_text":"drip"})"), Deadline,
+    {"TranslateDrip",
+     TClient::Translate,
+     Drip(R"({"translated_text":"drip"})"),
+     Deadline,
      {"", TranslateTransportError}},
     {"OCRDrip", TClient::OCR, Drip("[" + Item("1", R"("drip")") + "]"), Deadline, {"", OCRTransportError}},
-    {"TranslateStallInTheBody", TClient::Translate, PartOfTheBody(R"({"translated_text":)", false), Short,
+    {"TranslateStallInTheBody",
+     TClient::Translate,
+     PartOfTheBody(R"({"translated_text":)", false),
+     Short,
      {"", TranslateTransportError}},
     {"OCRStallInTheBody", TClient::OCR, PartOfTheBody("[" + First, false), Short, {"", OCRTransportError}},
     {"OCRCloseInTheBody", TClient::OCR, PartOfTheBody("[" + First, true), Short, {"", OCRTransportError}},
     // Bytes that are not UTF-8 are read as U+FFFD.
-    {"OCRNotUtf8", TClient::OCR, Answer("[" + Item("1", "\"a\xFF\xFE" "b\"") + "]"), Short,
+    {"OCRNotUtf8",
+     TClient::OCR,
+     Answer("[" +
+            Item("1", "\"a\xFF\xFE"
+                      "b\"") +
+            "]"),
+     Short,
      {QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + "b", Untouched}},
     {"OCRLongerThanTheLimit", TClient::OCR, Endless("[" + First + ",\""), Short, {"", OCRTransportError}},
 };
