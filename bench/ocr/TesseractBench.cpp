@@ -31,14 +31,6 @@ using namespace tesseractocr;
 
 const QString RuntimeDir = QStringLiteral(KORVEX_RUNTIME_DIR);
 
-QImage RenderPicture() {
-  return RenderTextLines({QStringLiteral("Korvex reads the text on the screen"),
-                          QStringLiteral("and sends every line it finds"),
-                          QStringLiteral("to the translation server, then shows"),
-                          QStringLiteral("the translations over the same place.")},
-                         800, 50, 30, 16);
-}
-
 struct TBareLine {
   int Left, Top, Right, Bottom;
   std::string Text;
@@ -98,7 +90,7 @@ int main(int argc, char** argv) {
   if (!InitializeInterleaved(argc, argv))
     return 2;
 
-  const QImage Picture = RenderPicture();
+  const QImage Picture = FourLineBenchmarkPicture();
   const QImage Rgba = Picture.convertToFormat(QImage::Format_RGBA8888); // the byte order TessBaseAPISetImage reads
   std::unique_ptr<TTesseractOCR5> Engine;
   try {

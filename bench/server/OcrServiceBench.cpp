@@ -27,14 +27,6 @@
 
 namespace {
 
-QImage RenderPicture() {
-  return RenderTextLines({QStringLiteral("Korvex reads the text on the screen"),
-                          QStringLiteral("and sends every line it finds"),
-                          QStringLiteral("to the translation server, then shows"),
-                          QStringLiteral("the translations over the same place.")},
-                         800, 50, 30, 16);
-}
-
 std::string Bmp(const QImage& Image) {
   QByteArray Bytes;
   QBuffer Buffer(&Bytes);
@@ -87,7 +79,7 @@ int main(int argc, char** argv) {
   if (!InitializeInterleaved(argc, argv))
     return 2;
 
-  const QImage Picture = RenderPicture();
+  const QImage Picture = FourLineBenchmarkPicture();
   const std::string Body = Bmp(Picture);
   const QImage Rgba = Picture.convertToFormat(QImage::Format_RGBA8888);
   TOcrOptions Options;
