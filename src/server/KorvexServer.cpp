@@ -1,5 +1,7 @@
 #include "server/KorvexServer.h"
 
+#include <sys/socket.h>
+
 namespace {
 
 void Send(httplib::Response& Response, const TServerReply& Reply) {
@@ -12,6 +14,14 @@ void Send(httplib::Response& Response, const TServerReply& Reply) {
 TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
     : FTranslate(Translate), FOcr(std::move(Ocr)) {
   FServer.set_payload_max_length(MaxRequestBytes);
+  // The library listens with a backlog of 5. A burst of clients then overflows
+  // the accept queue, and a connection left half open that way can miss the
+  // read time-out and be closed unanswered; Bind widens the queue.
+  FServer.set_socket_options([this](socket_t Socket) {
+    const int Yes = 1;
+    ::setsockopt(Socket, SOL_SOCKET, SO_REUSEADDR, &Yes, sizeof Yes);
+    FListenSocket = Socket;
+  });
   // Replies are small; without this the delayed ACK holds each one back ~40 ms.
   FServer.set_tcp_nodelay(true);
   FServer.Post("/translate", [this](const httplib::Request& Request, httplib::Response& Response) {
@@ -48,9 +58,10 @@ TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
 }
 
 int TKorvexServer::Bind(const std::string& Host, int Port) {
-  if (Port == 0)
-    return FServer.bind_to_any_port(Host);
-  return FServer.bind_to_port(Host, Port) ? Port : -1;
+  const int Bound = Port == 0 ? FServer.bind_to_any_port(Host) : (FServer.bind_to_port(Host, Port) ? Port : -1);
+  if (Bound > 0 && FListenSocket != INVALID_SOCKET)
+    ::listen(FListenSocket, SOMAXCONN);
+  return Bound;
 }
 
 bool TKorvexServer::Listen() { return FServer.listen_after_bind(); }

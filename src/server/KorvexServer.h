@@ -31,4 +31,5 @@ private:
   TTranslateService& FTranslate;
   TOcrHandler FOcr;
   httplib::Server FServer;
+  socket_t FListenSocket = INVALID_SOCKET;
 };

@@ -70,7 +70,8 @@ TEST(ServerLoad, SixteenClientsForTenSeconds) {
       ++Statuses[Status];
       // What went wrong, for the failure message.
       if (Status != 200 && Status != 503 && Odd.size() < 5)
-        Odd.push_back(Reply ? std::to_string(Status) + " " + Reply->body : httplib::to_string(Reply.error()));
+        Odd.push_back((Request % 3 == 2 ? "/ocr: " : "/translate: ") +
+                      (Reply ? std::to_string(Status) + " " + Reply->body : httplib::to_string(Reply.error())));
     }
   };
   auto Round = [&](std::chrono::seconds Length) {
