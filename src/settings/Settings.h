@@ -108,6 +108,10 @@ inline constexpr TIntegerSetting OCRLanguage{"OCR", "Language", 0};
 inline constexpr TBoolSetting OCRResult{"OCR", "OCRResult", false};
 // Kept for the settings dialog's hidden check box; nothing else reads it.
 inline constexpr TBoolSetting Preprocess{"OCR", "Preprocess", false};
+// Automatic enhancement of the picture before recognition (polarity,
+// background suppression, scaling of small text). A manual threshold from
+// the preprocessing picker wins over it.
+inline constexpr TBoolSetting Enhance{"OCR", "Enhance", true};
 
 // [Tesseract]
 inline constexpr TStringSetting TesseractLang{"Tesseract", "lang", "eng"};
