@@ -8,6 +8,8 @@
 #include <QFileInfo>
 #include <QIcon>
 #include <QProcess>
+#include <QRegularExpression>
+#include <QSystemTrayIcon>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -218,6 +220,7 @@ TEST_F(Install, InstalledKorvexKeepsItsSettingsInTheUsersFolder) {
   ASSERT_TRUE(QTest::qWaitFor([] { return RunProgram("wmctrl", {"-m"}).ExitCode == 0; }, 20000));
   TrayHost.start("trayer", {"--edge", "bottom", "--align", "right", "--SetDockType", "false"});
   ASSERT_TRUE(TrayHost.waitForStarted(5000)) << "trayer is missing (scripts/setup installs it)";
+  ASSERT_TRUE(QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 20000));
 
   QTemporaryDir User;
   chmod(QFile::encodeName(User.path()).constData(), 0755);
@@ -256,6 +259,15 @@ TEST_F(Install, InstalledKorvexKeepsItsSettingsInTheUsersFolder) {
                      << Korvex.readAllStandardError().toStdString();
   // Its icon, drawn from the SVG.
   EXPECT_TRUE(RunProgram("xprop", {"-id", Window, "_NET_WM_ICON"}).Output.contains("Icon (")) << "no window icon";
+
+  // Its tray icon: a window named "Korvex" of its class, inside the tray.
+  const QRegularExpression TrayIconWindow(QStringLiteral(R"("Korvex": \("korvex" "Korvex"\))"));
+  EXPECT_TRUE(QTest::qWaitFor(
+      [&] {
+        return RunProgram("xwininfo", {"-root", "-tree"}).Output.contains(TrayIconWindow);
+      },
+      20000))
+      << "no tray icon";
 
   // Closing the main window ends Korvex, tray icon or not.
   ASSERT_EQ(RunProgram("wmctrl", {"-i", "-c", Window}).ExitCode, 0);
