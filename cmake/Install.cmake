@@ -13,14 +13,31 @@ set(_staging ${CMAKE_BINARY_DIR}/install-staging)
 file(MAKE_DIRECTORY ${_staging}/bin)
 
 install(TARGETS korvex korvex-server RUNTIME DESTINATION ${KORVEX_INSTALL_RUNTIMEDIR})
-# The links of the build's runtime folder point at the system's shared objects
-# by their sonames and at its trained-data folder; installed as links, they
-# keep following the system's packages through every update.
+# Tesseract/ and tessdata/ link to the system's shared objects by their
+# sonames and to its trained-data folder, so they follow the system's
+# packages through every update. Made at install time: relative where the
+# target lies below the prefix (the package, for /usr), else absolute.
+function(korvex_install_system_link Target Name Destination)
+  set(Link ${_staging}/links/${Destination}/${Name})
+  install(CODE "
+    get_filename_component(Prefix \"\${CMAKE_INSTALL_PREFIX}\" ABSOLUTE)
+    string(FIND \"${Target}\" \"\${Prefix}/\" Below)
+    if(Below EQUAL 0)
+      file(RELATIVE_PATH To \"\${Prefix}/${Destination}\" \"${Target}\")
+    else()
+      set(To \"${Target}\")
+    endif()
+    file(MAKE_DIRECTORY \"${_staging}/links/${Destination}\")
+    file(REMOVE \"${Link}\")
+    file(CREATE_LINK \"\${To}\" \"${Link}\" SYMBOLIC)
+  ")
+  install(FILES ${Link} DESTINATION ${Destination})
+endfunction()
 foreach(_library ${KORVEX_TESSERACT_SO} ${KORVEX_LEPTONICA_SO})
   get_filename_component(_name ${_library} NAME)
-  install(FILES ${KORVEX_RUNTIME_DIR}/Tesseract/${_name} DESTINATION ${KORVEX_INSTALL_RUNTIMEDIR}/Tesseract)
+  korvex_install_system_link(${_library} ${_name} ${KORVEX_INSTALL_RUNTIMEDIR}/Tesseract)
 endforeach()
-install(FILES ${KORVEX_RUNTIME_DIR}/tessdata DESTINATION ${KORVEX_INSTALL_RUNTIMEDIR})
+korvex_install_system_link(${KORVEX_TESSDATA_DIR} tessdata ${KORVEX_INSTALL_RUNTIMEDIR})
 # Marks the folder as installed: settings are per user then (SettingsLocation.h).
 install(FILES ${PROJECT_SOURCE_DIR}/data/per-user-settings DESTINATION ${KORVEX_INSTALL_RUNTIMEDIR})
 
