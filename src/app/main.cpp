@@ -37,9 +37,9 @@ void PrintUsage() {
             "                  cannot be grabbed (Wayland).\n"
             "\n"
             "Settings are kept in Config.ini beside the executable when its folder\n"
-            "is writable (a portable copy of Korvex), otherwise in\n"
-            "$XDG_CONFIG_HOME/korvex/Config.ini (~/.config/korvex/Config.ini when\n"
-            "XDG_CONFIG_HOME is not set), as always for an installed copy.");
+            "is writable (a portable copy of Korvex); otherwise, and always for an\n"
+            "installed copy, in $XDG_CONFIG_HOME/korvex/Config.ini\n"
+            "(~/.config/korvex/Config.ini when XDG_CONFIG_HOME is not set).");
   std::printf("This copy uses %s\n", qPrintable(SettingsFileFor(ExecutableFolder())));
 }
 
@@ -111,7 +111,8 @@ int main(int argc, char* argv[]) {
   TApplication App(argc, argv);
   TApplication::setApplicationName(QStringLiteral("Korvex"));
   TApplication::setApplicationVersion(QStringLiteral("0.1"));
-  // The launcher's name (korvex.desktop) and the window class it matches.
+  // The launcher of these windows; its StartupWMClass is the application
+  // name, which Qt gives the windows as their class.
   TApplication::setDesktopFileName(QStringLiteral("korvex"));
   TApplication::setWindowIcon(ApplicationIcon());
   InstallFontSubstitutes();
