@@ -202,12 +202,12 @@ TEST_F(Install, EachCopyNamesTheSettingsFileItUses) {
       Command = Unprivileged(Case.Program, {"--config-path"});
     }
     const TRun Answer = RunProgram(Command.first(), Command.mid(1), Env);
+    chmod(QFile::encodeName(Portable).constData(), 0755); // so the folder can be removed
     EXPECT_EQ(Answer.ExitCode, 0) << Case.What << ": " << Answer.Errors.toStdString();
     EXPECT_EQ(Answer.Output.toStdString(), Case.Expected.toStdString()) << Case.What;
   }
   // --help says the same.
   EXPECT_TRUE(RunProgram(Installed("bin/korvex"), {"--help"}).Output.contains("This copy uses "));
-  chmod(QFile::encodeName(Portable).constData(), 0755);
 }
 
 // The installed korvex on a desktop with a window manager and a tray, from
