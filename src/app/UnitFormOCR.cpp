@@ -222,7 +222,7 @@ void TFormOCR::CreateMenus() {
 
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
+  for (QAction* Pending : {ActAutoTranslate, mnuAutoTranslate, mnuWindowsOCR})
     Pending->setEnabled(false);
 
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
@@ -234,6 +234,8 @@ void TFormOCR::CreateMenus() {
   connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
   connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
+  connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
+  connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {

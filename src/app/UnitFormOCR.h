@@ -57,6 +57,12 @@ public:
   bool TranslateOCRList(const TIteratorResultList& OCRList);
   void ReadConfig();
   void WriteConfig();
+  // The settings dialog, modal; after OK the window reloads its settings.
+  // True when the user confirmed.
+  bool RunSetupDialog();
+  // The preprocessing picker: a sample of the screen, a threshold chosen in
+  // its dialog, FOCRThreshold of the pipeline set on OK and off on Cancel.
+  void mnuSelectOCRResultClick();
 
   std::unique_ptr<TSelectionForm> FSelectionForm;
   std::unique_ptr<TTranslationForm> FTranslateForm;
@@ -109,6 +115,13 @@ private:
   void ActSelectFullScreenExecute();
   void mnuSelectAreaClick();
   void mnuViewAreaClick();
+  void ActSetupExecute();
+  // Display names of the OS OCR languages, in the engine's order.
+  QStringList OCRLanguageNames() const;
+  // The picker's recognition of its screen sample (FormOCRPicker.cpp) with
+  // the engine named in the settings: none when that engine did not answer.
+  std::optional<TIteratorResultList> PickerOCR(const QImage& Bitmap);
+  std::optional<TIteratorResultList> PickerOSOCR(const QImage& Bitmap);
 
   // What the pipeline asks of the windows (FormOCRView.cpp).
   std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override;
@@ -126,6 +139,7 @@ private:
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
+  bool FPickerRunning = false;
 };
 
 // The application title, shown as the main window's caption.

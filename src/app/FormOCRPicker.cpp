@@ -1,0 +1,134 @@
+#include "app/UnitFormOCR.h"
+
+#include "app/OCRResultForm.h"
+#include "capture/SelectForm.h"
+#include "core/ScopeExit.h"
+#include "overlay/TranslateForm.h"
+#include "platform/Platform.h"
+#include "settings/ConfigIni.h"
+#include "text/RESTApi.h"
+
+#include <QGuiApplication>
+#include <QThread>
+
+#include <algorithm>
+#include <stdexcept>
+
+// The preprocessing picker: a sample of the screen in a dialog whose slider
+// chooses the binarisation threshold of every later capture.
+
+namespace {
+
+// Time for the desktop to repaint where the main window was before the
+// screen is copied.
+constexpr int HideSettleMs = 200;
+// A selected area at least this tall is no sample; a recognised line is.
+constexpr int MaxSampleAreaHeight = 1000;
+// Lines this close to the top of the work area are menus and title bars,
+// not the text to read.
+constexpr int MinSampleLineTop = 150;
+constexpr int SampleMargin = 5;
+
+// The record with the longest text among those starting MinSampleLineTop
+// pixels down or more; the first of equally long ones. All fields 0 when
+// there is none.
+TIteratorResult LongestOCRResult(const TIteratorResultList& TextSegmentList) {
+  TIteratorResult Longest;
+  for (const TIteratorResult& Record : TextSegmentList)
+    if (Record.Top >= MinSampleLineTop && Record.Text.size() > Longest.Text.size())
+      Longest = Record;
+  return Longest;
+}
+
+// Rect of Bitmap (in its pixels) as a bitmap of its own; what lies outside
+// Bitmap comes out black.
+QImage CopyImage(const QImage& Bitmap, const TRect& Rect) {
+  return Bitmap.copy(QRect(Rect.Left, Rect.Top, Rect.Width(), Rect.Height()));
+}
+
+} // namespace
+
+void TFormOCR::mnuSelectOCRResultClick() {
+  // The wait for the OS engine lets hotkeys and timer ticks run; none of
+  // them may start a second picker over the first one's state.
+  if (FPickerRunning)
+    return;
+  FPickerRunning = true;
+  TScopeExit NotRunning([this] { FPickerRunning = false; });
+
+  FTranslateForm->hide();
+  FSelectionForm->hide();
+  FPlatform.SetWindowAlpha(this, 0);
+  // From now on the main window stays visible during area selections too.
+  TScopeExit Visible([this] {
+    AlphaBlendValue = 255;
+    FPlatform.SetWindowAlpha(this, AlphaBlendValue);
+  });
+  QGuiApplication::sync();
+  QThread::msleep(HideSettleMs);
+
+  // The capture's origin is the work area's corner, which a panel at the
+  // top or left moves away from the screen's.
+  const TRect WorkArea = FPlatform.WorkArea();
+  QImage ScreenBitmap = FPlatform.CopyScreen(WorkArea);
+  std::optional<TIteratorResultList> TextSegmentList;
+  const TRect& Selected = FPipeline->FSelectedRect;
+  if (!Selected.IsEmpty() && Selected.Height() < MaxSampleAreaHeight) {
+    const TRect InCapture{Selected.Left - WorkArea.Left, Selected.Top - WorkArea.Top, Selected.Right - WorkArea.Left,
+                          Selected.Bottom - WorkArea.Top};
+    ScreenBitmap = CopyImage(ScreenBitmap, InCapture);
+  } else {
+    TextSegmentList = PickerOCR(ScreenBitmap);
+    if (TextSegmentList && !TextSegmentList->empty()) {
+      const TIteratorResult Longest = LongestOCRResult(*TextSegmentList);
+      const TRect Sample{std::max(0, Longest.Left - SampleMargin), std::max(0, Longest.Top - SampleMargin),
+                         std::min(ScreenBitmap.width(), Longest.Right + SampleMargin),
+                         std::min(ScreenBitmap.height(), Longest.Bottom + SampleMargin)};
+      ScreenBitmap = CopyImage(ScreenBitmap, Sample);
+    }
+  }
+  // The engine ran and found no text: there is nothing to show.
+  if (TextSegmentList && TextSegmentList->empty())
+    return;
+
+  TOCRResultForm Dialog(this);
+  Dialog.FImage = &ScreenBitmap;
+  if (FPipeline->FOCRThreshold != -1)
+    Dialog.SetOCRThreshold(FPipeline->FOCRThreshold);
+  FPipeline->FOCRThreshold = Dialog.exec() == QDialog::Accepted ? Dialog.OCRThreshold() : -1;
+}
+
+std::optional<TIteratorResultList> TFormOCR::PickerOCR(const QImage& Bitmap) {
+  // The stored engine, not the menu's choice.
+  const std::optional<TOCREngineKind> Kind = OCREngineFromName(FConfigIni->Read(Settings::Engine));
+  if (!Kind)
+    return std::nullopt;
+  switch (*Kind) {
+  case TOCREngineKind::Tesseract: {
+    TOCREngine* Tesseract = FPipeline->Engine(TOCREngineKind::Tesseract);
+    if (!Tesseract)
+      throw std::runtime_error("Tesseract library is not loaded");
+    return Tesseract->RecognizeLines(Bitmap); // text lines, not grouped
+  }
+  case TOCREngineKind::EasyOCR: {
+    // Paragraphs as the service finds them; its failure finds nothing.
+    QString ErrorMessage;
+    TIteratorResultList Records;
+    for (const TOCRItem& Item :
+         EasyOCR(FConfigIni->Read(Settings::Server), Bitmap, ErrorMessage, QStringLiteral("True"))) {
+      TIteratorResult Record;
+      Record.Left = Item.Left;
+      Record.Top = Item.Top;
+      Record.Right = Item.Right;
+      Record.Bottom = Item.Bottom;
+      Record.Text = Item.Text;
+      Records.push_back(std::move(Record));
+    }
+    return Records;
+  }
+  case TOCREngineKind::WindowsOCR: return PickerOSOCR(Bitmap);
+  }
+  return std::nullopt;
+}
+
+std::optional<TIteratorResultList> TFormOCR::PickerOSOCR(const QImage&) { return std::nullopt; }
