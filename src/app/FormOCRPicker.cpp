@@ -67,17 +67,18 @@ void TFormOCR::mnuSelectOCRResultClick() {
   QGuiApplication::sync();
   QThread::msleep(HideSettleMs);
 
-  // The capture's origin is the work area's corner, which a panel at the
-  // top or left moves away from the screen's.
-  const TRect WorkArea = FPlatform.WorkArea();
-  QImage ScreenBitmap = FPlatform.CopyScreen(WorkArea);
   std::optional<TIteratorResultList> TextSegmentList;
+  QImage ScreenBitmap;
   const TRect& Selected = FPipeline->FSelectedRect;
   if (!Selected.IsEmpty() && Selected.Height() < MaxSampleAreaHeight) {
-    const TRect InCapture{Selected.Left - WorkArea.Left, Selected.Top - WorkArea.Top, Selected.Right - WorkArea.Left,
-                          Selected.Bottom - WorkArea.Top};
-    ScreenBitmap = CopyImage(ScreenBitmap, InCapture);
+    // Exactly the pixels the user selected, in screen coordinates; a cut
+    // from the work area's copy would be shifted by a panel at the top or
+    // left and black where the area reaches over a panel.
+    ScreenBitmap = FPlatform.CopyScreen(Selected);
   } else {
+    // The copy's origin is the work area's corner; the recognised boxes,
+    // and so the sample, are in its pixels.
+    ScreenBitmap = FPlatform.CopyScreen(FPlatform.WorkArea());
     TextSegmentList = PickerOCR(ScreenBitmap);
     if (TextSegmentList && !TextSegmentList->empty()) {
       const TIteratorResult Longest = LongestOCRResult(*TextSegmentList);

@@ -21,29 +21,7 @@
 
 #include "support/TestRuntime.h"
 
-#include <functional>
-
 namespace {
-
-// Plays the user in the next modal dialog of type T: Act gets the dialog and
-// closes it. Runs from the event loop of whatever opens that dialog.
-template <typename T> class TNextDialog {
-public:
-  explicit TNextDialog(std::function<void(T*)> Act) {
-    QObject::connect(&FTimer, &QTimer::timeout, [this, Act] {
-      if (auto* Dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
-        FTimer.stop();
-        Seen = true;
-        Act(Dialog);
-      }
-    });
-    FTimer.start(10);
-  }
-  bool Seen = false;
-
-private:
-  QTimer FTimer;
-};
 
 const QStringList Languages = {QStringLiteral("English (United States)"), QStringLiteral("한국어")};
 
