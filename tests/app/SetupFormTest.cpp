@@ -95,7 +95,7 @@ TEST_F(SetupForm, StoredValuesAreShownAndWrittenBackUnchanged) {
   EXPECT_EQ(FileData(), Before);
 }
 
-TEST_F(SetupForm, ValuesOutsideTheListsLeaveNoSelectionAndAreWrittenAsNone) {
+TEST_F(SetupForm, ValuesOutsideTheListsOrRangesAreWrittenAsNoneOrTheNearestEnd) {
   struct TCase {
     const char* Section;
     const char* Key;
@@ -110,6 +110,9 @@ TEST_F(SetupForm, ValuesOutsideTheListsLeaveNoSelectionAndAreWrittenAsNone) {
       {"OCR", "Language", "2", "-1"}, // one past the end of two languages
       {"OCR", "Language", "-4", "-1"},
       {"OCR", "Language", "$1", "1"},
+      // Numbers beyond a field's range come back at its nearest end.
+      {"TranslationWindow", "FontSize", "300", "255"},
+      {"Translation", "AutoInterval", "0", "100"}, // no capture loop without a pause
   };
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(std::string(Case.Key) + "=" + Case.Stored);
