@@ -147,7 +147,8 @@ void TFormSetup::FormCreate(const QStringList& Languages) {
 
   // The designed size where the captions fit in it, larger where the
   // installed fonts need more room; centred on the screen.
-  resize(sizeHint().expandedTo(QSize(DesignClientWidth, DesignClientHeight)));
+  // A dialog of fixed size, as its window manager frame then says too.
+  setFixedSize(sizeHint().expandedTo(QSize(DesignClientWidth, DesignClientHeight)));
   if (const QScreen* Screen = screen())
     move(Screen->availableGeometry().center() - rect().center());
 }
