@@ -1,0 +1,43 @@
+#include "platform/fake/FakeOcrService.h"
+
+#include <thread>
+
+namespace {
+
+class TFakeRecognizer : public TOcrRecognizer {
+public:
+  explicit TFakeRecognizer(TFakeOcrService& Service) : FService(Service) {}
+  std::shared_ptr<TOcrOperation> RecognizeAsync(std::shared_ptr<const TSoftwareBitmap> Bitmap) override {
+    return FService.Operations.emplace_back(std::make_shared<TFakeOcrOperation>(std::move(Bitmap)));
+  }
+
+private:
+  TFakeOcrService& FService;
+};
+
+} // namespace
+
+std::unique_ptr<TOcrRecognizer> TFakeOcrService::TryCreateFromLanguage(const TOcrLanguage& Language) {
+  for (const TOcrLanguage& Offered : Languages)
+    if (Offered.LanguageTag == Language.LanguageTag)
+      return std::make_unique<TFakeRecognizer>(*this);
+  return nullptr;
+}
+
+bool TFakeOcrService::Complete(TOcrAsyncStatus Status, TOcrResult Result) {
+  for (const std::shared_ptr<TFakeOcrOperation>& Operation : Operations) {
+    if (Operation->Status() != TOcrAsyncStatus::Started)
+      continue;
+    std::thread Worker([&] { Operation->End(Status, std::move(Result)); });
+    Worker.join();
+    return true;
+  }
+  return false;
+}
+
+int TFakeOcrService::Pending() const {
+  int Count = 0;
+  for (const std::shared_ptr<TFakeOcrOperation>& Operation : Operations)
+    Count += Operation->Status() == TOcrAsyncStatus::Started;
+  return Count;
+}
