@@ -40,7 +40,6 @@ std::optional<TOcrLanguage> LanguageOfTrainedData(const QString& Code) {
   if (ChosenScript != QLocale::AnyScript) {
     Tag += QLatin1Char('-') + QLocale::scriptToCode(Locale.script());
     Details << QLocale::scriptToString(Locale.script());
-    NativeDetails << QLocale::scriptToString(Locale.script());
   }
   Tag += QLatin1Char('-') + QLocale::territoryToCode(Locale.territory());
   Details << QLocale::territoryToString(Locale.territory());

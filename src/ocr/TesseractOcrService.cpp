@@ -6,6 +6,8 @@
 
 #include <QImage>
 
+#include <pthread.h>
+
 namespace {
 
 // Words at or below it are noise, as in the text-line engine.
@@ -90,6 +92,7 @@ void TTesseractOcrService::Start(std::shared_ptr<TOperation> Operation) {
 }
 
 void TTesseractOcrService::Run() {
+  pthread_setname_np(pthread_self(), WorkerThreadName);
   for (;;) {
     std::shared_ptr<TOperation> Operation;
     {

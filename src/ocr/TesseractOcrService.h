@@ -36,6 +36,9 @@ public:
   std::vector<TOcrLanguage> AvailableRecognizerLanguages() override;
   std::unique_ptr<TOcrRecognizer> TryCreateFromLanguage(const TOcrLanguage& Language) override;
 
+  // The worker thread's name, as the system lists it.
+  static constexpr const char* WorkerThreadName = "korvex-ocr";
+
   // Why the library could not be loaded; empty when it was.
   const QString& LoadError() const { return FLoadError; }
 
