@@ -6,13 +6,15 @@ namespace {
 
 class TFakeRecognizer : public TOcrRecognizer {
 public:
-  explicit TFakeRecognizer(TFakeOcrService& Service) : FService(Service) {}
+  TFakeRecognizer(TFakeOcrService& Service, TOcrLanguage Language)
+      : FService(Service), FLanguage(std::move(Language)) {}
   std::shared_ptr<TOcrOperation> RecognizeAsync(std::shared_ptr<const TSoftwareBitmap> Bitmap) override {
-    return FService.Operations.emplace_back(std::make_shared<TFakeOcrOperation>(std::move(Bitmap)));
+    return FService.Operations.emplace_back(std::make_shared<TFakeOcrOperation>(FLanguage, std::move(Bitmap)));
   }
 
 private:
   TFakeOcrService& FService;
+  const TOcrLanguage FLanguage;
 };
 
 } // namespace
@@ -20,7 +22,7 @@ private:
 std::unique_ptr<TOcrRecognizer> TFakeOcrService::TryCreateFromLanguage(const TOcrLanguage& Language) {
   for (const TOcrLanguage& Offered : Languages)
     if (Offered.LanguageTag == Language.LanguageTag)
-      return std::make_unique<TFakeRecognizer>(*this);
+      return std::make_unique<TFakeRecognizer>(*this, Offered);
   return nullptr;
 }
 

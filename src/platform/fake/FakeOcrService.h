@@ -6,11 +6,14 @@
 // One scripted recognition: it ends when the test says so.
 class TFakeOcrOperation : public TOcrOperationState {
 public:
-  explicit TFakeOcrOperation(std::shared_ptr<const TSoftwareBitmap> Bitmap) : FBitmap(std::move(Bitmap)) {}
-  // The pixels the recognition was given.
+  TFakeOcrOperation(TOcrLanguage Language, std::shared_ptr<const TSoftwareBitmap> Bitmap)
+      : FLanguage(std::move(Language)), FBitmap(std::move(Bitmap)) {}
+  // The language and the pixels the recognition was given.
+  const TOcrLanguage& Language() const { return FLanguage; }
   const std::shared_ptr<const TSoftwareBitmap>& Bitmap() const { return FBitmap; }
 
 private:
+  TOcrLanguage FLanguage;
   std::shared_ptr<const TSoftwareBitmap> FBitmap;
 };
 
