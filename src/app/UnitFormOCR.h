@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/GlobalTypes.h"
+#include "ocr/RtOcr.h"
 #include "pipeline/PipelineView.h"
 #include "pipeline/TranslationPipeline.h"
 
@@ -14,6 +15,7 @@
 class QAction;
 class QLabel;
 class TConfigIni;
+class TOcrService;
 class TPlatform;
 class TSelectionForm;
 class TTesseractOCR5;
@@ -44,6 +46,14 @@ public:
   TConfigIni& Settings() { return *FConfigIni; }
   // The Tesseract API instance of the Tesseract engine; null without one.
   TTesseractOCR5* Tesseract() const;
+  // The desktop's recognition service ("Windows OCR"): the platform's own,
+  // or Korvex's Tesseract-backed one where the platform has none. Dialogs
+  // that recognise with it place a TRtOcr of their own over it.
+  TOcrService& OcrService() { return *FOcrService; }
+  // The main window's component over it; its results go to RtOcrCompleted.
+  TRtOcr& RtOcr() { return *FRtOcr; }
+  // Its languages as read at start; [OCR] Language is an index into them.
+  const TRtOcr::TLanguages& OCRLanguages() const { return FPipeline->FOCRLanguages; }
 
   // The pipeline's operations, with what the window adds around them (the
   // cursor of a full-screen translation).
@@ -53,6 +63,7 @@ public:
   void CaptureAndTranslate(bool ScreenDiff);
   bool CaptureScreenArea(bool ScreenDiff);
   std::optional<TIteratorResultList> Recognize();
+  void RtOcrCompleted(TRtOcr* Sender, const TRtOcr::TResult& Result, void* CustomData);
   QString Translate(const QString& OCRText, QString& ErrorMessage);
   bool TranslateOCRList(const TIteratorResultList& OCRList);
   void ReadConfig();
@@ -105,6 +116,8 @@ private:
   // The engines at start-up: the Tesseract engine with its data and the
   // remote OCR engine. False when the Tesseract data could not be loaded.
   bool CreateEngines();
+  // The desktop's recogniser, its component and its languages.
+  void CreateRtOcr();
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
@@ -136,6 +149,10 @@ private:
   bool FStartFailed = false;
   std::unique_ptr<TConfigIni> FConfigIni;
   std::unique_ptr<TTranslationPipeline> FPipeline;
+  // Korvex's own recognition service, where the platform has none.
+  std::unique_ptr<TOcrService> FOwnOcrService;
+  TOcrService* FOcrService = nullptr;
+  std::unique_ptr<TRtOcr> FRtOcr;
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
