@@ -6,10 +6,13 @@
 #include "overlay/TranslateForm.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
+#include "text/OCRLayout.h"
 #include "text/RESTApi.h"
 
+#include <QEventLoop>
 #include <QGuiApplication>
 #include <QThread>
+#include <QTimer>
 
 #include <algorithm>
 #include <stdexcept>
@@ -28,6 +31,8 @@ constexpr int MaxSampleAreaHeight = 1000;
 // not the text to read.
 constexpr int MinSampleLineTop = 150;
 constexpr int SampleMargin = 5;
+// How long the desktop's recogniser may take over the sample.
+constexpr int OSOCRWaitMs = 100 * 100;
 
 // The record with the longest text among those starting MinSampleLineTop
 // pixels down or more; the first of equally long ones. All fields 0 when
@@ -132,4 +137,33 @@ std::optional<TIteratorResultList> TFormOCR::PickerOCR(const QImage& Bitmap) {
   return std::nullopt;
 }
 
-std::optional<TIteratorResultList> TFormOCR::PickerOSOCR(const QImage&) { return std::nullopt; }
+std::optional<TIteratorResultList> TFormOCR::PickerOSOCR(const QImage& Bitmap) {
+  const TRtOcr::TLanguage& Language = FPipeline->OCRLanguage();
+  // A component of the picker's own: the main window's may be busy with a
+  // translation, and one left unanswered here is dropped with it, so a late
+  // answer reaches nothing.
+  QEventLoop Wait;
+  bool Busy = true;
+  std::optional<TIteratorResultList> TextSegmentList;
+  TRtOcr RtOcr1(OcrService());
+  RtOcr1.SetPicture(Bitmap);
+  RtOcr1.Recognize(Language, TRtOcr::TCompletionProc([&](const TRtOcr::TResult& Result) {
+                     Busy = false;
+                     Wait.quit();
+                     if (Result.Status != TRtOcr::stCompleted || Result.Lines.empty())
+                       return;
+                     TIteratorResultList Lines = TTranslationPipeline::RecordsOfLines(Result.Lines);
+                     for (TIteratorResult& Line : Lines)
+                       Line.FFontSize = 0;
+                     TextSegmentList = GroupingToSegment(Lines);
+                   }),
+                   0, 0, 0, 0);
+  ShowCapture(Bitmap);
+  // Hotkeys and timer ticks run meanwhile. No answer in time: no sample is
+  // cut out, and the dialog shows the whole work area.
+  if (Busy) {
+    QTimer::singleShot(OSOCRWaitMs, &Wait, &QEventLoop::quit);
+    Wait.exec();
+  }
+  return TextSegmentList;
+}

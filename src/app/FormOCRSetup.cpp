@@ -23,4 +23,9 @@ void TFormOCR::ActSetupExecute() {
   RunSetupDialog();
 }
 
-QStringList TFormOCR::OCRLanguageNames() const { return {}; }
+QStringList TFormOCR::OCRLanguageNames() const {
+  QStringList Names;
+  for (const TRtOcr::TLanguage& Language : OCRLanguages())
+    Names << Language.DisplayName;
+  return Names;
+}

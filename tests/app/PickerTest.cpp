@@ -76,6 +76,8 @@ protected:
       Ini.WriteString("OCR", "Engine", "EasyOCR");
     }
     Desktop.Screen = PatternScreen();
+    Desktop.Ocr.Languages = {{"en-US", "English (United States)", "English (United States)", "Latin"},
+                             {"ko-KR", "한국어 (대한민국)", "한국어 (대한민국)", "Hangul"}};
     TMessageBoxAnswerer User;
     Form = std::make_unique<TFormOCR>(Runtime.Path(), Desktop);
     ASSERT_FALSE(Form->StartFailed()) << User.Texts().join('\n').toStdString();
@@ -311,6 +313,80 @@ TEST_F(Picker, WithTesseractTheSampleIsTheLongestRecognisedLine) {
   EXPECT_NEAR(Visit->Sample.width(), TextWidth + 10, 12);
   EXPECT_GT(Visit->Sample.height(), 28);
   EXPECT_LT(Visit->Sample.height(), 60);
+}
+
+TOcrLine Line(const QString& Text, std::vector<TOcrRect> WordBoxes) {
+  TOcrLine Result;
+  Result.Text = Text;
+  for (const TOcrRect& Box : WordBoxes)
+    Result.Words.push_back({Text, Box});
+  return Result;
+}
+
+class PickerWithDesktopOCR : public Picker {
+protected:
+  void SetUp() override {
+    Picker::SetUp();
+    TConfigIni Ini(Runtime.IniPath());
+    Ini.WriteString("OCR", "Engine", "Windows OCR");
+    Ini.WriteInteger("OCR", "Language", 1);
+  }
+  // Ends each recognition, once it has started, with Result.
+  void AnswerWith(std::optional<TOcrResult> Result) {
+    QObject::connect(&Answerer, &QTimer::timeout, [this, Result] {
+      if (Result && Desktop.Ocr.Pending() > 0)
+        Desktop.Ocr.Complete(TOcrAsyncStatus::Completed, *Result);
+      ++TicksWhileWaiting;
+    });
+    Answerer.start(20);
+  }
+  QTimer Answerer;
+  int TicksWhileWaiting = 0;
+};
+
+TEST_F(PickerWithDesktopOCR, TheSampleIsTheLongestSegmentOfTheAnswer) {
+  TOcrResult Answer;
+  Answer.Lines = {Line("A line much too close to the top", {{10, 100, 800, 20}}),
+                  Line("Hello wide world", {{40.2f, 300.5f, 100, 20}, {150, 301, 200.3f, 22}}),
+                  Line("short", {{40, 700, 60, 20}})};
+  AnswerWith(Answer);
+  const auto Visit = RunPicker();
+  ASSERT_TRUE(Visit);
+  // Word boxes joined, every edge rounded up, and the margin around them.
+  EXPECT_EQ(Visit->Sample, Desktop.Screen.copy(QRect(36, 296, 320, 32)));
+  ASSERT_EQ(Desktop.Ocr.Operations.size(), 1u);
+  EXPECT_EQ(Desktop.Ocr.Operations[0]->Language().LanguageTag, "ko-KR");
+  // The whole work area went to the recogniser and to the preview.
+  EXPECT_EQ(Desktop.Ocr.Operations[0]->Bitmap()->Width(), 1920);
+  EXPECT_EQ(Desktop.Ocr.Operations[0]->Bitmap()->Height(), 1040);
+  EXPECT_EQ(Form->Image1->pixmap().size(), QSize(1920, 1040));
+}
+
+TEST_F(PickerWithDesktopOCR, AnAnswerWithoutLinesCutsNoSample) {
+  // Unlike an engine that found nothing, the desktop's answer without lines
+  // leaves the whole work area to look at.
+  AnswerWith(TOcrResult{});
+  const auto Visit = RunPicker();
+  ASSERT_TRUE(Visit);
+  EXPECT_EQ(Visit->Sample, Desktop.Screen.copy(0, 0, 1920, 1040));
+}
+
+TEST_F(PickerWithDesktopOCR, NoAnswerWithinTenSecondsShowsTheWholeWorkArea) {
+  AnswerWith(std::nullopt);
+  const auto Visit = RunPicker();
+  ASSERT_TRUE(Visit);
+  EXPECT_EQ(Visit->Sample, Desktop.Screen.copy(0, 0, 1920, 1040));
+  EXPECT_GT(TicksWhileWaiting, 100); // events ran while it waited
+  // The answer that comes too late reaches nothing.
+  EXPECT_TRUE(Desktop.Ocr.Complete(TOcrAsyncStatus::Completed, {}));
+  QCoreApplication::processEvents();
+}
+
+TEST_F(PickerWithDesktopOCR, ALanguageNumberBeyondTheListEndsThePickerWithItsMessage) {
+  TConfigIni(Runtime.IniPath()).WriteInteger("OCR", "Language", 2);
+  EXPECT_THROW(Form->mnuSelectOCRResultClick(), EOCRLanguageMissing);
+  EXPECT_TRUE(Desktop.Ocr.Operations.empty());
+  EXPECT_EQ(Desktop.Windows[Form.get()].Alpha, 255);
 }
 
 } // namespace
