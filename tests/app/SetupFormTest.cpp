@@ -238,6 +238,8 @@ TEST_F(SetupForm, AFailedWriteKeepsTheDialogOpenAndTheErrorReachesTheErrorBox) {
 TEST(SetupCommand, ConfirmingReloadsTheMainWindowsSettings) {
   TTestRuntimeFolder Runtime;
   TFakePlatform Desktop;
+  Desktop.Ocr.Languages = {{"de-DE", "Deutsch (Deutschland)", "Deutsch (Deutschland)", "Latin"},
+                           {"ko-KR", "한국어 (대한민국)", "한국어 (대한민국)", "Hangul"}};
   TMessageBoxAnswerer Boxes;
   TFormOCR Form(Runtime.Path(), Desktop);
   ASSERT_FALSE(Form.StartFailed()) << Boxes.Texts().join('\n').toStdString();
@@ -246,7 +248,10 @@ TEST(SetupCommand, ConfirmingReloadsTheMainWindowsSettings) {
   const QPoint Place = Form.frameGeometry().topLeft() + QPoint(30, 20);
   Form.move(Place);
   Form.TimerAction.start(); // automatic translation running
-  TNextDialog<TFormSetup> User([](TFormSetup* Dialog) {
+  QStringList Listed;
+  TNextDialog<TFormSetup> User([&Listed](TFormSetup* Dialog) {
+    for (int I = 0; I < Dialog->cbxOCRLanguages->count(); ++I)
+      Listed << Dialog->cbxOCRLanguages->itemText(I);
     Dialog->nbAutoInterval->setValue(3500);
     Dialog->cbxOCREngine->setCurrentText(QStringLiteral("EasyOCR"));
     Dialog->chkTextLine->setChecked(true);
@@ -254,6 +259,7 @@ TEST(SetupCommand, ConfirmingReloadsTheMainWindowsSettings) {
   });
   Form.ActSetup->trigger();
   ASSERT_TRUE(User.Seen);
+  EXPECT_EQ(Listed, QStringList({"Deutsch (Deutschland)", "한국어 (대한민국)"})); // the desktop's, in its order
   EXPECT_FALSE(Form.TimerAction.isActive());
   EXPECT_EQ(Form.TimerAction.interval(), 3500);
   EXPECT_TRUE(Form.mnuEasyOCR->isChecked());
