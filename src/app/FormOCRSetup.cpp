@@ -6,21 +6,13 @@
 
 bool TFormOCR::RunSetupDialog() {
   TFormSetup Dialog(*FConfigIni, OCRLanguageNames(), this);
-  if (Dialog.exec() != QDialog::Accepted)
-    return false;
-  // The main window's options come back from the file; its place on the
-  // screen stays where the user has it now, not where it was last stored.
-  const QRect Frame = frameGeometry();
-  const QSize Client = size();
-  ReadConfig();
-  move(Frame.topLeft());
-  resize(Client);
-  return true;
+  return Dialog.exec() == QDialog::Accepted;
 }
 
 void TFormOCR::ActSetupExecute() {
   StopAutoTranslation();
-  RunSetupDialog();
+  if (RunSetupDialog())
+    ReadConfig();
 }
 
 QStringList TFormOCR::OCRLanguageNames() const {

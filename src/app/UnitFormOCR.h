@@ -68,8 +68,8 @@ public:
   bool TranslateOCRList(const TIteratorResultList& OCRList);
   void ReadConfig();
   void WriteConfig();
-  // The settings dialog, modal; after OK the window reloads its settings.
-  // True when the user confirmed.
+  // The settings dialog, modal; true when the user confirmed, and the
+  // dialog has written its settings.
   bool RunSetupDialog();
   // The preprocessing picker: a sample of the screen, a threshold chosen in
   // its dialog, FOCRThreshold of the pipeline set on OK and off on Cancel.

@@ -245,8 +245,6 @@ TEST(SetupCommand, ConfirmingReloadsTheMainWindowsSettings) {
   ASSERT_FALSE(Form.StartFailed()) << Boxes.Texts().join('\n').toStdString();
   Form.show();
   ASSERT_TRUE(Form.ActSetup->isEnabled());
-  const QPoint Place = Form.frameGeometry().topLeft() + QPoint(30, 20);
-  Form.move(Place);
   Form.TimerAction.start(); // automatic translation running
   QStringList Listed;
   TNextDialog<TFormSetup> User([&Listed](TFormSetup* Dialog) {
@@ -265,7 +263,6 @@ TEST(SetupCommand, ConfirmingReloadsTheMainWindowsSettings) {
   EXPECT_TRUE(Form.mnuEasyOCR->isChecked());
   EXPECT_TRUE(Form.mnuTextLine->isChecked());
   EXPECT_EQ(Form.Pipeline().Options.Engine, TOCREngineKind::EasyOCR);
-  EXPECT_EQ(Form.frameGeometry().topLeft(), Place); // the window stays where it is
 
   // Cancel leaves the window's options alone.
   TNextDialog<TFormSetup> Canceller([](TFormSetup* Dialog) {
