@@ -5,8 +5,10 @@
 #include "capture/SelectForm.h"
 #include "core/ScopeExit.h"
 #include "ocr/TesseractEngine.h"
+#include "ocr/TesseractOcrService.h"
 #include "ocr/tesseractocr.h"
 #include "overlay/TranslateForm.h"
+#include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "settings/SettingsLocation.h"
 #include "text/RemoteOCREngine.h"
@@ -63,6 +65,7 @@ void TFormOCR::FormCreate() {
   // Global hotkeys are registered here once their support exists.
   ReadConfig();
 
+  CreateRtOcr();
   if (!CreateEngines()) {
     QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
     FStartFailed = true;
@@ -74,6 +77,11 @@ void TFormOCR::FormCreate() {
 }
 
 TFormOCR::~TFormOCR() {
+  // A recognition still running is dropped, then its service ends it and
+  // stops its worker; the pipeline is left without the component.
+  FRtOcr.reset();
+  FPipeline->SetRtOcr(nullptr);
+  FOwnOcrService.reset();
   FPipeline.reset(); // the engines and the shown result
   FSelectionForm.reset();
   FTranslateForm.reset(); // writes its own geometry, so the store must still exist
@@ -99,6 +107,25 @@ bool TFormOCR::CreateEngines() {
   FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Engine)));
   return Loaded;
 }
+
+void TFormOCR::CreateRtOcr() {
+  FOcrService = FPlatform.OcrService();
+  if (!FOcrService) {
+    const QDir Runtime(FAppDir);
+    FOwnOcrService =
+        std::make_unique<TTesseractOcrService>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'),
+                                               Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'));
+    FOcrService = FOwnOcrService.get();
+  }
+  FRtOcr = std::make_unique<TRtOcr>(*FOcrService);
+  FRtOcr->OnCompleted = [this](TRtOcr* Sender, const TRtOcr::TResult& Result, void* CustomData) {
+    RtOcrCompleted(Sender, Result, CustomData);
+  };
+  FPipeline->SetRtOcr(FRtOcr.get());
+  FPipeline->FOCRLanguages = FRtOcr->GetAvailableLanguages();
+}
+
+void TFormOCR::RtOcrCompleted(TRtOcr*, const TRtOcr::TResult& Result, void*) { FPipeline->RtOcrCompleted(Result); }
 
 TTesseractOCR5* TFormOCR::Tesseract() const {
   auto* Engine = dynamic_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
@@ -140,6 +167,9 @@ bool TFormOCR::TranslateOCRList(const TIteratorResultList& OCRList) { return FPi
 
 void TFormOCR::closeEvent(QCloseEvent* Event) {
   TimerAction.stop();
+  // A result arriving after the window closed would show an overlay nobody asked for.
+  if (FRtOcr)
+    FRtOcr->Close();
   try {
     WriteConfig();
   } catch (const std::exception& Error) {
@@ -227,7 +257,7 @@ void TFormOCR::CreateMenus() {
 
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
+  for (QAction* Pending : {ActAutoTranslate, mnuAutoTranslate})
     Pending->setEnabled(false);
 
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
@@ -239,6 +269,8 @@ void TFormOCR::CreateMenus() {
   connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
   connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
+  connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
+  connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {

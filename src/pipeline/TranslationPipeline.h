@@ -2,6 +2,7 @@
 
 #include "core/GlobalTypes.h"
 #include "ocr/OCREngine.h"
+#include "ocr/RtOcr.h"
 #include "text/RESTApi.h"
 
 #include <QImage>
@@ -24,6 +25,14 @@ public:
 // A result held more texts than the pipeline translates at once; nothing
 // was sent or shown. The message names the limit, for the user.
 class ETooManySegments : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+// [OCR] Language names no language of the desktop's recogniser (or it has
+// none); recognition was not started. The message names the number and how
+// many languages there are, for the user.
+class EOCRLanguageMissing : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
@@ -55,6 +64,9 @@ public:
   // The engine that runs when Kind is chosen; none leaves Kind without one.
   void SetEngine(TOCREngineKind Kind, std::unique_ptr<TOCREngine> Engine);
   TOCREngine* Engine(TOCREngineKind Kind) const;
+  // The desktop's recogniser, which answers later, in RtOcrCompleted; not
+  // owned. Without it "Windows OCR" finds nothing.
+  void SetRtOcr(TRtOcr* RtOcr) { FRtOcr = RtOcr; }
 
   // Each returns true when it did its work.
   bool SelectArea();
@@ -65,8 +77,22 @@ public:
   void CaptureAndTranslate(bool ScreenDiff);
   bool CaptureScreenArea(bool ScreenDiff);
   // The records of FScreenBitmap, grouped into lines or segments; none when
-  // there is nothing to translate.
+  // there is nothing to translate. "Windows OCR" only starts recognising
+  // with the language [OCR] Language and returns none; its result arrives in
+  // RtOcrCompleted. Throws EOCRLanguageMissing when that language does not
+  // exist, ERtOcrError while a recognition runs.
   std::optional<TIteratorResultList> Recognize();
+  // The result of the desktop's recogniser: one record per line, its box
+  // enclosing the line's words, grouped into segments unless [Translation]
+  // TextLine; then translated and shown. A cancelled or failed recognition
+  // changes nothing; one without lines hides the shown result.
+  void RtOcrCompleted(const TRtOcr::TResult& Result);
+  // One record per line that has words: the union of the word boxes with
+  // every edge rounded up, the font size from the unrounded height.
+  static TIteratorResultList RecordsOfLines(const TRtOcr::TLines& Lines);
+  // The language of [OCR] Language in FOCRLanguages; throws
+  // EOCRLanguageMissing when there is none at that position.
+  const TRtOcr::TLanguage& OCRLanguage();
   // One text through the translation server named in the settings.
   QString Translate(const QString& OCRText, QString& ErrorMessage);
   // Translates every record and shows the result; on the first failure
@@ -90,6 +116,9 @@ public:
   bool FBusy = false;
   // The shown result; the view paints from it.
   TIteratorResultList FTargetList;
+  // The desktop recogniser's languages, in its order; [OCR] Language is an
+  // index into them.
+  TRtOcr::TLanguages FOCRLanguages;
   // Binarisation threshold of every capture; -1 leaves captures as they are.
   int32_t FOCRThreshold = -1;
   // How long the translation of one result may take in all; every request
@@ -98,10 +127,12 @@ public:
 
 private:
   std::optional<TIteratorResultList> NothingFound();
+  void StartRtOcr();
   QString Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts);
 
   TConfigIni& FSettings;
   TPlatform& FPlatform;
   TPipelineView& FView;
   std::map<TOCREngineKind, std::unique_ptr<TOCREngine>> FEngines;
+  TRtOcr* FRtOcr = nullptr;
 };

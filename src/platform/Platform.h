@@ -10,6 +10,7 @@
 #include "core/GlobalTypes.h"
 
 class QWidget;
+class TOcrService;
 
 // The one interface to the desktop. Everything above src/platform reaches the
 // screen, the pointer, the keyboard state and window transparency through it,
@@ -45,6 +46,10 @@ public:
   // window is visible and takes input).
   virtual void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) = 0;
   virtual void ClearWindowColorKey(QWidget* Window) = 0;
+
+  // The desktop's own text recogniser (platform/OcrService.h); none where
+  // the desktop has none, as on X11, and Korvex brings its own.
+  virtual TOcrService* OcrService() { return nullptr; }
 };
 
 // "x11" when a display is reachable, else nullptr with Error set.

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeOcrService.h"
 
 #include <QPointer>
 
@@ -49,4 +50,10 @@ public:
   void ClearWindowColorKey(QWidget* Window) override { Windows[Window].ColorKeyVisible.reset(); }
 
   std::map<QWidget*, TWindowState> Windows;
+
+  // The scripted recogniser; without it (HasOcrService false) Korvex uses
+  // its own, as on X11.
+  TFakeOcrService Ocr;
+  bool HasOcrService = true;
+  TOcrService* OcrService() override { return HasOcrService ? &Ocr : nullptr; }
 };
