@@ -1,6 +1,7 @@
 #include "app/Application.h"
 #include "app/RemoteCommands.h"
 #include "app/UnitFormOCR.h"
+#include "app/WaylandNotice.h"
 #include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
 
@@ -81,8 +82,7 @@ int main(int argc, char* argv[]) {
   // otherwise; this may start the program afresh, so it comes first.
   tesseractocr::LimitOpenMPThreads(argv);
 
-  // Screen coordinates are physical X11 pixels everywhere in Korvex.
-  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  UsePhysicalPixels();
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
     std::fputs("korvex: no X display found. Korvex needs a graphical session; "
                "start it from the desktop or under xvfb-run.\n",
@@ -115,7 +115,11 @@ int main(int argc, char* argv[]) {
       Commands.AddCommand(QStringLiteral("full-screen"), [&Form] { Form.SelectFullScreen(); });
       if (!Commands.Listen(&Error))
         std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
+      // Ends the program from whatever runs when the window closes (a
+      // selection, a translation, a dialog), not only from the idle loop.
+      QObject::connect(&Form, &TFormOCR::Closed, &App, &TApplication::Quit);
       Form.show();
+      ShowWaylandNoticeOnce(&Form, Form.Settings());
       ExitCode = App.exec();
     }
   }
