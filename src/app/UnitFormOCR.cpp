@@ -299,19 +299,6 @@ void TFormOCR::ReadConfig() {
   TConfigIni& Ini = *FConfigIni;
   // One replacement of the file for the whole window, not one per value.
   TConfigIni::TBatch Batch(Ini);
-  // The stored values are the frame's, as WriteConfig takes them; the
-  // window manager's frame (known before the window is shown where it says)
-  // comes off the size, or every start would grow the window by it.
-  const QMargins Margins = FPlatform.FrameExtents(this);
-  const QSize FrameExtra(Margins.left() + Margins.right(), Margins.top() + Margins.bottom());
-  const QRect Frame(frameGeometry().topLeft(), geometry().size() + FrameExtra);
-  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
-  const int Top = Ini.Read(Settings::MainTop, Frame.y());
-  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
-  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
-  move(Left, Top); // places the frame's corner
-  resize(std::max(1, Width - FrameExtra.width()), std::max(1, Height - FrameExtra.height()));
-
   mnuEqualArea->setChecked(Ini.Read(Settings::EqualArea));
   mnuStayOnTop->setChecked(Ini.Read(Settings::StayOnTop));
   mnuCaptureOverlay->setChecked(Ini.Read(Settings::CaptureOverlay));
@@ -325,8 +312,25 @@ void TFormOCR::ReadConfig() {
                                                       {TOCREngineKind::EasyOCR, mnuEasyOCR}};
     Items.at(*Engine)->setChecked(true);
   }
+  // Before the geometry: a change of the flag makes a new native window,
+  // which Qt would place without the frame.
   if (mnuStayOnTop->isChecked())
     SetStayOnTop(true);
+
+  // The stored values are the frame's, as WriteConfig takes them; the
+  // window manager's frame (known before the window is shown where it says)
+  // comes off the size, or every start would grow the window by it.
+  const QMargins Margins = FPlatform.FrameExtents(this);
+  const QSize FrameExtra(Margins.left() + Margins.right(), Margins.top() + Margins.bottom());
+  const QRect Frame(frameGeometry().topLeft(), geometry().size() + FrameExtra);
+  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
+  const int Top = Ini.Read(Settings::MainTop, Frame.y());
+  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
+  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
+  // The client area inside that frame; Qt's move() would take the frame's
+  // corner only once it has seen the frame.
+  setGeometry(Left + Margins.left(), Top + Margins.top(), std::max(1, Width - FrameExtra.width()),
+              std::max(1, Height - FrameExtra.height()));
 }
 
 void TFormOCR::WriteConfig() {
