@@ -36,7 +36,9 @@ std::optional<TRect> RunAreaSelection(TPlatform& Platform, TSelectionForm& Form,
     Form.SetGuideOrigin(QPoint(Monitor.Left, Monitor.Top) - Origin);
   };
   Form.setGeometry(Desktop.Left, Desktop.Top, Desktop.Width(), Desktop.Height());
-  GuideOnMonitorOf(Platform.CursorPos());
+  Form.SetGuideOrigin(QPoint(0, 0));
+  if (Monitors.size() > 1)
+    GuideOnMonitorOf(Platform.CursorPos());
   Form.SetOverlay(OverlayMode);
   Form.Start();
   Form.show();

@@ -64,7 +64,8 @@ void TTranslationPipeline::SelectFullScreen() {
   TScopeExit ClearBusy([this] { FBusy = false; });
   // The work area of the monitor under the pointer, anchored at the
   // monitor's origin; with one monitor, at the screen's origin.
-  const TRect Monitor = MonitorAt(FPlatform, FPlatform.CursorPos());
+  const std::vector<TRect> Monitors = FPlatform.Monitors();
+  const TRect Monitor = Monitors.size() > 1 ? MonitorAt(Monitors, FPlatform.CursorPos()) : Monitors.front();
   const TRect WorkArea = WorkAreaOn(FPlatform, Monitor);
   FSelectedRect = {Monitor.Left, Monitor.Top, Monitor.Left + WorkArea.Width(), Monitor.Top + WorkArea.Height()};
   if (CaptureScreenArea(false)) {
