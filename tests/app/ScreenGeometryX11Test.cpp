@@ -125,6 +125,25 @@ protected:
     ASSERT_EQ(Xdo({"mouseup", "1"}), 0);
   }
 
+  // KORVEX_SCREENSHOT_DIR, when set, receives a picture of the whole desktop.
+  void Screenshot(const QString& Name) {
+    const QString Folder = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR");
+    if (Folder.isEmpty())
+      return;
+    const TRect Whole{0, 0, TwoMonitors() ? 3840 : 1920, 1080};
+    // Once the windows have finished painting: two copies in a row agree.
+    QImage Last = Desktop->CopyScreen(Whole);
+    (void)QTest::qWaitFor(
+        [&] {
+          QTest::qWait(100);
+          QImage Next = Desktop->CopyScreen(Whole);
+          std::swap(Last, Next);
+          return Last == Next;
+        },
+        3000);
+    Last.save(QDir(Folder).filePath(Name));
+  }
+
   // The geometry of every shown window of korvex.
   QString Seen() {
     QString Text;
@@ -181,6 +200,7 @@ TEST_F(ScreenGeometryX11, TheOverlayLandsOnTheDraggedAreaWhateverQtScalingSays) 
               QPoint(1300, 750));
     ASSERT_NO_FATAL_FAILURE(DragOut(Area));
     ExpectOverlayOn(Area);
+    Screenshot(QStringLiteral("scaled-%1.png").arg(QString::fromLatin1(Name)));
     Korvex.Stop();
   }
 }
@@ -206,12 +226,14 @@ TEST_F(ScreenGeometryX11, TheSelectionCoversEveryMonitorWithTheGuidanceOnThePoin
       << "the selection window does not cover both monitors:" << Seen().toStdString();
   EXPECT_TRUE(QTest::qWaitFor([this] { return GuidancePixels({1920, 0}) > 50; }, 5000)) << "no guidance on the right";
   EXPECT_EQ(GuidancePixels({0, 0}), 0) << "guidance on the monitor without the pointer";
+  Screenshot("two-monitors-selection.png");
   // Held a moment: the loop polls the key's state.
   Xdo({"keydown", "Escape", "sleep", "0.3", "keyup", "Escape"});
   ASSERT_TRUE(QTest::qWaitFor([this] { return !SelectionRuns(); }, 10000));
 
   ASSERT_NO_FATAL_FAILURE(DragOut(Area));
   ExpectOverlayOn(Area);
+  Screenshot("two-monitors-overlay.png");
 }
 
 TEST_F(ScreenGeometryX11, FullScreenTranslationTakesTheMonitorUnderThePointer) {

@@ -4,6 +4,7 @@
 #include "app/UnitFormOCR.h"
 #include "platform/Platform.h"
 
+#include <QDir>
 #include <QFontInfo>
 #include <QRegularExpression>
 #include <QTest>
@@ -48,6 +49,8 @@ TEST(ToolPanelDpi, CaptionsAreWholeAndFontsFollowTheDpi) {
     PanelWidth += Button->width();
   }
   EXPECT_GE(Form.width(), PanelWidth) << "the design width shows every button";
+  if (const QString Folder = qEnvironmentVariable("KORVEX_SCREENSHOT_DIR"); !Folder.isEmpty())
+    Form.grab().save(QDir(Folder).filePath(QStringLiteral("main-window-%1dpi.png").arg(Dpi)));
 }
 
 } // namespace
