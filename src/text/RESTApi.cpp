@@ -181,7 +181,9 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
       throw ETransportError("curl_multi_perform failed");
     if (Running == 0)
       break;
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now());
+    // Rounded up: the exchange fails for its deadline only once that has
+    // passed, which is how callers tell this failure from others.
+    const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now());
     if (Left.count() <= 0)
       throw ETransportError("HTTP exchange passed its overall deadline");
     // libcurl enforces the connection time-out itself; once connected, the
