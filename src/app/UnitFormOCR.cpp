@@ -24,6 +24,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 const QString ApplicationTitle = QStringLiteral("Korvex v0.1");
@@ -60,7 +62,7 @@ void TFormOCR::FormCreate() {
   CreateToolPanel(Central);
   setCentralWidget(Central);
   move(DesignLeft, DesignTop);
-  resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+  resize(DpiScaled(DesignClientWidth), DpiScaled(DesignClientHeight) + menuBar()->sizeHint().height());
 
   // Global hotkeys are registered here once their support exists.
   ReadConfig();
@@ -70,6 +72,9 @@ void TFormOCR::FormCreate() {
     QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
     FStartFailed = true;
   }
+
+  // Closing ends the program also while a message box or dialog is open.
+  FPlatform.HandleCloseRequests(this, [this] { close(); });
 
   FSelectionForm = std::make_unique<TSelectionForm>(this, FPlatform);
   FTranslateForm = std::make_unique<TTranslationForm>(this, *FConfigIni, FPlatform);
@@ -170,6 +175,8 @@ void TFormOCR::closeEvent(QCloseEvent* Event) {
   // A result arriving after the window closed would show an overlay nobody asked for.
   if (FRtOcr)
     FRtOcr->Close();
+  // A selection in progress ends as when another command ends it.
+  FPipeline->FBusy = false;
   try {
     WriteConfig();
   } catch (const std::exception& Error) {
@@ -177,6 +184,9 @@ void TFormOCR::closeEvent(QCloseEvent* Event) {
     QMessageBox::critical(this, ApplicationTitle, QString::fromUtf8(Error.what()), QMessageBox::Ok);
   }
   Event->accept();
+  FSelectionForm->hide();
+  FTranslateForm->hide();
+  emit Closed();
 }
 
 void TFormOCR::CreateMenus() {
@@ -279,7 +289,7 @@ void TFormOCR::CreateToolPanel(QWidget* Central) {
   Layout->setSpacing(0);
 
   auto* Panel = new QWidget(Central);
-  Panel->setFixedHeight(ToolPanelHeight);
+  int PanelHeight = DpiScaled(ToolPanelHeight);
   Panel->setAutoFillBackground(true);
   QPalette White = Panel->palette();
   White.setColor(QPalette::Window, Qt::white);
@@ -292,10 +302,15 @@ void TFormOCR::CreateToolPanel(QWidget* Central) {
     Button->setDefaultAction(Action);
     Button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Button->setAutoRaise(true);
-    Button->setIconSize(QSize(ToolImageSize, ToolImageSize));
-    Button->setFixedSize(ToolButtonWidth, ToolPanelHeight);
+    Button->setIconSize(QSize(DpiScaled(ToolImageSize), DpiScaled(ToolImageSize)));
+    // The design's size at 96 DPI, or more where the caption needs it.
+    const QSize Needed = Button->sizeHint();
+    Button->setFixedSize(std::max(DpiScaled(ToolButtonWidth), Needed.width()),
+                         std::max(DpiScaled(ToolPanelHeight), Needed.height()));
+    PanelHeight = std::max(PanelHeight, Button->height());
     Buttons->addWidget(Button);
   }
+  Panel->setFixedHeight(PanelHeight);
   Buttons->addStretch();
   Layout->addWidget(Panel);
 
@@ -306,6 +321,8 @@ void TFormOCR::CreateToolPanel(QWidget* Central) {
   Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   Layout->addWidget(Image1, 1);
 }
+
+int TFormOCR::DpiScaled(int Pixels) const { return int(std::lround(Pixels * logicalDpiY() / 96.0)); }
 
 void TFormOCR::SetStayOnTop(bool OnTop) {
   const bool WasVisible = isVisible();
@@ -318,15 +335,6 @@ void TFormOCR::ReadConfig() {
   TConfigIni& Ini = *FConfigIni;
   // One replacement of the file for the whole window, not one per value.
   TConfigIni::TBatch Batch(Ini);
-  const QRect Frame = frameGeometry();
-  const QSize FrameExtra = Frame.size() - geometry().size();
-  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
-  const int Top = Ini.Read(Settings::MainTop, Frame.y());
-  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
-  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
-  move(Left, Top);
-  resize(std::max(1, Width - FrameExtra.width()), std::max(1, Height - FrameExtra.height()));
-
   mnuEqualArea->setChecked(Ini.Read(Settings::EqualArea));
   mnuStayOnTop->setChecked(Ini.Read(Settings::StayOnTop));
   mnuCaptureOverlay->setChecked(Ini.Read(Settings::CaptureOverlay));
@@ -340,8 +348,25 @@ void TFormOCR::ReadConfig() {
                                                       {TOCREngineKind::EasyOCR, mnuEasyOCR}};
     Items.at(*Engine)->setChecked(true);
   }
+  // Before the geometry: a change of the flag makes a new native window,
+  // which Qt would place without the frame.
   if (mnuStayOnTop->isChecked())
     SetStayOnTop(true);
+
+  // The stored values are the frame's, as WriteConfig takes them; the
+  // window manager's frame (known before the window is shown where it says)
+  // comes off the size, or every start would grow the window by it.
+  const QMargins Margins = FPlatform.FrameExtents(this);
+  const QSize FrameExtra(Margins.left() + Margins.right(), Margins.top() + Margins.bottom());
+  const QRect Frame(frameGeometry().topLeft(), geometry().size() + FrameExtra);
+  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
+  const int Top = Ini.Read(Settings::MainTop, Frame.y());
+  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
+  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
+  // The client area inside that frame; Qt's move() would take the frame's
+  // corner only once it has seen the frame.
+  setGeometry(Left + Margins.left(), Top + Margins.top(), std::max(1, Width - FrameExtra.width()),
+              std::max(1, Height - FrameExtra.height()));
 }
 
 void TFormOCR::WriteConfig() {

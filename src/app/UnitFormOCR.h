@@ -106,6 +106,11 @@ public:
   QTimer TimerAction;
   QLabel* Image1 = nullptr;
 
+signals:
+  // The window has closed: whatever ran in it has been told to end, and the
+  // program ends with it (main connects this to TApplication::Quit).
+  void Closed();
+
 protected:
   void closeEvent(QCloseEvent* Event) override;
 
@@ -114,6 +119,9 @@ private:
   void CreateMenus();
   void CreateToolPanel(QWidget* Central);
   void SetStayOnTop(bool OnTop);
+  // A design size in pixels at 96 DPI, scaled to the screen's DPI, which
+  // the fonts follow.
+  int DpiScaled(int Pixels) const;
   // The engines at start-up: the Tesseract engine with its data and the
   // remote OCR engine. False when the Tesseract data could not be loaded.
   bool CreateEngines();

@@ -4,6 +4,7 @@
 #include "core/ScopeExit.h"
 #include "imaging/OCRPreprocessor.h"
 #include "pipeline/PipelineView.h"
+#include "platform/Monitors.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "text/OCRLayout.h"
@@ -44,6 +45,8 @@ bool TTranslationPipeline::SelectArea() {
 }
 
 bool TTranslationPipeline::SelectAreaAndTranslate() {
+  if (FWorking)
+    return false;
   if (!SelectArea())
     return false;
   CaptureAndTranslate(false);
@@ -51,13 +54,21 @@ bool TTranslationPipeline::SelectAreaAndTranslate() {
 }
 
 void TTranslationPipeline::SelectFullScreen() {
+  if (FWorking)
+    return;
+  FWorking = true;
+  TScopeExit Done([this] { FWorking = false; });
   FView.HideTranslation();
   FBusy = true;
   // A refusing server or a failing engine ends the command with an error;
   // the flag must not stay set for the commands after it.
   TScopeExit ClearBusy([this] { FBusy = false; });
-  const TRect WorkArea = FPlatform.WorkArea();
-  FSelectedRect = {0, 0, WorkArea.Width(), WorkArea.Height()};
+  // The work area of the monitor under the pointer, anchored at the
+  // monitor's origin; with one monitor, at the screen's origin.
+  const std::vector<TRect> Monitors = FPlatform.Monitors();
+  const TRect Monitor = Monitors.size() > 1 ? MonitorAt(Monitors, FPlatform.CursorPos()) : Monitors.front();
+  const TRect WorkArea = WorkAreaOn(FPlatform, Monitor);
+  FSelectedRect = {Monitor.Left, Monitor.Top, Monitor.Left + WorkArea.Width(), Monitor.Top + WorkArea.Height()};
   if (CaptureScreenArea(false)) {
     if (auto List = Recognize(); List && !List->empty())
       TranslateOCRList(*List);
@@ -65,8 +76,10 @@ void TTranslationPipeline::SelectFullScreen() {
 }
 
 void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff) {
-  if (FSelectedRect.IsEmpty())
+  if (FSelectedRect.IsEmpty() || FWorking)
     return;
+  FWorking = true;
+  TScopeExit Done([this] { FWorking = false; });
   if (!CaptureScreenArea(ScreenDiff))
     return;
   if (auto List = Recognize(); List && !List->empty())

@@ -71,7 +71,8 @@ public:
   // Each returns true when it did its work.
   bool SelectArea();
   bool SelectAreaAndTranslate();
-  // Translates the work area of the primary screen, anchored at the origin.
+  // Translates the work area of the monitor under the pointer, anchored at
+  // the monitor's origin.
   void SelectFullScreen();
   // With ScreenDiff, only when the area changed since the last capture.
   void CaptureAndTranslate(bool ScreenDiff);
@@ -114,6 +115,10 @@ public:
   std::optional<QImage> FScreenBitmap;
   // True while a selection runs; a command that clears it ends the selection.
   bool FBusy = false;
+  // True from capture to shown result. A long wait in between lets timers
+  // run (KeepWaiting); a capture-and-translate they start meanwhile is
+  // dropped instead of running inside the one under way.
+  bool FWorking = false;
   // The shown result; the view paints from it.
   TIteratorResultList FTargetList;
   // The desktop recogniser's languages, in its order; [OCR] Language is an

@@ -27,3 +27,9 @@ QImage TFakePlatform::CopyScreen(const TRect& Rect) {
   }
   return Copy;
 }
+
+std::vector<TRect> TFakePlatform::Monitors() {
+  if (!MonitorRects.empty())
+    return MonitorRects;
+  return {TRect{0, 0, ScreenSize.width(), ScreenSize.height()}};
+}

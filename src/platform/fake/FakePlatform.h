@@ -36,7 +36,20 @@ public:
   // while the screen is copied.
   std::function<void(const TRect&)> OnCopyScreen;
 
+  // Empty: one monitor of ScreenSize at the origin.
+  std::vector<TRect> MonitorRects;
+  QMargins Frame;
+  std::set<QWidget*> KeptOffTaskbar;
+
   QSize PrimaryScreenSize() override { return ScreenSize; }
+  std::vector<TRect> Monitors() override;
+  QMargins FrameExtents(QWidget*) override { return Frame; }
+  void KeepOffTaskbar(QWidget* Window) override { KeptOffTaskbar.insert(Window); }
+  // What a close request from the window manager runs, by window.
+  std::map<QWidget*, std::function<void()>> CloseHandlers;
+  void HandleCloseRequests(QWidget* Window, std::function<void()> OnClose) override {
+    CloseHandlers[Window] = std::move(OnClose);
+  }
   TRect WorkArea() override { return WorkAreaRect; }
   QPoint CursorPos() override;
   bool IsKeyDown(TKey Key) override;
