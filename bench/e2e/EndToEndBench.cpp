@@ -15,7 +15,10 @@
 // by an earlier run is never taken for the new one. The runs of korvex and
 // of the bare library alternate, so load from elsewhere falls on both alike.
 //
-//   tests/run-x11 build/bench/e2e/end_to_end_bench [--runs N] [--starts N]
+//   tests/run-x11 build/bench/e2e/end_to_end_bench [--runs N] [--starts N] [--korvex PROGRAM]
+//
+// --korvex measures another build of korvex (an older one, say) against the
+// same yardsticks; it runs from a copy beside this build's libraries and data.
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
@@ -155,11 +158,11 @@ class TBench {
 public:
   TBench(TPlatform& Desktop, Display* Dpy) : FDesktop(Desktop), FDpy(Dpy) {}
 
-  bool Prepare() {
+  bool Prepare(const QString& Program) {
     if (!FDir.isValid())
       return false;
     const QDir Runtime(RuntimeDir);
-    if (!QFile::copy(Runtime.filePath("korvex"), FDir.filePath("korvex")))
+    if (!QFile::copy(Program, FDir.filePath("korvex")))
       return false;
     for (const char* Name : {"Tesseract", "tessdata"})
       if (!QFile::link(Runtime.filePath(Name), FDir.filePath(Name)))
@@ -373,12 +376,15 @@ int main(int argc, char* argv[]) {
   qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
   QApplication App(argc, argv);
   int Runs = 50, Starts = 20;
+  QString Program = QDir(RuntimeDir).filePath(QStringLiteral("korvex"));
   const QStringList Arguments = App.arguments();
   for (int I = 1; I + 1 < Arguments.size(); I += 2) {
     if (Arguments[I] == QLatin1String("--runs"))
       Runs = std::max(1, Arguments[I + 1].toInt());
     else if (Arguments[I] == QLatin1String("--starts"))
       Starts = std::max(1, Arguments[I + 1].toInt());
+    else if (Arguments[I] == QLatin1String("--korvex"))
+      Program = Arguments[I + 1];
   }
 
   QString Error;
@@ -406,7 +412,7 @@ int main(int argc, char* argv[]) {
   }
   TBareTesseract Bare;
   TBench Bench(*Desktop, Dpy);
-  if (!Bench.Prepare() || !Bare.Init(RuntimeDir + "/tessdata/")) {
+  if (!Bench.Prepare(Program) || !Bare.Init(RuntimeDir + "/tessdata/")) {
     std::fprintf(stderr, "end_to_end_bench: cannot prepare a runtime folder from %s\n", qPrintable(RuntimeDir));
     return 1;
   }

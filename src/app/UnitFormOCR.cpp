@@ -23,6 +23,8 @@
 
 #include <map>
 
+#include <malloc.h>
+
 const QString ApplicationTitle = QStringLiteral("Korvex v0.1");
 
 namespace {
@@ -34,11 +36,34 @@ constexpr int ToolPanelHeight = 68;
 constexpr int ToolButtonWidth = 70;
 } // namespace
 
-TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent)
+TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, TDataLoad Load)
     : QMainWindow(Parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       FAppDir(QDir(AppDir).absolutePath()), FPlatform(Platform) {
   FormCreate();
+  if (Load == TDataLoad::Now) {
+    if (!CreateEngines())
+      FStartFailed = true;
+  } else {
+    StartLoadingInBackground();
+  }
+  // Recognising a large capture frees tens of megabytes at once, which the
+  // C library keeps in the heap unless asked; without this the resident
+  // memory would stay at the mark of the largest capture ever made. It runs
+  // once the result has been painted, off the user's wait.
+  FMemoryRelease.setSingleShot(true);
+  FMemoryRelease.setInterval(100);
+  connect(&FMemoryRelease, &QTimer::timeout, this, [] { malloc_trim(0); });
+  // Another command arriving ends a selection that waits for the user; the
+  // new command runs once the selection has returned.
+  connect(&FCommands, &TCommandQueue::CommandWaiting, this, [this] {
+    if (FPipeline->FBusy)
+      FPipeline->FBusy = false;
+  });
+}
+
+void TFormOCR::RunCommand(const QString& Name, std::function<void()> Command) {
+  FCommands.Run(Name, std::move(Command));
 }
 
 void TFormOCR::FormCreate() {
@@ -58,17 +83,14 @@ void TFormOCR::FormCreate() {
   // Global hotkeys are registered here once their support exists.
   ReadConfig();
 
-  if (!CreateEngines()) {
-    QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
-    FStartFailed = true;
-  }
-
   FSelectionForm = std::make_unique<TSelectionForm>(this, FPlatform);
   FTranslateForm = std::make_unique<TTranslationForm>(this, *FConfigIni, FPlatform);
   setWindowTitle(ApplicationTitle);
 }
 
 TFormOCR::~TFormOCR() {
+  if (FLoader.joinable())
+    FLoader.join();
   FPipeline.reset(); // the engines and the shown result
   FSelectionForm.reset();
   FTranslateForm.reset(); // writes its own geometry, so the store must still exist
@@ -76,23 +98,58 @@ TFormOCR::~TFormOCR() {
 }
 
 bool TFormOCR::CreateEngines() {
-  FPipeline->SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TRemoteOCREngine>(*FConfigIni));
+  return InstallTesseract(LoadTesseract(FAppDir, FConfigIni->Read(Settings::TesseractLang)));
+}
+
+TFormOCR::TLoadedTesseract TFormOCR::LoadTesseract(const QString& AppDir, const QString& Language) {
   // Both folders are taken from the runtime folder, never from the current
   // directory, so Korvex works wherever it is started from.
-  const QDir Runtime(FAppDir);
-  std::unique_ptr<TTesseractOCR5> Engine;
+  const QDir Runtime(AppDir);
+  TLoadedTesseract Loaded;
   try {
-    Engine = std::make_unique<TTesseractOCR5>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'));
+    Loaded.Engine = std::make_unique<TTesseractOCR5>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'));
   } catch (const std::exception& Error) {
-    // Without its libraries Korvex cannot work at all; say why before the
-    // start-up failure is reported and the window closes.
-    ShowException(QString::fromUtf8(Error.what()));
-    return false;
+    Loaded.LibraryError = QString::fromUtf8(Error.what());
+    return Loaded;
   }
-  const bool Loaded = Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'),
-                                         FConfigIni->Read(Settings::TesseractLang));
-  FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Engine)));
+  Loaded.DataLoaded =
+      Loaded.Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), Language);
   return Loaded;
+}
+
+bool TFormOCR::InstallTesseract(TLoadedTesseract Loaded) {
+  FPipeline->SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TRemoteOCREngine>(*FConfigIni));
+  // Without its libraries Korvex cannot work at all; say why before the
+  // start-up failure is reported and the window closes.
+  if (!Loaded.LibraryError.isEmpty())
+    ShowException(Loaded.LibraryError);
+  if (Loaded.Engine)
+    FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Loaded.Engine)));
+  if (!Loaded.DataLoaded)
+    QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
+  return Loaded.DataLoaded;
+}
+
+void TFormOCR::StartLoadingInBackground() {
+  FCommands.SetReady(false);
+  FLoader = std::thread([this, AppDir = FAppDir, Language = FConfigIni->Read(Settings::TesseractLang)] {
+    FLoaded = LoadTesseract(AppDir, Language);
+    // The window takes it over on its own thread; the join there makes
+    // everything the worker wrote visible to it.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          FLoader.join();
+          if (InstallTesseract(std::move(FLoaded))) {
+            FCommands.SetReady(true);
+            return;
+          }
+          FStartFailed = true;
+          FCommands.Clear();
+          close();
+        },
+        Qt::QueuedConnection);
+  });
 }
 
 TTesseractOCR5* TFormOCR::Tesseract() const {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandQueue.h"
 #include "core/GlobalTypes.h"
 #include "pipeline/PipelineView.h"
 #include "pipeline/TranslationPipeline.h"
@@ -10,6 +11,7 @@
 
 #include <memory>
 #include <optional>
+#include <thread>
 
 class QAction;
 class QLabel;
@@ -29,15 +31,29 @@ class TFormOCR : public QMainWindow, private TPipelineView {
   Q_OBJECT
 
 public:
+  // When the Tesseract libraries and data are loaded: before the
+  // constructor returns, or on a worker thread that the constructor starts,
+  // so the window can be shown meanwhile. Commands wait for the data; when
+  // it cannot be loaded the window says so as it would have at start and
+  // closes, with StartFailed() true.
+  enum class TDataLoad { Now, InBackground };
+
   // AppDir is the runtime folder that holds Config.ini, Tesseract/ and
   // tessdata/; the executable's own folder in normal use. Platform must
   // outlive the window.
-  TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr);
+  TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr, TDataLoad Load = TDataLoad::Now);
   ~TFormOCR() override;
 
   // True when window creation failed (for example the Tesseract data could
   // not be loaded) and the window must close without being shown.
   bool StartFailed() const { return FStartFailed; }
+  // True while the recognition data is still being loaded in the background.
+  bool Loading() const { return FLoader.joinable(); }
+
+  // Runs a command now, or once the command running and the data load have
+  // ended (TCommandQueue); remote commands and hotkeys come through here.
+  // A selection waiting for the user ends when another command arrives.
+  void RunCommand(const QString& Name, std::function<void()> Command);
   const QString& AppDir() const { return FAppDir; }
 
   TTranslationPipeline& Pipeline() { return *FPipeline; }
@@ -99,6 +115,18 @@ private:
   // The engines at start-up: the Tesseract engine with its data and the
   // remote OCR engine. False when the Tesseract data could not be loaded.
   bool CreateEngines();
+  // What loading the Tesseract libraries and data gave; made without
+  // touching a widget, so it may run on a worker thread.
+  struct TLoadedTesseract {
+    std::unique_ptr<TTesseractOCR5> Engine;
+    bool DataLoaded = false;
+    QString LibraryError; // set when the libraries could not be loaded
+  };
+  static TLoadedTesseract LoadTesseract(const QString& AppDir, const QString& Language);
+  // Hands the engine to the pipeline; false when the data is missing,
+  // after telling the user why.
+  bool InstallTesseract(TLoadedTesseract Loaded);
+  void StartLoadingInBackground();
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
@@ -126,6 +154,12 @@ private:
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
+  TCommandQueue FCommands;
+  // Hands freed memory back to the system shortly after a result is shown.
+  QTimer FMemoryRelease;
+  // The worker loading the Tesseract data, and what it loaded.
+  std::thread FLoader;
+  TLoadedTesseract FLoaded;
 };
 
 // The application title, shown as the main window's caption.

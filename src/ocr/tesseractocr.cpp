@@ -70,6 +70,11 @@ bool TTesseractOCR5::SetImage(const QImage& ABitmap) {
   return true;
 }
 
+void TTesseractOCR5::Clear() {
+  if (FTessBaseAPI)
+    capi::TessBaseAPIClear(FTessBaseAPI.get());
+}
+
 void TTesseractOCR5::Execute(TessPageIteratorLevel level, TIteratorResultList& List) {
   if (!FTessBaseAPI)
     return;

@@ -40,6 +40,10 @@ public:
   // whose confidence is above 10, in reading order. The list is left as it
   // was when recognition fails.
   void Execute(TessPageIteratorLevel level, TIteratorResultList& List);
+  // Frees the image and the recognition results the library keeps after a
+  // recognition (tens of megabytes for a full screen), but not the trained
+  // data. The next recognition needs a SetImage first.
+  void Clear();
 
   const QString& DataPath() const { return FDataPath; }
 

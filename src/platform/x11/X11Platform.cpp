@@ -39,7 +39,11 @@ std::unique_ptr<TPlatform> CreateX11Platform(QString* Error) {
 
 TX11Platform::TX11Platform(_XDisplay* Connection) : FDisplay(Connection) {}
 
-TX11Platform::~TX11Platform() { XCloseDisplay(FDisplay); }
+TX11Platform::~TX11Platform() {
+  if (FRepaintDisplay)
+    XCloseDisplay(FRepaintDisplay);
+  XCloseDisplay(FDisplay);
+}
 
 QSize TX11Platform::PrimaryScreenSize() {
   if (QScreen* Primary = QGuiApplication::primaryScreen())
@@ -141,6 +145,13 @@ void TX11Platform::ClearWindowColorKey(QWidget* Target) {
   TWindowState& State = StateOf(Target);
   State.ColorKeyVisible.reset();
   ApplyShape(State);
+}
+
+std::optional<QRegion> TX11Platform::WindowColorKeyRegion(QWidget* Target) {
+  auto It = FWindows.find(Target);
+  if (It == FWindows.end() || !It->Widget)
+    return std::nullopt;
+  return It->ColorKeyVisible;
 }
 
 void TX11Platform::ApplyShape(TWindowState& State) {
