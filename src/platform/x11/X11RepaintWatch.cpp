@@ -24,6 +24,10 @@ public:
     // The server must know the damage object before other connections
     // change Korvex's windows, or their first repaints go unreported.
     XSync(FDpy, False);
+    // A new damage object first reports the whole screen; that is no repaint.
+    XEvent Event;
+    while (XCheckTypedEvent(FDpy, FEventBase + XDamageNotify, &Event)) {
+    }
   }
 
   ~TDamageWatch() override {
