@@ -12,6 +12,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
+#include <QTimer>
 
 // The windows' side of the translation pipeline.
 
@@ -58,12 +59,19 @@ void TFormOCR::HideWindowsFrom(const TRect& Area) {
     Uncovered += CoveredRegion(FPlatform, FTranslateForm.get());
   if (HideMain)
     Uncovered += CoveredRegion(FPlatform, this);
+  // An overlay hidden just before (a full-screen translation hides it
+  // first) has been watched since then.
+  std::unique_ptr<TRepaintWatch> Watch;
+  if (FUncovered) {
+    Uncovered += FUncovered->Region;
+    Watch = std::move(FUncovered->Watch);
+    FUncovered.reset();
+  }
   Uncovered &= AreaRect;
   // Watching starts once the server has drawn everything Korvex asked for
   // so far (the overlay's last paint, say), and before anything moves: the
   // repaints it sees are of what lies beneath.
-  std::unique_ptr<TRepaintWatch> Watch;
-  if (!Uncovered.isEmpty()) {
+  if (!Uncovered.isEmpty() && !Watch) {
     QGuiApplication::sync();
     Watch = FPlatform.WatchRepaints();
   }
@@ -79,7 +87,7 @@ void TFormOCR::HideWindowsFrom(const TRect& Area) {
   FSelectionForm->hide();
   // Only where one of Korvex's windows covered the area does the copy wait,
   // and then just until the screen there has been drawn anew.
-  if (Watch) {
+  if (Watch && !Uncovered.isEmpty()) {
     QGuiApplication::sync();
     Watch->WaitUntilRepainted(Uncovered, RepaintLimit);
   }
@@ -99,6 +107,13 @@ void TFormOCR::ShowCapture(const QImage& Bitmap) {
 }
 
 void TFormOCR::HideTranslation() {
+  const QRegion Covered = CoveredRegion(FPlatform, FTranslateForm.get());
+  if (!Covered.isEmpty()) {
+    QGuiApplication::sync();
+    FUncovered = TUncovered{FPlatform.WatchRepaints(), Covered};
+    // Only a copy within the same command waits for it.
+    QTimer::singleShot(0, this, [this] { FUncovered.reset(); });
+  }
   FTranslateForm->hide();
   FMemoryRelease.start();
 }

@@ -7,6 +7,7 @@
 #include "ocr/TesseractEngine.h"
 #include "ocr/tesseractocr.h"
 #include "overlay/TranslateForm.h"
+#include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "text/RemoteOCREngine.h"
 

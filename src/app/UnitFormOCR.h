@@ -17,6 +17,7 @@ class QAction;
 class QLabel;
 class TConfigIni;
 class TPlatform;
+class TRepaintWatch;
 class TSelectionForm;
 class TTesseractOCR5;
 class TTranslationForm;
@@ -151,6 +152,14 @@ private:
   bool FStartFailed = false;
   std::unique_ptr<TConfigIni> FConfigIni;
   std::unique_ptr<TTranslationPipeline> FPipeline;
+  // The overlay just hidden and the watch over the screen beneath it: a
+  // copy right after (a full-screen translation) waits for that repaint
+  // too. Dropped once the command has ended.
+  struct TUncovered {
+    std::unique_ptr<TRepaintWatch> Watch;
+    QRegion Region;
+  };
+  std::optional<TUncovered> FUncovered;
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
