@@ -358,10 +358,10 @@ public:
 
   void PrintRow(const char* Label, const std::vector<double>& Ours, const std::vector<double>& Base,
                 const char* BaseLabel) {
-    std::printf("%-36s median %7.1f ms (fastest %7.1f)   %-20s median %7.1f ms (fastest %7.1f)   ratio %.2f x  "
-                "[%zu runs]\n",
+    std::printf("%-36s median %7.1f ms (fastest %7.1f)   %-20s median %7.1f ms (fastest %7.1f)   ratio %.2f x "
+                "(paired %.2f x)  [%zu runs]\n",
                 Label, Median(Ours), Fastest(Ours), BaseLabel, Median(Base), Fastest(Base), Median(Ours) / Median(Base),
-                Ours.size());
+                PairedRatio(Ours, Base), Ours.size());
     std::fflush(stdout);
   }
 
