@@ -1,8 +1,12 @@
 #include "app/ToolImages.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
@@ -68,9 +72,7 @@ void DrawStop(QPainter& P) {
   P.drawRoundedRect(QRect(8, 8, 32, 32), 4, 4);
 }
 
-} // namespace
-
-QIcon ToolImage(int Index) {
+QPixmap RenderToolImage(int Index) {
   QPixmap Picture(ToolImageSize, ToolImageSize);
   Picture.fill(Qt::transparent);
   QPainter P(&Picture);
@@ -83,5 +85,40 @@ QIcon ToolImage(int Index) {
   case 4: DrawSelection(P); break;
   default: DrawFullScreen(P); break;
   }
-  return QIcon(Picture);
+  return Picture;
 }
+
+// Draws its picture the first time the icon is shown rather than when the
+// main window is built: the lettered picture needs the font machinery,
+// whose first use would hold back the window's first appearance.
+class TToolIconEngine : public QIconEngine {
+public:
+  explicit TToolIconEngine(int Index) : FIndex(Index) {}
+
+  QIconEngine* clone() const override { return new TToolIconEngine(*this); }
+
+  void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
+    Painter->drawPixmap(Rect, pixmap(Rect.size(), Mode, State));
+  }
+
+  QPixmap pixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State) override {
+    if (FPicture.isNull())
+      FPicture = RenderToolImage(FIndex);
+    QPixmap Result =
+        Size == FPicture.size() ? FPicture : FPicture.scaled(Size, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    if (Mode != QIcon::Normal && Mode != QIcon::Active) {
+      // Disabled and selected looks as the style makes them for any icon.
+      QStyleOption Option;
+      Result = QApplication::style()->generatedIconPixmap(Mode, Result, &Option);
+    }
+    return Result;
+  }
+
+private:
+  int FIndex;
+  QPixmap FPicture;
+};
+
+} // namespace
+
+QIcon ToolImage(int Index) { return QIcon(new TToolIconEngine(Index)); }
