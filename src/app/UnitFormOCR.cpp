@@ -287,10 +287,15 @@ void TFormOCR::CreateMenus() {
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
   SyncPipelineOptions();
 
-  connect(ActSelectArea, &QAction::triggered, this, &TFormOCR::ActSelectAreaExecute);
-  connect(ActTranslate, &QAction::triggered, this, &TFormOCR::ActTranslateExecute);
-  connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
-  connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
+  // Through the command queue, as remote commands are: one at a time.
+  connect(ActSelectArea, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("select-translate"), [this] { ActSelectAreaExecute(); }); });
+  connect(ActTranslate, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("translate"), [this] { ActTranslateExecute(); }); });
+  connect(ActSelectFullScreen, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("full-screen"), [this] { ActSelectFullScreenExecute(); }); });
+  connect(mnuSelectArea, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("select-area"), [this] { mnuSelectAreaClick(); }); });
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
 }
 
