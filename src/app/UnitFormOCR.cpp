@@ -132,25 +132,32 @@ bool TFormOCR::InstallTesseract(TLoadedTesseract Loaded) {
 }
 
 void TFormOCR::StartLoadingInBackground() {
+  FLoading = true;
   FCommands.SetReady(false);
-  FLoader = std::thread([this, AppDir = FAppDir, Language = FConfigIni->Read(Settings::TesseractLang)] {
-    FLoaded = LoadTesseract(AppDir, Language);
-    // The window takes it over on its own thread; the join there makes
-    // everything the worker wrote visible to it.
-    QMetaObject::invokeMethod(
-        this,
-        [this] {
-          FLoader.join();
-          if (InstallTesseract(std::move(FLoaded))) {
-            FCommands.SetReady(true);
-            return;
-          }
-          FStartFailed = true;
-          FCommands.Clear();
-          close();
-        },
-        Qt::QueuedConnection);
+  // From the event loop, once the window has been sent to the screen: the
+  // load would otherwise compete with the window's first appearance for the
+  // processor.
+  QTimer::singleShot(0, this, [this] {
+    FLoader = std::thread([this, AppDir = FAppDir, Language = FConfigIni->Read(Settings::TesseractLang)] {
+      FLoaded = LoadTesseract(AppDir, Language);
+      // The window takes it over on its own thread; the join there makes
+      // everything the worker wrote visible to it.
+      QMetaObject::invokeMethod(
+          this, [this] { TakeOverLoadedTesseract(); }, Qt::QueuedConnection);
+    });
   });
+}
+
+void TFormOCR::TakeOverLoadedTesseract() {
+  FLoader.join();
+  FLoading = false;
+  if (InstallTesseract(std::move(FLoaded))) {
+    FCommands.SetReady(true);
+    return;
+  }
+  FStartFailed = true;
+  FCommands.Clear();
+  close();
 }
 
 TTesseractOCR5* TFormOCR::Tesseract() const {

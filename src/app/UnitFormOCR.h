@@ -49,7 +49,7 @@ public:
   // not be loaded) and the window must close without being shown.
   bool StartFailed() const { return FStartFailed; }
   // True while the recognition data is still being loaded in the background.
-  bool Loading() const { return FLoader.joinable(); }
+  bool Loading() const { return FLoading; }
 
   // Runs a command now, or once the command running and the data load have
   // ended (TCommandQueue); remote commands and hotkeys come through here.
@@ -128,6 +128,7 @@ private:
   // after telling the user why.
   bool InstallTesseract(TLoadedTesseract Loaded);
   void StartLoadingInBackground();
+  void TakeOverLoadedTesseract();
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
@@ -167,6 +168,7 @@ private:
   // Hands freed memory back to the system shortly after a result is shown.
   QTimer FMemoryRelease;
   // The worker loading the Tesseract data, and what it loaded.
+  bool FLoading = false;
   std::thread FLoader;
   TLoadedTesseract FLoaded;
 };

@@ -25,18 +25,13 @@ public:
     // change Korvex's windows, or their first repaints go unreported.
     XSync(FDpy, False);
     // A new damage object first reports the whole screen; that is no repaint.
-    XEvent Event;
-    while (XCheckTypedEvent(FDpy, FEventBase + XDamageNotify, &Event)) {
-    }
+    DropReports();
   }
 
   ~TDamageWatch() override {
     XDamageDestroy(FDpy, FDamage);
     XSync(FDpy, False);
-    // Reports still queued belong to this watch alone.
-    XEvent Event;
-    while (XCheckTypedEvent(FDpy, FEventBase + XDamageNotify, &Event)) {
-    }
+    DropReports();
   }
 
   TDamageWatch(const TDamageWatch&) = delete;
@@ -66,6 +61,19 @@ public:
   }
 
 private:
+  // Takes this watch's queued reports off the connection, leaving those of
+  // any other watch.
+  void DropReports() {
+    XEvent Event;
+    while (XCheckIfEvent(FDpy, &Event, &IsReportOf, reinterpret_cast<XPointer>(this))) {
+    }
+  }
+  static Bool IsReportOf(Display*, XEvent* Event, XPointer Watch) {
+    const auto* Self = reinterpret_cast<const TDamageWatch*>(Watch);
+    return Event->type == Self->FEventBase + XDamageNotify &&
+           reinterpret_cast<const XDamageNotifyEvent*>(Event)->damage == Self->FDamage;
+  }
+
   Display* FDpy;
   int FEventBase;
   Damage FDamage = 0;
