@@ -4,9 +4,7 @@
 #include "core/ScopeExit.h"
 
 #include <QApplication>
-#include <QGuiApplication>
 #include <QMessageBox>
-#include <QThread>
 #include <QTimer>
 
 // Handlers of the selection and capture commands.
@@ -29,9 +27,9 @@ void TFormOCR::ActTranslateExecute() {
 }
 
 void TFormOCR::ActSelectFullScreenExecute() {
+  // The capture waits for the screen beneath the main window to be redrawn
+  // where it covered the area.
   lower();
-  QGuiApplication::sync();
-  QThread::msleep(50);
   StopAutoTranslation();
   SelectFullScreen();
 }

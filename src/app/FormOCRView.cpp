@@ -12,14 +12,25 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPixmap>
-#include <QThread>
+#include <QTimer>
 
 // The windows' side of the translation pipeline.
 
 namespace {
-// Time for the windows uncovered by a hidden or transparent overlay to
-// repaint before their pixels are copied.
-constexpr int SettleMs = 50;
+// The longest wait for the screen under Korvex's windows to be redrawn
+// before a copy; a window beneath that never repaints costs no more.
+constexpr std::chrono::milliseconds RepaintLimit(200);
+
+// The screen pixels Window covers now: its client area, or the part of it
+// its colour key leaves visible; nothing while hidden or fully transparent.
+QRegion CoveredRegion(TPlatform& Platform, QWidget* Window) {
+  if (!Window->isVisible() || Platform.WindowAlpha(Window) == 0)
+    return {};
+  const QRect Client = Window->geometry();
+  if (const std::optional<QRegion> Visible = Platform.WindowColorKeyRegion(Window))
+    return Visible->translated(Client.topLeft()) & Client;
+  return Client;
+}
 } // namespace
 
 std::optional<TRect> TFormOCR::ChooseArea(const std::function<bool()>& StillWanted) {
@@ -36,24 +47,49 @@ std::optional<TRect> TFormOCR::ChooseArea(const std::function<bool()>& StillWant
 }
 
 void TFormOCR::HideWindowsFrom(const TRect& Area) {
+  const QRect AreaRect(Area.Left, Area.Top, Area.Width(), Area.Height());
   // An overlay lying exactly on the area would be copied instead of the
-  // text under it: it turns fully transparent for the copy.
-  if (FTranslateForm->isVisible() && IsSameRect(Area, FTranslateForm->ClientScreenRect())) {
+  // text under it: it turns fully transparent for the copy. Korvex's own
+  // main window does not belong in a capture either; it has just come back
+  // from the selection and may lie over the area.
+  const bool HideOverlay = FTranslateForm->isVisible() && IsSameRect(Area, FTranslateForm->ClientScreenRect());
+  const bool HideMain = isVisible() && frameGeometry().intersects(AreaRect) && FPlatform.WindowAlpha(this) != 0;
+  QRegion Uncovered = FSelectionForm->isVisible() ? CoveredRegion(FPlatform, FSelectionForm.get()) : QRegion();
+  if (HideOverlay)
+    Uncovered += CoveredRegion(FPlatform, FTranslateForm.get());
+  if (HideMain)
+    Uncovered += CoveredRegion(FPlatform, this);
+  // An overlay hidden just before (a full-screen translation hides it
+  // first) has been watched since then.
+  std::unique_ptr<TRepaintWatch> Watch;
+  if (FUncovered) {
+    Uncovered += FUncovered->Region;
+    Watch = std::move(FUncovered->Watch);
+    FUncovered.reset();
+  }
+  Uncovered &= AreaRect;
+  // Watching starts once the server has drawn everything Korvex asked for
+  // so far (the overlay's last paint, say), and before anything moves: the
+  // repaints it sees are of what lies beneath.
+  if (!Uncovered.isEmpty() && !Watch) {
+    QGuiApplication::sync();
+    Watch = FPlatform.WatchRepaints();
+  }
+
+  if (HideOverlay) {
     FHiddenOverlayAlpha = FTranslateForm->AlphaBlendValue();
     FTranslateForm->SetAlphaBlendValue(0);
   }
-  // Korvex's own main window does not belong in a capture either; it has
-  // just come back from the selection and may lie over the area.
-  const QRect AreaRect(Area.Left, Area.Top, Area.Width(), Area.Height());
-  if (isVisible() && frameGeometry().intersects(AreaRect) && FPlatform.WindowAlpha(this) != 0) {
+  if (HideMain) {
     FHiddenMainAlpha = FPlatform.WindowAlpha(this);
     FPlatform.SetWindowAlpha(this, 0);
   }
-  const bool SelectionShown = FSelectionForm->isVisible();
   FSelectionForm->hide();
-  if (SelectionShown || FHiddenOverlayAlpha != -1 || FHiddenMainAlpha != -1) {
+  // Only where one of Korvex's windows covered the area does the copy wait,
+  // and then just until the screen there has been drawn anew.
+  if (Watch && !Uncovered.isEmpty()) {
     QGuiApplication::sync();
-    QThread::msleep(SettleMs);
+    Watch->WaitUntilRepainted(Uncovered, RepaintLimit);
   }
 }
 
@@ -70,7 +106,17 @@ void TFormOCR::ShowCapture(const QImage& Bitmap) {
     Image1->setPixmap(QPixmap::fromImage(Bitmap));
 }
 
-void TFormOCR::HideTranslation() { FTranslateForm->hide(); }
+void TFormOCR::HideTranslation() {
+  const QRegion Covered = CoveredRegion(FPlatform, FTranslateForm.get());
+  if (!Covered.isEmpty()) {
+    QGuiApplication::sync();
+    FUncovered = TUncovered{FPlatform.WatchRepaints(), Covered};
+    // Only a copy within the same command waits for it.
+    QTimer::singleShot(0, this, [this] { FUncovered.reset(); });
+  }
+  FTranslateForm->hide();
+  FMemoryRelease.start();
+}
 
 void TFormOCR::ShowTranslation(const TIteratorResultList& TargetList, const TRect& Area) {
   FTranslateForm->setVisible(true);
@@ -78,4 +124,5 @@ void TFormOCR::ShowTranslation(const TIteratorResultList& TargetList, const TRec
   if (mnuEqualArea->isChecked())
     FTranslateForm->setGeometry(Area.Left, Area.Top, Area.Width(), Area.Height());
   FTranslateForm->show();
+  FMemoryRelease.start();
 }

@@ -10,8 +10,10 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -61,14 +63,30 @@ QString SocketFolder(QString* Error) {
   return Own;
 }
 
-// The user id of the process at the other end of Socket, from the kernel.
-std::optional<uid_t> PeerUid(const QLocalSocket& Socket) {
+// The user id of the process at the other end of a connected socket, from the kernel.
+std::optional<uid_t> PeerUid(int Socket) {
   ucred Credentials{};
   socklen_t Size = sizeof Credentials;
-  if (getsockopt(static_cast<int>(Socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &Credentials, &Size) != 0)
+  if (getsockopt(Socket, SOL_SOCKET, SO_PEERCRED, &Credentials, &Size) != 0)
     return std::nullopt;
   return Credentials.uid;
 }
+
+std::optional<uid_t> PeerUid(const QLocalSocket& Socket) {
+  return PeerUid(static_cast<int>(Socket.socketDescriptor()));
+}
+
+// A file descriptor closed with its owner.
+struct TFileDescriptor {
+  explicit TFileDescriptor(int Descriptor) : Fd(Descriptor) {}
+  ~TFileDescriptor() {
+    if (Fd >= 0)
+      ::close(Fd);
+  }
+  TFileDescriptor(const TFileDescriptor&) = delete;
+  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
+  const int Fd;
+};
 
 } // namespace
 
@@ -196,33 +214,54 @@ int TRemoteCommands::Send(const QString& Name, QString* Message) {
     *Message = QStringLiteral("Cannot send \"%1\": %2.").arg(Name, Error);
     return 1;
   }
-  QLocalSocket Socket;
-  Socket.connectToServer(Server);
-  if (!Socket.waitForConnected(ConnectTimeoutMs)) {
-    const bool NobodyThere =
-        Socket.error() == QLocalSocket::ServerNotFoundError || Socket.error() == QLocalSocket::ConnectionRefusedError;
-    *Message = QStringLiteral("No running Korvex for display %1%2. Start Korvex first.")
-                   .arg(qEnvironmentVariable("DISPLAY"),
-                        NobodyThere ? QString() : QStringLiteral(" (%1)").arg(Socket.errorString()));
+  // Plain system calls: the sender is a short-lived process that needs no
+  // Qt application and no event loop, so it starts in a few milliseconds.
+  const QByteArray Path = QFile::encodeName(Server);
+  sockaddr_un Address{};
+  Address.sun_family = AF_UNIX;
+  if (size_t(Path.size()) >= sizeof Address.sun_path) {
+    *Message = QStringLiteral("Cannot send \"%1\": the socket path %2 is too long.").arg(Name, Server);
+    return 1;
+  }
+  std::memcpy(Address.sun_path, Path.constData(), size_t(Path.size()));
+  const TFileDescriptor Socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+  // A connect to a listener whose queue is full waits at most this long.
+  const timeval ConnectTimeout{ConnectTimeoutMs / 1000, (ConnectTimeoutMs % 1000) * 1000};
+  if (Socket.Fd >= 0)
+    setsockopt(Socket.Fd, SOL_SOCKET, SO_SNDTIMEO, &ConnectTimeout, sizeof ConnectTimeout);
+  if (Socket.Fd < 0 || ::connect(Socket.Fd, reinterpret_cast<const sockaddr*>(&Address), sizeof Address) != 0) {
+    const int Code = errno;
+    const bool NobodyThere = Code == ENOENT || Code == ECONNREFUSED;
+    *Message =
+        QStringLiteral("No running Korvex for display %1%2. Start Korvex first.")
+            .arg(qEnvironmentVariable("DISPLAY"),
+                 NobodyThere ? QString() : QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(Code))));
     return 1;
   }
   // Whoever listens there must be this user's own Korvex; a listener of
   // anyone else would be handed the user's commands and could fake answers.
-  const std::optional<uid_t> Peer = PeerUid(Socket);
+  const std::optional<uid_t> Peer = PeerUid(Socket.Fd);
   if (Peer != getuid()) {
-    Socket.abort();
     *Message =
         QStringLiteral("The command socket %1 is held by %2, not by you; \"%3\" was not sent.")
             .arg(Server, Peer ? QStringLiteral("user id %1").arg(*Peer) : QStringLiteral("an unknown user"), Name);
     return 1;
   }
-  Socket.write(QStringLiteral("COMMAND %1\n").arg(Name).toUtf8());
-  Socket.flush();
+  const QByteArray Request = QStringLiteral("COMMAND %1\n").arg(Name).toUtf8();
+  if (::send(Socket.Fd, Request.constData(), size_t(Request.size()), MSG_NOSIGNAL) != Request.size()) {
+    *Message = QStringLiteral("Korvex did not answer the command \"%1\".").arg(Name);
+    return 1;
+  }
   QByteArray Answer;
   while (!Answer.contains('\n') && Answer.size() < MaxLine) {
-    if (Socket.bytesAvailable() == 0 && !Socket.waitForReadyRead(AnswerTimeoutMs))
+    pollfd Wait{Socket.Fd, POLLIN, 0};
+    if (::poll(&Wait, 1, AnswerTimeoutMs) <= 0)
       break;
-    Answer += Socket.readAll();
+    char Buffer[MaxLine];
+    const ssize_t Got = ::recv(Socket.Fd, Buffer, sizeof Buffer, 0);
+    if (Got <= 0)
+      break;
+    Answer.append(Buffer, Got);
   }
   const QString Reply = QString::fromUtf8(Answer).trimmed();
   if (Reply == QLatin1String("OK")) {

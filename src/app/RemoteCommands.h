@@ -49,7 +49,7 @@ public:
   bool Listen(QString* Error);
 
   // The client side: hands Name to the running Korvex and waits for its
-  // answer. Returns the process exit code (0 done, 1 no Korvex of this user
+  // answer; needs no Qt application. Returns the process exit code (0 done, 1 no Korvex of this user
   // running or no answer, 2 refused) and sets Message to what the user should read.
   static int Send(const QString& Name, QString* Message);
 

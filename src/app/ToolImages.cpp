@@ -1,8 +1,12 @@
 #include "app/ToolImages.h"
 
+#include <QApplication>
+#include <QIconEngine>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QStyle>
+#include <QStyleOption>
 
 namespace {
 
@@ -68,31 +72,57 @@ void DrawStop(QPainter& P) {
   P.drawRoundedRect(QRect(8, 8, 32, 32), 4, 4);
 }
 
+// Drawn at the size asked for, so that the buttons of a high-DPI screen get
+// a sharp picture rather than a blown-up 48-pixel one.
+QPixmap RenderToolImage(int Index, QSize Size) {
+  QPixmap Picture(Size);
+  Picture.fill(Qt::transparent);
+  QPainter P(&Picture);
+  P.setRenderHint(QPainter::Antialiasing);
+  P.scale(double(Size.width()) / ToolImageSize, double(Size.height()) / ToolImageSize);
+  switch (Index) {
+  case 0: DrawStop(P); break;
+  case 1: DrawArrowCircle(P); break;
+  case 2: DrawTranslate(P); break;
+  case 3: DrawGear(P); break;
+  case 4: DrawSelection(P); break;
+  default: DrawFullScreen(P); break;
+  }
+  return Picture;
+}
+
+// Draws its picture the first time the icon is shown rather than when the
+// main window is built: the lettered picture needs the font machinery,
+// whose first use would hold back the window's first appearance.
+class TToolIconEngine : public QIconEngine {
+public:
+  explicit TToolIconEngine(int Index) : FIndex(Index) {}
+
+  QIconEngine* clone() const override { return new TToolIconEngine(*this); }
+
+  void paint(QPainter* Painter, const QRect& Rect, QIcon::Mode Mode, QIcon::State State) override {
+    Painter->drawPixmap(Rect, pixmap(Rect.size(), Mode, State));
+  }
+
+  QPixmap pixmap(const QSize& Size, QIcon::Mode Mode, QIcon::State) override {
+    if (FPicture.size() != Size)
+      FPicture = RenderToolImage(FIndex, Size);
+    QPixmap Result = FPicture;
+    if (Mode != QIcon::Normal && Mode != QIcon::Active) {
+      // Disabled and selected looks as the style makes them for any icon.
+      QStyleOption Option;
+      Result = QApplication::style()->generatedIconPixmap(Mode, Result, &Option);
+    }
+    return Result;
+  }
+
+private:
+  int FIndex;
+  QPixmap FPicture;
+};
+
 } // namespace
 
-QIcon ToolImage(int Index) {
-  // Drawn at the design size and larger, so that the buttons of a
-  // high-DPI screen get a sharp picture of their size.
-  QIcon Icon;
-  for (const double Scale : {1.0, 1.5, 2.0, 3.0}) {
-    const int Size = int(ToolImageSize * Scale);
-    QPixmap Picture(Size, Size);
-    Picture.fill(Qt::transparent);
-    QPainter P(&Picture);
-    P.setRenderHint(QPainter::Antialiasing);
-    P.scale(Scale, Scale);
-    switch (Index) {
-    case 0: DrawStop(P); break;
-    case 1: DrawArrowCircle(P); break;
-    case 2: DrawTranslate(P); break;
-    case 3: DrawGear(P); break;
-    case 4: DrawSelection(P); break;
-    default: DrawFullScreen(P); break;
-    }
-    P.end();
-    Icon.addPixmap(Picture);
-  }
-  return Icon;
-}
+QIcon ToolImage(int Index) { return QIcon(new TToolIconEngine(Index)); }
 
 QIcon ApplicationIcon() { return QIcon::fromTheme(QStringLiteral("korvex"), QIcon(QStringLiteral(":/korvex.svg"))); }

@@ -28,6 +28,8 @@
 #include <cmath>
 #include <map>
 
+#include <malloc.h>
+
 const QString ApplicationTitle = QStringLiteral("Korvex v0.1");
 
 namespace {
@@ -39,11 +41,34 @@ constexpr int ToolPanelHeight = 68;
 constexpr int ToolButtonWidth = 70;
 } // namespace
 
-TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent)
+TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, TDataLoad Load)
     : QMainWindow(Parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                               Qt::WindowCloseButtonHint),
       FAppDir(QDir(AppDir).absolutePath()), FPlatform(Platform) {
   FormCreate();
+  if (Load == TDataLoad::Now) {
+    if (!CreateEngines())
+      FStartFailed = true;
+  } else {
+    StartLoadingInBackground();
+  }
+  // Recognising a large capture frees tens of megabytes at once, which the
+  // C library keeps in the heap unless asked; without this the resident
+  // memory would stay at the mark of the largest capture ever made. It runs
+  // once the result has been painted, off the user's wait.
+  FMemoryRelease.setSingleShot(true);
+  FMemoryRelease.setInterval(100);
+  connect(&FMemoryRelease, &QTimer::timeout, this, [] { malloc_trim(0); });
+  // Another command arriving ends a selection that waits for the user; the
+  // new command runs once the selection has returned.
+  connect(&FCommands, &TCommandQueue::CommandWaiting, this, [this] {
+    if (FPipeline->FBusy)
+      FPipeline->FBusy = false;
+  });
+}
+
+void TFormOCR::RunCommand(const QString& Name, std::function<void()> Command) {
+  FCommands.Run(Name, std::move(Command));
 }
 
 void TFormOCR::FormCreate() {
@@ -68,10 +93,6 @@ void TFormOCR::FormCreate() {
   ReadConfig();
 
   CreateRtOcr();
-  if (!CreateEngines()) {
-    QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
-    FStartFailed = true;
-  }
 
   // Closing ends the program also while a message box or dialog is open.
   FPlatform.HandleCloseRequests(this, [this] { close(); });
@@ -82,6 +103,8 @@ void TFormOCR::FormCreate() {
 }
 
 TFormOCR::~TFormOCR() {
+  if (FLoader.joinable())
+    FLoader.join();
   // A recognition still running is dropped, then its service ends it and
   // stops its worker; the pipeline is left without the component.
   FRtOcr.reset();
@@ -94,22 +117,22 @@ TFormOCR::~TFormOCR() {
 }
 
 bool TFormOCR::CreateEngines() {
-  FPipeline->SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TRemoteOCREngine>(*FConfigIni));
+  return InstallTesseract(LoadTesseract(FAppDir, FConfigIni->Read(Settings::TesseractLang)));
+}
+
+TFormOCR::TLoadedTesseract TFormOCR::LoadTesseract(const QString& AppDir, const QString& Language) {
   // Both folders are taken from the runtime folder, never from the current
   // directory, so Korvex works wherever it is started from.
-  const QDir Runtime(FAppDir);
-  std::unique_ptr<TTesseractOCR5> Engine;
+  const QDir Runtime(AppDir);
+  TLoadedTesseract Loaded;
   try {
-    Engine = std::make_unique<TTesseractOCR5>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'));
+    Loaded.Engine = std::make_unique<TTesseractOCR5>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'));
   } catch (const std::exception& Error) {
-    // Without its libraries Korvex cannot work at all; say why before the
-    // start-up failure is reported and the window closes.
-    ShowException(QString::fromUtf8(Error.what()));
-    return false;
+    Loaded.LibraryError = QString::fromUtf8(Error.what());
+    return Loaded;
   }
-  const bool Loaded = Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'),
-                                         FConfigIni->Read(Settings::TesseractLang));
-  FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Engine)));
+  Loaded.DataLoaded =
+      Loaded.Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), Language);
   return Loaded;
 }
 
@@ -131,6 +154,48 @@ void TFormOCR::CreateRtOcr() {
 }
 
 void TFormOCR::RtOcrCompleted(TRtOcr*, const TRtOcr::TResult& Result, void*) { FPipeline->RtOcrCompleted(Result); }
+
+bool TFormOCR::InstallTesseract(TLoadedTesseract Loaded) {
+  FPipeline->SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TRemoteOCREngine>(*FConfigIni));
+  // Without its libraries Korvex cannot work at all; say why before the
+  // start-up failure is reported and the window closes.
+  if (!Loaded.LibraryError.isEmpty())
+    ShowException(Loaded.LibraryError);
+  if (Loaded.Engine)
+    FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Loaded.Engine)));
+  if (!Loaded.DataLoaded)
+    QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
+  return Loaded.DataLoaded;
+}
+
+void TFormOCR::StartLoadingInBackground() {
+  FLoading = true;
+  FCommands.SetReady(false);
+  // From the event loop, once the window has been sent to the screen: the
+  // load would otherwise compete with the window's first appearance for the
+  // processor.
+  QTimer::singleShot(0, this, [this] {
+    FLoader = std::thread([this, AppDir = FAppDir, Language = FConfigIni->Read(Settings::TesseractLang)] {
+      FLoaded = LoadTesseract(AppDir, Language);
+      // The window takes it over on its own thread; the join there makes
+      // everything the worker wrote visible to it.
+      QMetaObject::invokeMethod(
+          this, [this] { TakeOverLoadedTesseract(); }, Qt::QueuedConnection);
+    });
+  });
+}
+
+void TFormOCR::TakeOverLoadedTesseract() {
+  FLoader.join();
+  FLoading = false;
+  if (InstallTesseract(std::move(FLoaded))) {
+    FCommands.SetReady(true);
+    return;
+  }
+  FStartFailed = true;
+  FCommands.Clear();
+  close();
+}
 
 TTesseractOCR5* TFormOCR::Tesseract() const {
   auto* Engine = dynamic_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
@@ -274,10 +339,15 @@ void TFormOCR::CreateMenus() {
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
   SyncPipelineOptions();
 
-  connect(ActSelectArea, &QAction::triggered, this, &TFormOCR::ActSelectAreaExecute);
-  connect(ActTranslate, &QAction::triggered, this, &TFormOCR::ActTranslateExecute);
-  connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
-  connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
+  // Through the command queue, as remote commands are: one at a time.
+  connect(ActSelectArea, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("select-translate"), [this] { ActSelectAreaExecute(); }); });
+  connect(ActTranslate, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("translate"), [this] { ActTranslateExecute(); }); });
+  connect(ActSelectFullScreen, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("full-screen"), [this] { ActSelectFullScreenExecute(); }); });
+  connect(mnuSelectArea, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("select-area"), [this] { mnuSelectAreaClick(); }); });
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
   connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
   connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/CommandQueue.h"
 #include "core/GlobalTypes.h"
 #include "ocr/RtOcr.h"
 #include "pipeline/PipelineView.h"
@@ -11,12 +12,14 @@
 
 #include <memory>
 #include <optional>
+#include <thread>
 
 class QAction;
 class QLabel;
 class TConfigIni;
 class TOcrService;
 class TPlatform;
+class TRepaintWatch;
 class TSelectionForm;
 class TTesseractOCR5;
 class TTranslationForm;
@@ -31,16 +34,30 @@ class TFormOCR : public QMainWindow, private TPipelineView {
   Q_OBJECT
 
 public:
+  // When the Tesseract libraries and data are loaded: before the
+  // constructor returns, or on a worker thread that the constructor starts,
+  // so the window can be shown meanwhile. Commands wait for the data; when
+  // it cannot be loaded the window says so as it would have at start and
+  // closes, with StartFailed() true.
+  enum class TDataLoad { Now, InBackground };
+
   // AppDir is the runtime folder that holds Tesseract/ and tessdata/; the
   // executable's own folder in normal use. Config.ini is beside them in a
   // portable folder, else the user's own (SettingsFileFor). Platform must
   // outlive the window.
-  TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr);
+  TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr, TDataLoad Load = TDataLoad::Now);
   ~TFormOCR() override;
 
   // True when window creation failed (for example the Tesseract data could
   // not be loaded) and the window must close without being shown.
   bool StartFailed() const { return FStartFailed; }
+  // True while the recognition data is still being loaded in the background.
+  bool Loading() const { return FLoading; }
+
+  // Runs a command now, or once the command running and the data load have
+  // ended (TCommandQueue); remote commands and hotkeys come through here.
+  // A selection waiting for the user ends when another command arrives.
+  void RunCommand(const QString& Name, std::function<void()> Command);
   const QString& AppDir() const { return FAppDir; }
 
   TTranslationPipeline& Pipeline() { return *FPipeline; }
@@ -127,6 +144,19 @@ private:
   bool CreateEngines();
   // The desktop's recogniser, its component and its languages.
   void CreateRtOcr();
+  // What loading the Tesseract libraries and data gave; made without
+  // touching a widget, so it may run on a worker thread.
+  struct TLoadedTesseract {
+    std::unique_ptr<TTesseractOCR5> Engine;
+    bool DataLoaded = false;
+    QString LibraryError; // set when the libraries could not be loaded
+  };
+  static TLoadedTesseract LoadTesseract(const QString& AppDir, const QString& Language);
+  // Hands the engine to the pipeline; false when the data is missing,
+  // after telling the user why.
+  bool InstallTesseract(TLoadedTesseract Loaded);
+  void StartLoadingInBackground();
+  void TakeOverLoadedTesseract();
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
@@ -162,10 +192,25 @@ private:
   std::unique_ptr<TOcrService> FOwnOcrService;
   TOcrService* FOcrService = nullptr;
   std::unique_ptr<TRtOcr> FRtOcr;
+  bool FPickerRunning = false;
+  // The overlay just hidden and the watch over the screen beneath it: a
+  // copy right after (a full-screen translation) waits for that repaint
+  // too. Dropped once the command has ended.
+  struct TUncovered {
+    std::unique_ptr<TRepaintWatch> Watch;
+    QRegion Region;
+  };
+  std::optional<TUncovered> FUncovered;
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
-  bool FPickerRunning = false;
+  TCommandQueue FCommands;
+  // Hands freed memory back to the system shortly after a result is shown.
+  QTimer FMemoryRelease;
+  // The worker loading the Tesseract data, and what it loaded.
+  bool FLoading = false;
+  std::thread FLoader;
+  TLoadedTesseract FLoaded;
 };
 
 // The application title, shown as the main window's caption.

@@ -45,8 +45,8 @@ void PrintUsage() {
 }
 
 // korvex --command NAME: the exit code tells scripts whether it was taken.
-int SendCommand(int argc, char* argv[], const QString& Name) {
-  QCoreApplication App(argc, argv);
+// No Qt application is created: the word goes out at once.
+int SendCommand(const QString& Name) {
   QString Message;
   const int ExitCode = TRemoteCommands::Send(Name, &Message);
   if (!Message.isEmpty())
@@ -93,7 +93,7 @@ int main(int argc, char* argv[]) {
       PrintUsage();
       return 2;
     }
-    return SendCommand(argc, argv, Name);
+    return SendCommand(Name);
   }
 
   // Tesseract runs on one OpenMP thread unless the user's environment says
@@ -125,27 +125,29 @@ int main(int argc, char* argv[]) {
 
   int ExitCode = 0;
   {
-    TFormOCR Form(QCoreApplication::applicationDirPath(), *X11);
-    if (Form.StartFailed()) {
-      Form.close();
+    // The window shows while the recognition data loads behind it.
+    TFormOCR Form(QCoreApplication::applicationDirPath(), *X11, nullptr, TFormOCR::TDataLoad::InBackground);
+    // Ends the program from whatever runs when the window closes (a
+    // selection, a translation, a dialog), not only from the idle loop.
+    QObject::connect(&Form, &TFormOCR::Closed, &App, &TApplication::Quit);
+    Form.show();
+    // Each runs exactly what its hotkey runs, one command at a time.
+    TRemoteCommands Commands;
+    Commands.AddCommand(QStringLiteral("select-translate"),
+                        [&Form] { Form.RunCommand("select-translate", [&Form] { Form.SelectAreaAndTranslate(); }); });
+    Commands.AddCommand(QStringLiteral("translate"),
+                        [&Form] { Form.RunCommand("translate", [&Form] { Form.CaptureAndTranslate(false); }); });
+    Commands.AddCommand(QStringLiteral("full-screen"),
+                        [&Form] { Form.RunCommand("full-screen", [&Form] { Form.SelectFullScreen(); }); });
+    if (!Commands.Listen(&Error))
+      std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
+    TTrayIcon Tray(Form, Commands);
+    Tray.ShowWhenTrayExists();
+    ShowWaylandNoticeOnce(&Form, Form.Settings());
+    ExitCode = App.exec();
+    // Data that could not be loaded has closed the window.
+    if (Form.StartFailed())
       ExitCode = 1;
-    } else {
-      // Each runs exactly what its hotkey runs.
-      TRemoteCommands Commands;
-      Commands.AddCommand(QStringLiteral("select-translate"), [&Form] { Form.SelectAreaAndTranslate(); });
-      Commands.AddCommand(QStringLiteral("translate"), [&Form] { Form.CaptureAndTranslate(false); });
-      Commands.AddCommand(QStringLiteral("full-screen"), [&Form] { Form.SelectFullScreen(); });
-      if (!Commands.Listen(&Error))
-        std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
-      TTrayIcon Tray(Form, Commands);
-      Tray.ShowWhenTrayExists();
-      // Ends the program from whatever runs when the window closes (a
-      // selection, a translation, a dialog), not only from the idle loop.
-      QObject::connect(&Form, &TFormOCR::Closed, &App, &TApplication::Quit);
-      Form.show();
-      ShowWaylandNoticeOnce(&Form, Form.Settings());
-      ExitCode = App.exec();
-    }
   }
   return ExitCode;
 }

@@ -1,5 +1,6 @@
 #include "ocr/TesseractEngine.h"
 
+#include "core/ScopeExit.h"
 #include "ocr/tesseractocr.h"
 
 #include <stdexcept>
@@ -11,6 +12,9 @@ TTesseractEngine::~TTesseractEngine() = default;
 TIteratorResultList TTesseractEngine::RecognizeLines(const QImage& Bitmap) {
   if (!FTesseract->SetImage(Bitmap))
     throw std::runtime_error("SetImage invalid");
+  // Nothing of one recognition is needed for the next: the library's copy
+  // of the picture and its page layout go as soon as the lines are read.
+  TScopeExit Release([this] { FTesseract->Clear(); });
   TIteratorResultList Lines;
   FTesseract->Execute(tesseract::RIL_TEXTLINE, Lines);
   return Lines;

@@ -72,6 +72,11 @@ bool TTesseractOCR5::SetImage(const QImage& ABitmap) {
   return true;
 }
 
+void TTesseractOCR5::Clear() {
+  if (FTessBaseAPI)
+    capi::TessBaseAPIClear(FTessBaseAPI.get());
+}
+
 bool TTesseractOCR5::Recognize(const std::atomic<bool>* Cancel) {
   if (!FTessBaseAPI)
     return false;

@@ -64,6 +64,10 @@ public:
   // confidence. False when recognition failed or stopped because *Cancel
   // (polled while it runs; may be null) turned true.
   bool ExecuteWords(TTesseractWords& Result, const std::atomic<bool>* Cancel);
+  // Frees the image and the recognition results the library keeps after a
+  // recognition (tens of megabytes for a full screen), but not the trained
+  // data. The next recognition needs a SetImage first.
+  void Clear();
 
   const QString& DataPath() const { return FDataPath; }
 

@@ -6,14 +6,28 @@
 #include <QRegion>
 #include <QSize>
 
+#include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 #include "core/GlobalTypes.h"
 
 class QWidget;
 class TOcrService;
+
+// Repaints of the screen since the watch began, as the window system reports
+// them. Korvex starts one before it uncovers what lies beneath its own
+// windows, so that it copies the screen as soon as that has been redrawn,
+// and no sooner.
+class TRepaintWatch {
+public:
+  virtual ~TRepaintWatch() = default;
+  // Returns once every pixel of Region (screen pixels) has been drawn since
+  // the watch began, true; or once Limit has passed, false.
+  virtual bool WaitUntilRepainted(const QRegion& Region, std::chrono::milliseconds Limit) = 0;
+};
 
 // The one interface to the desktop. Everything above src/platform reaches the
 // screen, the pointer, the keyboard state and window transparency through it,
@@ -65,6 +79,13 @@ public:
   // Runs OnClose whenever the window manager asks Window to close, also
   // while a modal dialog blocks Window (Qt drops the request then).
   virtual void HandleCloseRequests(QWidget* Window, std::function<void()> OnClose) = 0;
+
+  // The visible part that the colour key leaves, in window pixels; none
+  // while the key is off.
+  virtual std::optional<QRegion> WindowColorKeyRegion(QWidget* Window) = 0;
+
+  // Starts watching the screen's repaints (see TRepaintWatch).
+  virtual std::unique_ptr<TRepaintWatch> WatchRepaints() = 0;
 };
 
 // "x11" when a display is reachable, else nullptr with Error set.

@@ -301,6 +301,49 @@ TEST_F(CaptureController, TheMainWindowIsNotCapturedWhereItCoversTheArea) {
   EXPECT_EQ(AlphaAtCopy, 255);
 }
 
+// The copy waits for a repaint only where one of Korvex's own windows lay
+// over the area, and only for what it covered there: the overlay's visible
+// boxes, the main window's part of the area.
+TEST_F(CaptureController, TheCopyWaitsOnlyForWhatKorvexsWindowsCovered) {
+  Form->setGeometry(200, 200, 373, 300);
+  Form->FTranslateForm->setGeometry(1000, 500, 400, 200);
+  Form->FTranslateForm->show();
+  const QRegion Boxes = QRegion(10, 10, 100, 20) + QRegion(10, 50, 300, 20);
+  Fake->SetWindowColorKeyRegion(Form->FTranslateForm.get(), Boxes);
+  struct TCase {
+    const char* Name;
+    TRect Area;
+    QRegion Waited; // empty: no wait at all
+  };
+  const TCase Cases[] = {
+      {"nothing of Korvex there", {1500, 800, 1600, 900}, {}},
+      {"the overlay exactly on the area", {1000, 500, 1400, 700}, Boxes.translated(1000, 500)},
+      {"the overlay overlapping but elsewhere", {1000, 500, 1400, 701}, {}},
+      {"the main window across the area", {100, 100, 300, 300}, QRegion(200, 200, 100, 100)},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Fake->RepaintWaits.clear();
+    Form->Pipeline().FSelectedRect = Case.Area;
+    ASSERT_TRUE(Form->CaptureScreenArea(false));
+    if (Case.Waited.isEmpty()) {
+      EXPECT_TRUE(Fake->RepaintWaits.empty());
+    } else {
+      ASSERT_EQ(Fake->RepaintWaits.size(), 1u);
+      EXPECT_EQ(Fake->RepaintWaits[0], Case.Waited);
+    }
+  }
+
+  // A full-screen translation hides the overlay first; its copy waits for
+  // the screen beneath the overlay as well as beneath the main window.
+  Fake->RepaintWaits.clear();
+  Fake->WorkAreaRect = {0, 0, 1920, 1080};
+  Form->FTranslateForm->show();
+  Form->SelectFullScreen();
+  ASSERT_EQ(Fake->RepaintWaits.size(), 1u);
+  EXPECT_EQ(Fake->RepaintWaits[0], Boxes.translated(1000, 500) + QRegion(200, 200, 373, 300));
+}
+
 TEST_F(CaptureController, SelectionCommandsStopAutomaticTranslationFirst) {
   for (QAction* Command : {Form->ActSelectArea, Form->ActSelectFullScreen}) {
     Form->TimerAction.start();

@@ -161,10 +161,12 @@ protected:
 
     // Press at one corner and drag to the other, each step waiting until the
     // selection window's frame shows that the polling loop has seen it.
-    // The selection window covers the text window once the loop runs.
+    // The selection window covers the text window once the loop runs (the
+    // command may wait for Korvex to load its data first); the probe lies
+    // clear of the text.
     ASSERT_TRUE(QTest::qWaitFor(
         [] {
-          return Desktop->CopyScreen({150, 150, 151, 151}).pixel(0, 0) != qRgb(255, 255, 255);
+          return Desktop->CopyScreen({950, 150, 951, 151}).pixel(0, 0) != qRgb(255, 255, 255);
         },
         10000))
         << "no selection window";

@@ -33,3 +33,21 @@ std::vector<TRect> TFakePlatform::Monitors() {
     return MonitorRects;
   return {TRect{0, 0, ScreenSize.width(), ScreenSize.height()}};
 }
+
+namespace {
+class TFakeRepaintWatch : public TRepaintWatch {
+public:
+  explicit TFakeRepaintWatch(std::vector<QRegion>& Waits) : FWaits(Waits) {}
+  bool WaitUntilRepainted(const QRegion& Region, std::chrono::milliseconds) override {
+    FWaits.push_back(Region);
+    return true;
+  }
+
+private:
+  std::vector<QRegion>& FWaits;
+};
+} // namespace
+
+std::unique_ptr<TRepaintWatch> TFakePlatform::WatchRepaints() {
+  return std::make_unique<TFakeRepaintWatch>(RepaintWaits);
+}

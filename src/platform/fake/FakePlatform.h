@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <vector>
 
 // An in-memory desktop for tests: a virtual screen image, a scripted pointer
 // and keyboard, and a record of what was done to windows.
@@ -61,6 +62,10 @@ public:
     Windows[Window].ColorKeyVisible = Visible;
   }
   void ClearWindowColorKey(QWidget* Window) override { Windows[Window].ColorKeyVisible.reset(); }
+  std::optional<QRegion> WindowColorKeyRegion(QWidget* Window) override { return Windows[Window].ColorKeyVisible; }
+  // The screen counts as repainted at once; every wait is recorded.
+  std::unique_ptr<TRepaintWatch> WatchRepaints() override;
+  std::vector<QRegion> RepaintWaits;
 
   std::map<QWidget*, TWindowState> Windows;
 

@@ -105,6 +105,8 @@ TX11Platform::TX11Platform(_XDisplay* Dpy) : FDisplay(Dpy) {}
 
 TX11Platform::~TX11Platform() {
   FCloseRequests.reset();
+  if (FRepaintDisplay)
+    XCloseDisplay(FRepaintDisplay);
   XCloseDisplay(FDisplay);
 }
 
@@ -324,6 +326,13 @@ void TX11Platform::ClearWindowColorKey(QWidget* Target) {
   TWindowState& State = StateOf(Target);
   State.ColorKeyVisible.reset();
   ApplyShape(State);
+}
+
+std::optional<QRegion> TX11Platform::WindowColorKeyRegion(QWidget* Target) {
+  auto It = FWindows.find(Target);
+  if (It == FWindows.end() || !It->Widget)
+    return std::nullopt;
+  return It->ColorKeyVisible;
 }
 
 void TX11Platform::ApplyShape(TWindowState& State) {

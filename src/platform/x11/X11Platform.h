@@ -35,6 +35,8 @@ public:
   bool IsCompositing() override;
   void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) override;
   void ClearWindowColorKey(QWidget* Window) override;
+  std::optional<QRegion> WindowColorKeyRegion(QWidget* Window) override;
+  std::unique_ptr<TRepaintWatch> WatchRepaints() override;
 
 private:
   struct TWindowState {
@@ -56,6 +58,11 @@ private:
   QHash<QWidget*, TWindowState> FWindows;
   class TCloseRequestFilter;
   std::unique_ptr<TCloseRequestFilter> FCloseRequests;
+  // The connection that repaint watches read their events from
+  // (X11RepaintWatch.cpp), opened on first use; none when it cannot be.
+  _XDisplay* FRepaintDisplay = nullptr;
+  bool FRepaintDisplayTried = false;
+  int FDamageEventBase = 0;
   // Screen copies (X11ScreenCopy.cpp), created on first use.
   std::unique_ptr<TX11ScreenCopy, TX11ScreenCopyDeleter> FScreenCopy;
 };
