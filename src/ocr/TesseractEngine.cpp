@@ -9,9 +9,25 @@ TTesseractEngine::TTesseractEngine(std::unique_ptr<TTesseractOCR5> Tesseract) : 
 TTesseractEngine::~TTesseractEngine() = default;
 
 TIteratorResultList TTesseractEngine::RecognizeLines(const QImage& Bitmap) {
-  if (!FTesseract->SetImage(Bitmap))
+  if (!Enhance()) {
+    if (!FTesseract->SetImage(Bitmap))
+      throw std::runtime_error("SetImage invalid");
+    TIteratorResultList Lines;
+    FTesseract->Execute(tesseract::RIL_TEXTLINE, Lines);
+    return Lines;
+  }
+  // An empty capture never reaches the enhancer's pictures; the library
+  // refuses it as it would without enhancement.
+  if (Bitmap.isNull())
     throw std::runtime_error("SetImage invalid");
-  TIteratorResultList Lines;
-  FTesseract->Execute(tesseract::RIL_TEXTLINE, Lines);
-  return Lines;
+  return RecognizeEnhanced(Bitmap, [this](const QImage& Picture) { return RecognizePicture(Picture); });
+}
+
+TRecognition TTesseractEngine::RecognizePicture(const QImage& Picture) {
+  if (!FTesseract->SetImage(Picture))
+    throw std::runtime_error("SetImage invalid");
+  TRecognition Recognition;
+  FTesseract->Execute(tesseract::RIL_TEXTLINE, Recognition.Records);
+  Recognition.Words = FTesseract->RecognizedWords();
+  return Recognition;
 }

@@ -6,6 +6,7 @@
 
 #include <QImage>
 
+#include <algorithm>
 #include <stdexcept>
 
 using namespace tesseractocr;
@@ -106,4 +107,23 @@ void TTesseractOCR5::Execute(TessPageIteratorLevel level, TIteratorResultList& L
     }
   } while (capi::TessResultIteratorNext(Iterator.get(), level));
   List.insert(List.end(), std::make_move_iterator(Found.begin()), std::make_move_iterator(Found.end()));
+}
+
+std::vector<TRecognizedWord> TTesseractOCR5::RecognizedWords() {
+  std::vector<TRecognizedWord> Words;
+  if (!FTessBaseAPI)
+    return Words;
+  // The iterator reads the results the last Recognize left; it recognises nothing again.
+  const std::unique_ptr<TessResultIterator, TResultIteratorDeleter> Iterator(
+      capi::TessBaseAPIGetIterator(FTessBaseAPI.get()));
+  if (!Iterator)
+    return Words;
+  const auto Level = tesseract::RIL_WORD;
+  do {
+    const QString Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), Level), true);
+    const int Letters = int(std::count_if(Text.begin(), Text.end(), [](QChar C) { return C.isLetterOrNumber(); }));
+    if (Letters > 0)
+      Words.push_back({Letters, capi::TessResultIteratorConfidence(Iterator.get(), Level)});
+  } while (capi::TessResultIteratorNext(Iterator.get(), Level));
+  return Words;
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include "core/GlobalTypes.h"
+#include "imaging/EnhancedRecognition.h"
 
 #include <tesseract/publictypes.h>
 
 #include <QString>
 
 #include <memory>
+#include <vector>
 
 class QImage;
 namespace tesseract {
@@ -40,6 +42,9 @@ public:
   // whose confidence is above 10, in reading order. The list is left as it
   // was when recognition fails.
   void Execute(TessPageIteratorLevel level, TIteratorResultList& List);
+  // Every word of the last recognition, however unsure, with its letter
+  // count and confidence; empty before the first Execute.
+  std::vector<TRecognizedWord> RecognizedWords();
 
   const QString& DataPath() const { return FDataPath; }
 
