@@ -139,12 +139,23 @@ int main(int argc, char** argv) {
         (Size >= 9 ? Korvex9 : Korvex8).Add(KorvexAccuracy, KorvexMs);
         AllBare.Add(BareAccuracy, BareMs);
         AllKorvex.Add(KorvexAccuracy, KorvexMs);
-        if (Details)
+        if (Details) {
           std::printf("    %2d px seed %d: Korvex %.2f bare %.2f | %s | %s\n", Size, Seed, KorvexAccuracy, BareAccuracy,
                       qPrintable(KorvexText.simplified()), qPrintable(BareText.simplified()));
-        if (!DumpFolder.isEmpty())
-          Picture.Image.save(QStringLiteral("%1/%2-%3px-%4.png")
-                                 .arg(DumpFolder, QString::number(int(Class)), QString::number(Size), QString::number(Seed)));
+          for (const TEnhancedPicture& Enhanced : EnhanceForRecognition(Picture.Image)) {
+            const TRecognition Recognition = Engine->RecognizePicture(Enhanced.Image);
+            std::printf("        %-11s x%d: accuracy %.2f score %6.1f | %s\n", Enhanced.Method, Enhanced.Scale,
+                        WordAccuracy(Picture.Lines, Joined(Recognition.Records)), RecognitionScore(Recognition),
+                        qPrintable(Joined(Recognition.Records).simplified()));
+          }
+        }
+        if (!DumpFolder.isEmpty()) {
+          const QString Stem = QStringLiteral("%1/%2-%3px-%4")
+                                   .arg(DumpFolder, QString::number(int(Class)), QString::number(Size), QString::number(Seed));
+          Picture.Image.save(Stem + QStringLiteral(".png"));
+          for (const TEnhancedPicture& Enhanced : EnhanceForRecognition(Picture.Image))
+            Enhanced.Image.save(Stem + QStringLiteral("-%1.png").arg(QLatin1String(Enhanced.Method)));
+        }
       }
     std::printf("%-28s  %8.2f %8.2f  %8.2f %8.2f  %9.0f %9.0f\n", qPrintable(Name), Korvex9.Mean(), Bare9.Mean(),
                 Korvex8.Mean(), Bare8.Mean(), (Korvex9.Milliseconds + Korvex8.Milliseconds) / (Korvex9.Pictures + Korvex8.Pictures),

@@ -24,7 +24,7 @@ double MeanConfidence(const TRecognition& Recognition) {
 double RecognitionScore(const TRecognition& Recognition) {
   double Score = 0;
   for (const TRecognizedWord& Word : Recognition.Words)
-    Score += Word.Letters * (double(Word.Confidence) - 50.0) / 50.0;
+    Score += Word.Letters * (double(Word.Confidence) - 30.0) / 70.0;
   return Score;
 }
 

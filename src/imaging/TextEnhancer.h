@@ -9,7 +9,7 @@
 // One picture to hand a recogniser in place of a capture, and the way back
 // from its pixels to the capture's.
 struct TEnhancedPicture {
-  QImage Image;  // Format_RGB32; the capture itself for the "original" method
+  QImage Image;  // Format_RGB32, or the capture itself for the "original" method
   int Scale = 1; // picture pixels per capture pixel, along each axis
   const char* Method = "original";
 
