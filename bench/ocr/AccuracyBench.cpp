@@ -4,7 +4,7 @@
 // pixels, at 9 px and above and at 8 px, with the time per picture. Then the
 // 800 x 200 four-line picture, enhancement on beside off. Deterministic.
 //
-//   build/bench/ocr/accuracy_bench [--seeds N] [--class NAME-PART] [--dump FOLDER] [--details]
+//   build/bench/ocr/accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--dump FOLDER] [--details]
 #include "ocr/TesseractEngine.h"
 #include "ocr/tesseractocr.h"
 #include "ocr/tesseractocr.utils.h"
@@ -75,12 +75,14 @@ int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
   QGuiApplication App(argc, argv);
 
-  int Seeds = 4;
+  int Seeds = 4, FirstSeed = 0;
   QString ClassFilter, DumpFolder;
   bool Details = false;
   for (int I = 1; I < argc; ++I) {
     if (!std::strcmp(argv[I], "--seeds") && I + 1 < argc)
       Seeds = std::max(1, std::atoi(argv[++I]));
+    else if (!std::strcmp(argv[I], "--first-seed") && I + 1 < argc)
+      FirstSeed = std::max(0, std::atoi(argv[++I]));
     else if (!std::strcmp(argv[I], "--class") && I + 1 < argc)
       ClassFilter = QString::fromLocal8Bit(argv[++I]);
     else if (!std::strcmp(argv[I], "--dump") && I + 1 < argc)
@@ -88,7 +90,7 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[I], "--details"))
       Details = true;
     else {
-      std::fprintf(stderr, "usage: accuracy_bench [--seeds N] [--class NAME-PART] [--dump FOLDER] [--details]\n");
+      std::fprintf(stderr, "usage: accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--dump FOLDER] [--details]\n");
       return 2;
     }
   }
@@ -122,7 +124,7 @@ int main(int argc, char** argv) {
       continue;
     TTally Korvex9, Bare9, Korvex8, Bare8;
     for (int Size : Sizes)
-      for (int Seed = 0; Seed < Seeds; ++Seed) {
+      for (int Seed = FirstSeed; Seed < FirstSeed + Seeds; ++Seed) {
         const TScreenTextPicture Picture = RenderScreenText(Class, Size, uint64_t(Seed), Seed);
         const QImage Rgba = Picture.Image.convertToFormat(QImage::Format_RGBA8888);
         QElapsedTimer Timer;

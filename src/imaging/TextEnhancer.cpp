@@ -23,6 +23,9 @@ constexpr float PlainNoise = 2.f;
 constexpr float PlainContrast = 80.f;
 constexpr int PlainLetterHeight = 10;
 constexpr int PolarityRegion = 64;
+constexpr int ContrastBlock = 32;
+// The weakest region contrast, as a share of the capture's.
+constexpr float MinRegionContrast = 0.35f;
 
 // A plane of values over the capture's pixels.
 template <class T> struct TPlane {
@@ -122,6 +125,22 @@ std::vector<int> RegionPolarity(const TPlane<float>& Deviation, int Region, int&
       Polarity[size_t(R) * Columns + C] = Balance > 0 ? 1 : -1;
     }
   return Polarity;
+}
+
+// Per block, the strength the strongest ink of the block reaches (its 95th
+// percentile), kept within Low .. High.
+TCellGrid RegionContrast(const TPlane<float>& InkStrength, int Block, float Low, float High) {
+  TCellGrid Grid(InkStrength.Width, InkStrength.Height, Block);
+  std::vector<float> Cell;
+  for (int R = 0; R < Grid.Rows(); ++R)
+    for (int C = 0; C < Grid.Columns(); ++C) {
+      Cell.clear();
+      for (int Y = R * Block; Y < std::min(InkStrength.Height, (R + 1) * Block); ++Y)
+        for (int X = C * Block; X < std::min(InkStrength.Width, (C + 1) * Block); ++X)
+          Cell.push_back(InkStrength.At(X, Y));
+      Grid.Cell(C, R) = std::clamp(Percentile(Cell, 0.98), Low, High);
+    }
+  return Grid;
 }
 
 // The median height of the letter-like connected components of Ink: about
@@ -257,13 +276,20 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       Inked.push_back(S);
   const float Contrast = std::max(Percentile(Inked, 0.95), 24.f);
 
+  // Each region is stretched to its own strongest ink, so that letters over
+  // a background close to their colour come out as dark as the rest; never
+  // by more than a few times the capture's contrast, or texture would turn
+  // into ink.
+  const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
   TPlane<uint8_t> Auto(W, H), InkMask(W, H);
-  const float Floor = std::min(1.5f * Noise, Contrast / 3);
-  for (size_t I = 0; I < Auto.Values.size(); ++I) {
-    const float T = std::clamp((InkStrength.Values[I] - Floor) / (Contrast - Floor), 0.f, 1.f);
-    Auto.Values[I] = uint8_t(std::lround(255 * (1 - T)));
-    InkMask.Values[I] = T > 0.5f;
-  }
+  const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      const float Reach = std::max(LocalContrast.At(X, Y), Floor + 8);
+      const float T = std::clamp((InkStrength.At(X, Y) - Floor) / (Reach - Floor), 0.f, 1.f);
+      Auto.At(X, Y) = uint8_t(std::lround(255 * (1 - T)));
+      InkMask.At(X, Y) = T > 0.5f;
+    }
 
   const int LetterHeight = TypicalLetterHeight(InkMask);
   const int Scale = LetterHeight <= 0 ? 1 : std::clamp((ReadableLetterHeight + LetterHeight - 1) / LetterHeight, 1, MaxScale);
