@@ -11,21 +11,37 @@
 
 namespace {
 
-// Below this x-height Tesseract starts losing letters; enlarging to it is
-// what the accuracy benchmark shows pays off.
+// The measures below were chosen on bench/ocr/accuracy_bench.
+
+// Backgrounds are estimated per block of this many pixels: several letters
+// of the sizes screens use, so ink never covers half a block.
+constexpr int BackgroundBlock = 32;
+// Polarity is decided per region of this size (with its neighbours).
+constexpr int PolarityRegion = 64;
+// Contrast is stretched per block of this size; a block's contrast counts as
+// no less than this share of the capture's.
+constexpr int ContrastBlock = 32;
+constexpr float MinRegionContrast = 0.35f;
+// Contrast on the lesser side of the background, as a share of the greater
+// side's, from which letters count as shadowed or outlined.
+constexpr float TwoSidedShare = 0.25f;
+// A pixel this share of the background's typical distance from the ink
+// colour away from it is background.
 constexpr float InkReach = 0.75f;
+// Tesseract loses letters below this x-height; small text is enlarged to it,
+// by at most MaxScale, and to no more than MaxEnlargedPixels in all (a full
+// screen is enlarged twice at most; recognition time grows with the pixels).
 constexpr int ReadableLetterHeight = 20;
 constexpr int MaxScale = 4;
-constexpr int BackgroundBlock = 32;
+constexpr double MaxEnlargedPixels = 12e6;
+// Captures larger than this (beyond a 4K screen) are read as they are: the
+// analysis holds some 30 bytes per pixel, and enlarging is out of reach anyway.
+constexpr double MaxAnalysedPixels = 16.8e6;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
 constexpr float PlainContrast = 80.f;
 constexpr int PlainLetterHeight = 10;
-constexpr int PolarityRegion = 64;
-constexpr int ContrastBlock = 32;
-// The weakest region contrast, as a share of the capture's.
-constexpr float MinRegionContrast = 0.35f;
 
 // A plane of values over the capture's pixels.
 template <class T> struct TPlane {
@@ -143,6 +159,46 @@ TCellGrid RegionContrast(const TPlane<float>& InkStrength, int Block, float Low,
   return Grid;
 }
 
+struct TStretchedInk {
+  TPlane<uint8_t> Map;  // dark ink on white
+  TPlane<uint8_t> Mask; // 1 where the ink is surely ink
+  float Contrast;       // what the strongest ink of the capture reaches
+};
+
+// InkStrength (how far each pixel is from its background, towards the ink)
+// as dark ink on white paper: nothing at the noise of the background, black
+// at the contrast of the ink. Each region is stretched to its own strongest
+// ink, so that letters over a background close to their colour come out as
+// dark as the rest; a region's contrast counts as no less than a share of the
+// capture's, or texture would turn into ink.
+TStretchedInk StretchInk(const TPlane<float>& InkStrength, float Noise) {
+  std::vector<float> Inked;
+  for (float S : InkStrength.Values)
+    if (S > 2 * Noise + 8)
+      Inked.push_back(S);
+  const float Contrast = std::max(Percentile(Inked, 0.95), 24.f);
+  const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
+  TStretchedInk Ink{{InkStrength.Width, InkStrength.Height}, {InkStrength.Width, InkStrength.Height}, Contrast};
+  const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
+  for (int Y = 0; Y < InkStrength.Height; ++Y)
+    for (int X = 0; X < InkStrength.Width; ++X) {
+      const float Reach = std::max(LocalContrast.At(X, Y), Floor + 8);
+      const float T = std::clamp((InkStrength.At(X, Y) - Floor) / (Reach - Floor), 0.f, 1.f);
+      Ink.Map.At(X, Y) = uint8_t(std::lround(255 * (1 - T)));
+      Ink.Mask.At(X, Y) = T > 0.5f;
+    }
+  return Ink;
+}
+
+// Whether the capture has strong contrast on both sides of its background:
+// the lesser side holds at least a share of the greater's.
+bool TwoSided(const TPlane<float>& Deviation) {
+  double Bright = 0, Dark = 0;
+  for (float D : Deviation.Values)
+    (D > 0 ? Bright : Dark) += double(D) * D;
+  return std::min(Bright, Dark) >= TwoSidedShare * std::max(Bright, Dark);
+}
+
 // The median height of the letter-like connected components of Ink: about
 // the x-height of the text.
 int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
@@ -215,6 +271,16 @@ std::optional<TPlane<uint8_t>> InkColourDistance(const QImage& Rgb32, const TPla
   return Map;
 }
 
+// The whole factor that brings letters of LetterHeight to a height
+// Tesseract reads well, within the limits.
+int EnlargementFor(int LetterHeight, int Width, int Height) {
+  if (LetterHeight <= 0)
+    return 1;
+  const int Wanted = (ReadableLetterHeight + LetterHeight - 1) / LetterHeight;
+  const int Affordable = int(std::sqrt(MaxEnlargedPixels / (double(Width) * Height)));
+  return std::clamp(std::min(Wanted, Affordable), 1, MaxScale);
+}
+
 // Enlarged by a whole factor, smoothly.
 QImage Enlarged(const QImage& Image, int Scale) {
   if (Scale == 1)
@@ -245,6 +311,8 @@ TRect TEnhancedPicture::ToCapture(const TRect& Box) const {
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   if (Capture.isNull() || Capture.width() <= 0 || Capture.height() <= 0)
     return {};
+  if (double(Capture.width()) * Capture.height() > MaxAnalysedPixels)
+    return {{Capture, 1, "original"}};
   const QImage Rgb32 = Capture.convertToFormat(QImage::Format_RGB32);
   const int W = Rgb32.width(), H = Rgb32.height();
   const TPlane<uint8_t> Grey = GreyPlane(Rgb32);
@@ -267,32 +335,14 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       InkStrength.At(X, Y) = S;
       Strengths.push_back(std::abs(Deviation.At(X, Y)));
     }
-  // Noise: what most of the capture (background) deviates by. Contrast: what
-  // the strongest ink reaches.
+  // Noise: what most of the capture (background) deviates by.
   const float Noise = Percentile(Strengths, 0.5);
-  std::vector<float> Inked;
-  for (float S : InkStrength.Values)
-    if (S > 2 * Noise + 8)
-      Inked.push_back(S);
-  const float Contrast = std::max(Percentile(Inked, 0.95), 24.f);
-
-  // Each region is stretched to its own strongest ink, so that letters over
-  // a background close to their colour come out as dark as the rest; never
-  // by more than a few times the capture's contrast, or texture would turn
-  // into ink.
-  const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
-  TPlane<uint8_t> Auto(W, H), InkMask(W, H);
-  const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
-  for (int Y = 0; Y < H; ++Y)
-    for (int X = 0; X < W; ++X) {
-      const float Reach = std::max(LocalContrast.At(X, Y), Floor + 8);
-      const float T = std::clamp((InkStrength.At(X, Y) - Floor) / (Reach - Floor), 0.f, 1.f);
-      Auto.At(X, Y) = uint8_t(std::lround(255 * (1 - T)));
-      InkMask.At(X, Y) = T > 0.5f;
-    }
+  const TStretchedInk Signed = StretchInk(InkStrength, Noise);
+  const TPlane<uint8_t>& InkMask = Signed.Mask;
+  const float Contrast = Signed.Contrast;
 
   const int LetterHeight = TypicalLetterHeight(InkMask);
-  const int Scale = LetterHeight <= 0 ? 1 : std::clamp((ReadableLetterHeight + LetterHeight - 1) / LetterHeight, 1, MaxScale);
+  const int Scale = EnlargementFor(LetterHeight, W, H);
 
   // Plain text is what Tesseract reads best as it is: any change could only
   // move its boxes or cost time.
@@ -301,9 +351,17 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
     return {{Capture, 1, "original"}};
 
   std::vector<TEnhancedPicture> Pictures;
-  Pictures.push_back({Enlarged(GreyImage(Auto), Scale), Scale, "contrast"});
+  Pictures.push_back({Enlarged(GreyImage(Signed.Map), Scale), Scale, "contrast"});
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
     Pictures.push_back({Enlarged(GreyImage(*Ink), Scale), Scale, "ink colour"});
+  // Letters with a shadow or an outline have contrast on both sides of the
+  // background; together the two sides draw them bolder, but whole.
+  if (TwoSided(Deviation)) {
+    TPlane<float> Both(W, H);
+    for (size_t I = 0; I < Both.Values.size(); ++I)
+      Both.Values[I] = std::abs(Deviation.Values[I]);
+    Pictures.push_back({Enlarged(GreyImage(StretchInk(Both, Noise).Map), Scale), Scale, "both sides"});
+  }
   Pictures.push_back({Capture, 1, "original"});
   return Pictures;
 }

@@ -25,5 +25,6 @@ struct TEnhancedPicture {
 // text dark on white whatever its colours were: the background, estimated
 // locally, is taken away, the polarity of every region of the capture is
 // decided on its own, and small text is enlarged by a whole factor so that
-// boxes map back exactly. Null or empty captures give no picture at all.
+// boxes map back exactly. Null or empty captures give no picture at all;
+// captures beyond a 4K screen's size come back alone and untouched.
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture);
