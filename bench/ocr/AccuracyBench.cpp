@@ -90,7 +90,9 @@ int main(int argc, char** argv) {
     else if (!std::strcmp(argv[I], "--details"))
       Details = true;
     else {
-      std::fprintf(stderr, "usage: accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--dump FOLDER] [--details]\n");
+      std::fprintf(
+          stderr,
+          "usage: accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--dump FOLDER] [--details]\n");
       return 2;
     }
   }
@@ -152,15 +154,17 @@ int main(int argc, char** argv) {
           }
         }
         if (!DumpFolder.isEmpty()) {
-          const QString Stem = QStringLiteral("%1/%2-%3px-%4")
-                                   .arg(DumpFolder, QString::number(int(Class)), QString::number(Size), QString::number(Seed));
+          const QString Stem =
+              QStringLiteral("%1/%2-%3px-%4")
+                  .arg(DumpFolder, QString::number(int(Class)), QString::number(Size), QString::number(Seed));
           Picture.Image.save(Stem + QStringLiteral(".png"));
           for (const TEnhancedPicture& Enhanced : EnhanceForRecognition(Picture.Image))
             Enhanced.Image.save(Stem + QStringLiteral("-%1.png").arg(QLatin1String(Enhanced.Method)));
         }
       }
     std::printf("%-28s  %8.2f %8.2f  %8.2f %8.2f  %9.0f %9.0f\n", qPrintable(Name), Korvex9.Mean(), Bare9.Mean(),
-                Korvex8.Mean(), Bare8.Mean(), (Korvex9.Milliseconds + Korvex8.Milliseconds) / (Korvex9.Pictures + Korvex8.Pictures),
+                Korvex8.Mean(), Bare8.Mean(),
+                (Korvex9.Milliseconds + Korvex8.Milliseconds) / (Korvex9.Pictures + Korvex8.Pictures),
                 (Bare9.Milliseconds + Bare8.Milliseconds) / (Bare9.Pictures + Bare8.Pictures));
     std::fflush(stdout);
   }

@@ -27,12 +27,14 @@ public:
     tesseractocr::capi::TessBaseAPIEnd(FAPI);
     tesseractocr::capi::TessBaseAPIDelete(FAPI);
   }
-  bool Init(const QString& DataPath) { return tesseractocr::capi::TessBaseAPIInit3(FAPI, DataPath.toUtf8().constData(), "eng") == 0; }
+  bool Init(const QString& DataPath) {
+    return tesseractocr::capi::TessBaseAPIInit3(FAPI, DataPath.toUtf8().constData(), "eng") == 0;
+  }
 
   std::vector<TBareLine> Recognize(const QImage& Rgba) {
     std::vector<TBareLine> Lines;
     tesseractocr::capi::TessBaseAPISetImage(FAPI, Rgba.constBits(), Rgba.width(), Rgba.height(), 4,
-                              static_cast<int>(Rgba.bytesPerLine()));
+                                            static_cast<int>(Rgba.bytesPerLine()));
     if (tesseractocr::capi::TessBaseAPIRecognize(FAPI, nullptr) != 0)
       return Lines;
     TessResultIterator* Iterator = tesseractocr::capi::TessBaseAPIGetIterator(FAPI);
@@ -41,8 +43,8 @@ public:
     const auto Level = tesseract::RIL_TEXTLINE;
     do {
       TBareLine Line{};
-      tesseractocr::capi::TessPageIteratorBoundingBox(tesseractocr::capi::TessResultIteratorGetPageIterator(Iterator), Level, &Line.Left, &Line.Top,
-                                        &Line.Right, &Line.Bottom);
+      tesseractocr::capi::TessPageIteratorBoundingBox(tesseractocr::capi::TessResultIteratorGetPageIterator(Iterator),
+                                                      Level, &Line.Left, &Line.Top, &Line.Right, &Line.Bottom);
       if (char* Text = tesseractocr::capi::TessResultIteratorGetUTF8Text(Iterator, Level)) {
         Line.Text = Text;
         tesseractocr::capi::TessDeleteText(Text);
@@ -58,4 +60,3 @@ public:
 private:
   TessBaseAPI* FAPI;
 };
-

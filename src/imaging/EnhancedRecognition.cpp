@@ -9,6 +9,9 @@ namespace {
 // well as Tesseract ever reads screen text; trying the others costs time and
 // gains nothing.
 constexpr double ConfidentReading = 88.0;
+// The first two pictures (the best guess and the capture itself) are always
+// read: a confident reading can still have lost a line the other has.
+constexpr size_t MinPicturesRead = 2;
 
 double MeanConfidence(const TRecognition& Recognition) {
   double Sum = 0, Letters = 0;
@@ -46,7 +49,7 @@ TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& 
       BestScore = Score;
       BestRecognition = std::move(Recognition);
     }
-    if (MeanConfidence(BestRecognition) >= ConfidentReading)
+    if (I >= MinPicturesRead - 1 && MeanConfidence(BestRecognition) >= ConfidentReading)
       break;
   }
 

@@ -16,7 +16,7 @@ struct TRecognizedWord {
 
 // What a recogniser made of one picture.
 struct TRecognition {
-  TIteratorResultList Records;       // boxes in the recognised picture's pixels
+  TIteratorResultList Records;        // boxes in the recognised picture's pixels
   std::vector<TRecognizedWord> Words; // every word, however unsure
 };
 
@@ -28,8 +28,9 @@ using TRecognizer = std::function<TRecognition(const QImage&)>;
 double RecognitionScore(const TRecognition& Recognition);
 
 // Recognises the pictures of EnhanceForRecognition(Capture), best guess
-// first, and keeps the one whose words the recogniser is surest of; the
-// others are skipped once a picture reads confidently. The records come back
+// first, and keeps the one whose words the recogniser is surest of; past the
+// first two (the best guess and the capture itself) the rest are skipped once
+// a picture reads confidently. The records come back
 // with boxes in Capture's pixels and font sizes from those boxes. A plain
 // capture is recognised once, untouched, so its records are exactly those of
 // Recognize(Capture).

@@ -251,7 +251,8 @@ std::optional<TPlane<uint8_t>> InkColourDistance(const QImage& Rgb32, const TPla
   }
   if (Channels[0].size() < 16)
     return std::nullopt;
-  const int InkR = Percentile(Channels[0], 0.5), InkG = Percentile(Channels[1], 0.5), InkB = Percentile(Channels[2], 0.5);
+  const int InkR = Percentile(Channels[0], 0.5), InkG = Percentile(Channels[1], 0.5),
+            InkB = Percentile(Channels[2], 0.5);
   TPlane<float> Distance(InkMask.Width, InkMask.Height);
   for (int Y = 0; Y < InkMask.Height; ++Y) {
     const auto* Row = reinterpret_cast<const QRgb*>(Rgb32.constScanLine(Y));
@@ -345,13 +346,17 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const int Scale = EnlargementFor(LetterHeight, W, H);
 
   // Plain text is what Tesseract reads best as it is: any change could only
-  // move its boxes or cost time.
-  const bool OnePolarity = std::all_of(Polarity.begin(), Polarity.end(), [&](int P) { return P == Polarity.front(); });
-  if (OnePolarity && Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
+  // move its boxes or cost time. Flat panels of either polarity side by side
+  // (a window on a dark desktop) are plain too: Tesseract inverts lines itself.
+  if (Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
     return {{Capture, 1, "original"}};
 
+  // The capture itself comes second: where the region analysis goes wrong
+  // (a panel edge taken for ink can cost a line next to it) the capture
+  // still reads well, and it costs least to read.
   std::vector<TEnhancedPicture> Pictures;
   Pictures.push_back({Enlarged(GreyImage(Signed.Map), Scale), Scale, "contrast"});
+  Pictures.push_back({Capture, 1, "original"});
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
     Pictures.push_back({Enlarged(GreyImage(*Ink), Scale), Scale, "ink colour"});
   // Letters with a shadow or an outline have contrast on both sides of the
@@ -362,6 +367,5 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       Both.Values[I] = std::abs(Deviation.Values[I]);
     Pictures.push_back({Enlarged(GreyImage(StretchInk(Both, Noise).Map), Scale), Scale, "both sides"});
   }
-  Pictures.push_back({Capture, 1, "original"});
   return Pictures;
 }

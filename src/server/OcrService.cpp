@@ -181,8 +181,8 @@ private:
         Failed = !RecognizeOne(Api, Picture, Level, Recognition);
       return Recognition;
     };
-    const TIteratorResultList Records = Job.Enhance ? RecognizeEnhanced(Image, RecognizePicture)
-                                                    : RecognizePicture(Image).Records;
+    const TIteratorResultList Records =
+        Job.Enhance ? RecognizeEnhanced(Image, RecognizePicture) : RecognizePicture(Image).Records;
     // The worker keeps no picture between requests.
     Api.Clear();
     if (FCancel)

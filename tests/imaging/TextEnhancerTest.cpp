@@ -1,5 +1,5 @@
-#include "imaging/EnhancedRecognition.h"
 #include "imaging/TextEnhancer.h"
+#include "imaging/EnhancedRecognition.h"
 #include "support/ScreenTextPictures.h"
 #include "support/TextImages.h"
 
@@ -35,8 +35,8 @@ TEST(TextEnhancer, BoxesMapBackToTheCapturePixelsTheyCover) {
   };
   const TCase Cases[] = {
       {1, {3, 4, 10, 12}, {3, 4, 10, 12}},
-      {3, {3, 6, 9, 12}, {1, 2, 3, 4}},   // whole enlarged pixels
-      {3, {4, 7, 10, 13}, {1, 2, 4, 5}},  // parts of pixels count whole, outwards
+      {3, {3, 6, 9, 12}, {1, 2, 3, 4}},     // whole enlarged pixels
+      {3, {4, 7, 10, 13}, {1, 2, 4, 5}},    // parts of pixels count whole, outwards
       {4, {-5, -4, -1, 0}, {-2, -1, 0, 0}}, // left of or above the capture
   };
   for (const TCase& Case : Cases) {
@@ -47,8 +47,7 @@ TEST(TextEnhancer, BoxesMapBackToTheCapturePixelsTheyCover) {
 }
 
 TEST(TextEnhancer, APlainCaptureComesBackAloneAndUntouched) {
-  for (const QImage& Plain : {FourLineBenchmarkPicture(),
-                              RenderScreenText(TScreenTextClass::CleanLight, 24, 1).Image,
+  for (const QImage& Plain : {FourLineBenchmarkPicture(), RenderScreenText(TScreenTextClass::CleanLight, 24, 1).Image,
                               RenderScreenText(TScreenTextClass::DarkMode, 24, 2).Image}) {
     const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Plain);
     ASSERT_EQ(Pictures.size(), 1u);
@@ -58,9 +57,9 @@ TEST(TextEnhancer, APlainCaptureComesBackAloneAndUntouched) {
 }
 
 TEST(TextEnhancer, HardCapturesBecomeDarkTextOnWhiteEnlargedByAWholeFactor) {
-  for (TScreenTextClass Class : {TScreenTextClass::DarkMode, TScreenTextClass::LightGradient,
-                                 TScreenTextClass::OutlinedSubtitle, TScreenTextClass::YellowOnTexture,
-                                 TScreenTextClass::FaintGrey}) {
+  for (TScreenTextClass Class :
+       {TScreenTextClass::DarkMode, TScreenTextClass::LightGradient, TScreenTextClass::OutlinedSubtitle,
+        TScreenTextClass::YellowOnTexture, TScreenTextClass::FaintGrey}) {
     SCOPED_TRACE(ScreenTextClassName(Class));
     const TScreenTextPicture Sample = RenderScreenText(Class, 11, 3);
     const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Sample.Image);
@@ -146,7 +145,8 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
     return R;
   };
   RecognizeEnhanced(Hard.Image, Sure);
-  EXPECT_EQ(Seen.size(), 1u);
+  ASSERT_EQ(Seen.size(), 2u); // the best guess, and the capture in case the guess lost a line
+  EXPECT_EQ(Seen[1], Hard.Image);
 
   Seen.clear();
   const QImage Plain = FourLineBenchmarkPicture();

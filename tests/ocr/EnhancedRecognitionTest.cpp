@@ -7,6 +7,8 @@
 #include "support/ScreenTextPictures.h"
 #include "support/TextImages.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -115,5 +117,29 @@ TEST_F(EnhancedRecognition, PlainTextIsReadTheSameWithEnhancementOnAndOff) {
     const TIteratorResultList Off = Recognize(Plain, false);
     ASSERT_FALSE(Off.empty());
     EXPECT_EQ(Recognize(Plain, true), Off);
+  }
+}
+
+// A light window captured with a margin of the dark desktop around it: the
+// panel's edge must not cost the line beside it.
+TEST_F(EnhancedRecognition, AWindowOnADarkDesktopKeepsEveryLine) {
+  for (int PixelSize : {40, 24}) {
+    SCOPED_TRACE(testing::Message() << PixelSize << " px");
+    const QStringList Lines = {QStringLiteral("Good morning, dear friends."), QStringLiteral("Close the window now.")};
+    QImage Capture(PixelSize * 24, PixelSize * 9, QImage::Format_RGB32);
+    Capture.fill(Qt::black);
+    QPainter Canvas(&Capture);
+    Canvas.fillRect(Capture.rect().adjusted(20, 20, -20, -20), Qt::white);
+    Canvas.setPen(Qt::black);
+    QFont Font(QStringLiteral("DejaVu Sans"));
+    Font.setPixelSize(PixelSize);
+    Canvas.setFont(Font);
+    Canvas.drawText(QPoint(20 + PixelSize, 20 + 2 * PixelSize), Lines[0]);
+    Canvas.drawText(QPoint(20 + PixelSize, 20 + 6 * PixelSize), Lines[1]);
+    Canvas.end();
+    const TIteratorResultList Off = Recognize(Capture, false);
+    const TIteratorResultList On = Recognize(Capture, true);
+    EXPECT_EQ(WordAccuracy(Lines, Text(On)), 1.0) << qPrintable(Text(On));
+    EXPECT_EQ(On, Off); // plain: read as it is
   }
 }

@@ -36,9 +36,9 @@ enum class TScreenTextClass {
 };
 
 inline constexpr TScreenTextClass AllScreenTextClasses[] = {
-    TScreenTextClass::CleanLight,       TScreenTextClass::DarkMode,         TScreenTextClass::FaintGrey,
-    TScreenTextClass::LightGradient,    TScreenTextClass::DarkGradient,     TScreenTextClass::OutlinedSubtitle,
-    TScreenTextClass::ShadowedSubtitle, TScreenTextClass::YellowOnTexture,  TScreenTextClass::ColouredText,
+    TScreenTextClass::CleanLight,       TScreenTextClass::DarkMode,        TScreenTextClass::FaintGrey,
+    TScreenTextClass::LightGradient,    TScreenTextClass::DarkGradient,    TScreenTextClass::OutlinedSubtitle,
+    TScreenTextClass::ShadowedSubtitle, TScreenTextClass::YellowOnTexture, TScreenTextClass::ColouredText,
     TScreenTextClass::NoisyBackground,  TScreenTextClass::Aliased};
 
 inline const char* ScreenTextClassName(TScreenTextClass Class) {
@@ -59,8 +59,8 @@ inline const char* ScreenTextClassName(TScreenTextClass Class) {
 }
 
 struct TScreenTextPicture {
-  QImage Image;      // Format_RGB32, as a capture arrives
-  QStringList Lines; // the text drawn, one entry per line
+  QImage Image;                 // Format_RGB32, as a capture arrives
+  QStringList Lines;            // the text drawn, one entry per line
   std::vector<QRect> LineBoxes; // the ink of each line, in picture pixels
 };
 
@@ -86,18 +86,18 @@ private:
 };
 
 inline const QStringList& Words() {
-  static const QStringList List = QString(
-      "the quick brown fox jumps over lazy dog people water under great where before through every little "
-      "should around change follow number little always thought answer country between family window "
-      "picture station morning evening village ancient castle forest captain journey silver golden shadow "
-      "hidden treasure letter market garden winter summer spring autumn mountain river bridge island "
-      "harbour dragon knight warrior quest reward health energy attack defend shield sword magic potion "
-      "return continue settings options volume display language control keyboard mouse screen loading "
-      "please wait while the game saves your progress press start to begin select character level "
-      "complete mission failed victory defeat chapter story new open close save file edit view help "
-      "message friend online offline download update version system network server player score time "
-      "remaining points bonus item inventory equipment weapon armour merchant gold coins")
-                                         .split(QLatin1Char(' '), Qt::SkipEmptyParts);
+  static const QStringList List =
+      QString("the quick brown fox jumps over lazy dog people water under great where before through every little "
+              "should around change follow number little always thought answer country between family window "
+              "picture station morning evening village ancient castle forest captain journey silver golden shadow "
+              "hidden treasure letter market garden winter summer spring autumn mountain river bridge island "
+              "harbour dragon knight warrior quest reward health energy attack defend shield sword magic potion "
+              "return continue settings options volume display language control keyboard mouse screen loading "
+              "please wait while the game saves your progress press start to begin select character level "
+              "complete mission failed victory defeat chapter story new open close save file edit view help "
+              "message friend online offline download update version system network server player score time "
+              "remaining points bonus item inventory equipment weapon armour merchant gold coins")
+          .split(QLatin1Char(' '), Qt::SkipEmptyParts);
   return List;
 }
 
@@ -153,7 +153,8 @@ inline void PaintScene(QImage& Image, TRandom& Random, const std::vector<QRgb>& 
       const double P = std::clamp(Hue[I] * (Palette.size() - 1), 0.0, Palette.size() - 1.001);
       const QRgb Base = Mix(Palette[size_t(P)], Palette[size_t(P) + 1], P - std::floor(P));
       const double Light = 0.55 * Coarse[I] + 0.45 * Fine[I];
-      Row[X] = Light < 0.5 ? Mix(qRgb(0, 0, 0), Base, 0.45 + Light * 1.1) : Mix(Base, qRgb(255, 255, 255), (Light - 0.5) * 0.9);
+      Row[X] = Light < 0.5 ? Mix(qRgb(0, 0, 0), Base, 0.45 + Light * 1.1)
+                           : Mix(Base, qRgb(255, 255, 255), (Light - 0.5) * 0.9);
     }
   }
 }
@@ -164,7 +165,8 @@ inline void AddNoise(QImage& Image, TRandom& Random, int Amplitude) {
     for (int X = 0; X < Image.width(); ++X) {
       // The sum of three uniforms: roughly Gaussian, as sensor noise.
       const int N = (Random.Between(-Amplitude, Amplitude) + Random.Between(-Amplitude, Amplitude) +
-                     Random.Between(-Amplitude, Amplitude)) / 2;
+                     Random.Between(-Amplitude, Amplitude)) /
+                    2;
       const int Grain = Random.Between(-Amplitude / 3, Amplitude / 3);
       auto C = [&](int V) { return std::clamp(V + N + Grain, 0, 255); };
       Row[X] = qRgb(C(qRed(Row[X])), C(qGreen(Row[X])), C(qBlue(Row[X])));
@@ -190,7 +192,7 @@ inline TScreenTextPicture RenderScreenText(TScreenTextClass Class, int PixelSize
   Picture.Lines = {Sentence(Random, 6), Sentence(Random, 5)};
 
   QFont Font(ScreenTextFonts()[FontIndex >= 0 ? FontIndex % ScreenTextFonts().size()
-                                               : Random.Below(int(ScreenTextFonts().size()))]);
+                                              : Random.Below(int(ScreenTextFonts().size()))]);
   Font.setPixelSize(PixelSize);
   Font.setHintingPreference(QFont::PreferFullHinting);
   if (Class == TScreenTextClass::YellowOnTexture || Class == TScreenTextClass::OutlinedSubtitle)
@@ -210,9 +212,7 @@ inline TScreenTextPicture RenderScreenText(TScreenTextClass Class, int PixelSize
 
   QRgb Ink = qRgb(0, 0, 0);
   switch (Class) {
-  case TScreenTextClass::CleanLight:
-    Image.fill(qRgb(255, 255, 255));
-    break;
+  case TScreenTextClass::CleanLight: Image.fill(qRgb(255, 255, 255)); break;
   case TScreenTextClass::DarkMode:
     Image.fill(qRgb(0x1e, 0x1e, 0x1e));
     Ink = qRgb(0xd4, 0xd4, 0xd4);
@@ -273,7 +273,8 @@ inline TScreenTextPicture RenderScreenText(TScreenTextClass Class, int PixelSize
       QPainterPath Path;
       Path.addText(Origin, Font, Line);
       Painter.setRenderHint(QPainter::Antialiasing, true);
-      Painter.strokePath(Path, QPen(QColor(0, 0, 0), std::max(2.0, PixelSize / 6.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      Painter.strokePath(
+          Path, QPen(QColor(0, 0, 0), std::max(2.0, PixelSize / 6.0), Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
       Painter.fillPath(Path, QColor(Ink));
       Ink0.adjust(-1, -1, 1, 1);
     } else if (Class == TScreenTextClass::ShadowedSubtitle) {
