@@ -27,11 +27,10 @@ using TRecognizer = std::function<TRecognition(const QImage&)>;
 // recogniser's confidence, words it barely believes counting against it.
 double RecognitionScore(const TRecognition& Recognition);
 
-// Recognises the pictures of EnhanceForRecognition(Capture), best guess
-// first, and keeps the one whose words the recogniser is surest of; past the
-// first two (the best guess and the capture itself) the rest are skipped once
-// a picture reads confidently. The records come back
-// with boxes in Capture's pixels and font sizes from those boxes. A plain
-// capture is recognised once, untouched, so its records are exactly those of
-// Recognize(Capture).
+// Recognises the pictures of EnhanceForRecognition(Capture) in their order
+// and keeps the one whose words the recogniser is surest of; past the first
+// two (the best guess and the capture itself) the rest are skipped once a
+// picture reads confidently. The records come back with boxes in Capture's
+// pixels and font sizes from those boxes. A plain capture is recognised
+// once, untouched, so its records are exactly those of Recognize(Capture).
 TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& Recognize);

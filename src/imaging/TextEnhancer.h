@@ -19,12 +19,15 @@ struct TEnhancedPicture {
   TRect ToCapture(const TRect& Box) const;
 };
 
-// The pictures worth recognising for a capture of screen text, best guess
-// first. A plain capture (one flat background, strong contrast, text large
-// enough) comes back alone and untouched. Otherwise each picture shows the
-// text dark on white whatever its colours were: the background, estimated
-// locally, is taken away, the polarity of every region of the capture is
-// decided on its own, and small text is enlarged by a whole factor so that
-// boxes map back exactly. Null or empty captures give no picture at all;
-// captures beyond a 4K screen's size come back alone and untouched.
+// The pictures worth recognising for a capture of screen text. A plain
+// capture (flat background, strong contrast, text large enough) comes back
+// alone and untouched. Otherwise: first the best guess ("contrast": the
+// background, estimated locally, taken away, the polarity and contrast of
+// every region decided on its own), then the capture itself ("original"),
+// then the alternatives for coloured text on busy backgrounds ("ink colour":
+// the distance from the text's colour) and for shadowed or outlined text
+// ("both sides"). Every picture but the original shows the text dark on
+// white, with small text enlarged by a whole factor so that boxes map back
+// exactly. Null or empty captures give no picture at all; captures beyond a
+// 4K screen's size come back alone and untouched.
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture);
