@@ -29,11 +29,15 @@ constexpr float TwoSidedShare = 0.25f;
 // colour away from it is background.
 constexpr float InkReach = 0.75f;
 // Tesseract loses letters below this x-height; small text is enlarged to it,
-// by at most MaxScale, and to no more than MaxEnlargedPixels in all (a full
-// screen is enlarged twice at most; recognition time grows with the pixels).
+// by at most MaxScale, and to no more than MaxEnlargedPixels in all:
+// recognition time grows with the pixels, and a full screen is not enlarged.
 constexpr int ReadableLetterHeight = 20;
 constexpr int MaxScale = 4;
-constexpr double MaxEnlargedPixels = 12e6;
+constexpr double MaxEnlargedPixels = 4e6;
+// Captures up to this size get the alternative pictures too; larger ones
+// (most of a screen) only the best guess and the capture, so that reading
+// them takes about twice as long as without enhancement, not four times.
+constexpr double MaxPixelsForAlternatives = 1e6;
 // Captures larger than this (beyond a 4K screen) are read as they are: the
 // analysis holds some 30 bytes per pixel, and enlarging is out of reach anyway.
 constexpr double MaxAnalysedPixels = 16.8e6;
@@ -357,6 +361,8 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   std::vector<TEnhancedPicture> Pictures;
   Pictures.push_back({Enlarged(GreyImage(Signed.Map), Scale), Scale, "contrast"});
   Pictures.push_back({Capture, 1, "original"});
+  if (double(W) * H > MaxPixelsForAlternatives)
+    return Pictures;
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
     Pictures.push_back({Enlarged(GreyImage(*Ink), Scale), Scale, "ink colour"});
   // Letters with a shadow or an outline have contrast on both sides of the

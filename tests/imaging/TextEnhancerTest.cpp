@@ -3,6 +3,8 @@
 #include "support/ScreenTextPictures.h"
 #include "support/TextImages.h"
 
+#include <QPainter>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -80,6 +82,23 @@ TEST(TextEnhancer, HardCapturesBecomeDarkTextOnWhiteEnlargedByAWholeFactor) {
     EXPECT_TRUE(std::any_of(Pictures.begin(), Pictures.end(),
                             [&](const TEnhancedPicture& P) { return P.Scale == 1 && P.Image == Sample.Image; }));
   }
+}
+
+// Recognition time grows with the pixels read: a full screen of small text
+// is read as it is and once enhanced, neither enlarged.
+TEST(TextEnhancer, AFullScreenIsNeitherEnlargedNorReadInAlternatives) {
+  QImage Screen(1920, 1080, QImage::Format_RGB32);
+  const TScreenTextPicture Tile = RenderScreenText(TScreenTextClass::DarkGradient, 11, 6);
+  QPainter Canvas(&Screen);
+  for (int Y = 0; Y < Screen.height(); Y += Tile.Image.height())
+    for (int X = 0; X < Screen.width(); X += Tile.Image.width())
+      Canvas.drawImage(X, Y, Tile.Image);
+  Canvas.end();
+  ASSERT_GT(EnhanceForRecognition(Tile.Image).front().Scale, 1);
+  const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Screen);
+  ASSERT_EQ(Pictures.size(), 2u);
+  EXPECT_EQ(Pictures[0].Scale, 1);
+  EXPECT_EQ(Pictures[1].Image, Screen);
 }
 
 TEST(TextEnhancer, OddPicturesGiveADefinedAnswer) {
