@@ -73,24 +73,30 @@ public:
         FValues(size_t(FColumns) * FRows) {}
   int Columns() const { return FColumns; }
   int Rows() const { return FRows; }
-  int Block() const { return FBlock; }
   float& Cell(int Column, int Row) { return FValues[size_t(Row) * FColumns + Column]; }
   float Cell(int Column, int Row) const { return FValues[size_t(Row) * FColumns + Column]; }
 
-  float At(int X, int Y) const {
-    const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
+  // The values of row Y at pixels 0 .. Width: first the two cell rows
+  // around Y blended, then each pixel between the two cells around it.
+  void ReadRow(int Y, int Width, std::vector<float>& Out) const {
     const float GY = std::clamp((Y + 0.5f) / FBlock - 0.5f, 0.f, float(FRows - 1));
-    const int X0 = int(GX), Y0 = int(GY);
-    const int X1 = std::min(X0 + 1, FColumns - 1), Y1 = std::min(Y0 + 1, FRows - 1);
-    const float TX = GX - X0, TY = GY - Y0;
-    const float Top = Cell(X0, Y0) + (Cell(X1, Y0) - Cell(X0, Y0)) * TX;
-    const float Bottom = Cell(X0, Y1) + (Cell(X1, Y1) - Cell(X0, Y1)) * TX;
-    return Top + (Bottom - Top) * TY;
+    const int Y0 = int(GY), Y1 = std::min(Y0 + 1, FRows - 1);
+    const float TY = GY - Y0;
+    FBlended.resize(size_t(FColumns));
+    for (int C = 0; C < FColumns; ++C)
+      FBlended[size_t(C)] = Cell(C, Y0) + (Cell(C, Y1) - Cell(C, Y0)) * TY;
+    Out.resize(size_t(Width));
+    for (int X = 0; X < Width; ++X) {
+      const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
+      const int X0 = int(GX), X1 = std::min(X0 + 1, FColumns - 1);
+      Out[size_t(X)] = FBlended[size_t(X0)] + (FBlended[size_t(X1)] - FBlended[size_t(X0)]) * (GX - X0);
+    }
   }
 
 private:
   int FBlock, FColumns, FRows;
   std::vector<float> FValues;
+  mutable std::vector<float> FBlended; // ReadRow's scratch row
 };
 
 // The value below which Fraction of Values lie (Values is reordered).
@@ -184,13 +190,16 @@ TStretchedInk StretchInk(const TPlane<float>& InkStrength, float Noise) {
   const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
   TStretchedInk Ink{{InkStrength.Width, InkStrength.Height}, {InkStrength.Width, InkStrength.Height}, Contrast};
   const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
-  for (int Y = 0; Y < InkStrength.Height; ++Y)
+  std::vector<float> Reaches;
+  for (int Y = 0; Y < InkStrength.Height; ++Y) {
+    LocalContrast.ReadRow(Y, InkStrength.Width, Reaches);
     for (int X = 0; X < InkStrength.Width; ++X) {
-      const float Reach = std::max(LocalContrast.At(X, Y), Floor + 8);
+      const float Reach = std::max(Reaches[size_t(X)], Floor + 8);
       const float T = std::clamp((InkStrength.At(X, Y) - Floor) / (Reach - Floor), 0.f, 1.f);
-      Ink.Map.At(X, Y) = uint8_t(std::lround(255 * (1 - T)));
+      Ink.Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
       Ink.Mask.At(X, Y) = T > 0.5f;
     }
+  }
   return Ink;
 }
 
@@ -272,7 +281,7 @@ std::optional<TPlane<uint8_t>> InkColourDistance(const QImage& Rgb32, const TPla
   const float Near = Far / 3;
   TPlane<uint8_t> Map(InkMask.Width, InkMask.Height);
   for (size_t I = 0; I < Map.Values.size(); ++I)
-    Map.Values[I] = uint8_t(std::lround(255 * std::clamp((Distance.Values[I] - Near) / (Far - Near), 0.f, 1.f)));
+    Map.Values[I] = uint8_t(255 * std::clamp((Distance.Values[I] - Near) / (Far - Near), 0.f, 1.f) + 0.5f);
   return Map;
 }
 
@@ -324,9 +333,12 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
 
   const TCellGrid Background = LocalBackground(Grey, BackgroundBlock);
   TPlane<float> Deviation(W, H);
-  for (int Y = 0; Y < H; ++Y)
+  std::vector<float> BackgroundRow;
+  for (int Y = 0; Y < H; ++Y) {
+    Background.ReadRow(Y, W, BackgroundRow);
     for (int X = 0; X < W; ++X)
-      Deviation.At(X, Y) = float(Grey.At(X, Y)) - Background.At(X, Y);
+      Deviation.At(X, Y) = float(Grey.At(X, Y)) - BackgroundRow[size_t(X)];
+  }
 
   int PolarityColumns = 0;
   const std::vector<int> Polarity = RegionPolarity(Deviation, PolarityRegion, PolarityColumns);
