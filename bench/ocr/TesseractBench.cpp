@@ -8,6 +8,7 @@
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.h"
 #include "ocr/tesseractocr.utils.h"
+#include "support/BareTesseract.h"
 #include "support/Comparison.h"
 #include "support/TextImages.h"
 
@@ -30,53 +31,6 @@ namespace {
 using namespace tesseractocr;
 
 const QString RuntimeDir = QStringLiteral(KORVEX_RUNTIME_DIR);
-
-struct TBareLine {
-  int Left, Top, Right, Bottom;
-  std::string Text;
-  float Confidence;
-};
-
-// The plain C API sequence a program without Korvex would use: raw pixels
-// in, text lines with boxes and confidences out.
-class TBareTesseract {
-public:
-  TBareTesseract() : FAPI(capi::TessBaseAPICreate()) {}
-  ~TBareTesseract() {
-    capi::TessBaseAPIEnd(FAPI);
-    capi::TessBaseAPIDelete(FAPI);
-  }
-  bool Init(const QString& DataPath) { return capi::TessBaseAPIInit3(FAPI, DataPath.toUtf8().constData(), "eng") == 0; }
-
-  std::vector<TBareLine> Recognize(const QImage& Rgba) {
-    std::vector<TBareLine> Lines;
-    capi::TessBaseAPISetImage(FAPI, Rgba.constBits(), Rgba.width(), Rgba.height(), 4,
-                              static_cast<int>(Rgba.bytesPerLine()));
-    if (capi::TessBaseAPIRecognize(FAPI, nullptr) != 0)
-      return Lines;
-    TessResultIterator* Iterator = capi::TessBaseAPIGetIterator(FAPI);
-    if (!Iterator)
-      return Lines;
-    const auto Level = tesseract::RIL_TEXTLINE;
-    do {
-      TBareLine Line{};
-      capi::TessPageIteratorBoundingBox(capi::TessResultIteratorGetPageIterator(Iterator), Level, &Line.Left, &Line.Top,
-                                        &Line.Right, &Line.Bottom);
-      if (char* Text = capi::TessResultIteratorGetUTF8Text(Iterator, Level)) {
-        Line.Text = Text;
-        capi::TessDeleteText(Text);
-      }
-      Line.Confidence = capi::TessResultIteratorConfidence(Iterator, Level);
-      if (Line.Confidence > 10.0f)
-        Lines.push_back(std::move(Line));
-    } while (capi::TessResultIteratorNext(Iterator, Level));
-    capi::TessResultIteratorDelete(Iterator);
-    return Lines;
-  }
-
-private:
-  TessBaseAPI* FAPI;
-};
 
 } // namespace
 

@@ -26,4 +26,14 @@ public:
   // bitmap pixels; empty when nothing was found. Failures of a library are
   // exceptions; a service that cannot be reached finds nothing.
   virtual TIteratorResultList RecognizeLines(const QImage& Bitmap) = 0;
+
+  // Whether the engine enhances the picture before it reads it
+  // (imaging/EnhancedRecognition.h); engines that cannot ignore it. The
+  // caller sets it before each recognition: off while a manual threshold is
+  // chosen or when the user switched enhancement off.
+  void SetEnhance(bool Enhance) { FEnhance = Enhance; }
+  bool Enhance() const { return FEnhance; }
+
+private:
+  bool FEnhance = true;
 };

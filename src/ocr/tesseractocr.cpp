@@ -7,6 +7,7 @@
 #include <QImage>
 
 #include <numbers>
+#include <algorithm>
 #include <stdexcept>
 
 using namespace tesseractocr;
@@ -150,4 +151,23 @@ bool TTesseractOCR5::ExecuteWords(TTesseractWords& Result, const std::atomic<boo
   } while (capi::TessResultIteratorNext(Iterator.get(), Level));
   Result = std::move(Found);
   return true;
+}
+
+std::vector<TRecognizedWord> TTesseractOCR5::RecognizedWords() {
+  std::vector<TRecognizedWord> Words;
+  if (!FTessBaseAPI)
+    return Words;
+  // The iterator reads the results the last Recognize left; it recognises nothing again.
+  const std::unique_ptr<TessResultIterator, TResultIteratorDeleter> Iterator(
+      capi::TessBaseAPIGetIterator(FTessBaseAPI.get()));
+  if (!Iterator)
+    return Words;
+  const auto Level = tesseract::RIL_WORD;
+  do {
+    const QString Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), Level), true);
+    const int Letters = int(std::count_if(Text.begin(), Text.end(), [](QChar C) { return C.isLetterOrNumber(); }));
+    if (Letters > 0)
+      Words.push_back({Letters, capi::TessResultIteratorConfidence(Iterator.get(), Level)});
+  } while (capi::TessResultIteratorNext(Iterator.get(), Level));
+  return Words;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/GlobalTypes.h"
+#include "imaging/EnhancedRecognition.h"
 
 #include <tesseract/publictypes.h>
 
@@ -68,6 +69,9 @@ public:
   // recognition (tens of megabytes for a full screen), but not the trained
   // data. The next recognition needs a SetImage first.
   void Clear();
+  // Every word of the last recognition, however unsure, with its letter
+  // count and confidence; empty before the first Execute.
+  std::vector<TRecognizedWord> RecognizedWords();
 
   const QString& DataPath() const { return FDataPath; }
 

@@ -139,6 +139,9 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
       throw std::runtime_error("Tesseract library is not loaded");
     return std::nullopt; // an engine this build does not have finds nothing
   }
+  // A threshold the user chose in the preprocessing picker wins over the
+  // automatic enhancement.
+  Recognizer->SetEnhance(FOCRThreshold == -1 && FSettings.Read(Settings::Enhance));
   TIteratorResultList Lines = Recognizer->RecognizeLines(*FScreenBitmap);
 
   if (Options.Engine == TOCREngineKind::Tesseract) {

@@ -33,7 +33,8 @@ TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
   FServer.Post("/ocr", [this](const httplib::Request& Request, httplib::Response& Response) {
     if (!FOcr)
       return Send(Response, ErrorReply(503, "OCR is not available in this korvex-server"));
-    Send(Response, FOcr(Request.body, Request.get_header_value("paragraph") == "True"));
+    Send(Response, FOcr(Request.body, Request.get_header_value("paragraph") == "True",
+                        Request.get_header_value("enhance") != "False"));
   });
   // A handler that throws must cost one request, never the server.
   FServer.set_exception_handler([](const httplib::Request&, httplib::Response& Response, std::exception_ptr Error) {

@@ -14,8 +14,10 @@ inline constexpr size_t MaxRequestBytes = size_t{64} << 20;
 // The HTTP face of korvex-server: /translate, /health and /ocr.
 class TKorvexServer {
 public:
-  // Body: the posted image; Paragraph: the "paragraph" header is "True".
-  using TOcrHandler = std::function<TServerReply(const std::string& Body, bool Paragraph)>;
+  // Body: the posted image; Paragraph: the "paragraph" header is "True";
+  // Enhance: the "enhance" header is not "False" (the client switched the
+  // picture's enhancement off, or binarised it itself).
+  using TOcrHandler = std::function<TServerReply(const std::string& Body, bool Paragraph, bool Enhance)>;
 
   // Without an OCR handler /ocr answers 503.
   explicit TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr = {});

@@ -2,6 +2,8 @@
 
 #include "OcrImage.h"
 
+#include "imaging/EnhancedRecognition.h"
+
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
 #include <tesseract/resultiterator.h>
@@ -62,6 +64,7 @@ struct TJob {
   const std::string* Body;
   TImageHeader Header;
   bool Paragraph;
+  bool Enhance;
   std::promise<TServerReply> Reply;
 };
 
@@ -90,13 +93,14 @@ public:
 
   ~TImpl() { Stop(); }
 
-  TServerReply Recognize(const std::string& Body, bool Paragraph) {
+  TServerReply Recognize(const std::string& Body, bool Paragraph, bool Enhance) {
     auto Job = std::make_unique<TJob>();
     TImageRejection Rejection;
     if (!ReadImageHeader(Body, Job->Header, Rejection))
       return ErrorReply(Rejection.Status, Rejection.Message);
     Job->Body = &Body;
     Job->Paragraph = Paragraph;
+    Job->Enhance = Enhance;
     std::future<TServerReply> Reply = Job->Reply.get_future();
     {
       std::lock_guard Lock(FMutex);
@@ -169,41 +173,75 @@ private:
     TImageRejection Rejection;
     if (!DecodeImage(*Job.Body, Job.Header, Image, Rejection))
       return ErrorReply(Rejection.Status, Rejection.Message);
-    Api.SetImage(Image.constBits(), Image.width(), Image.height(), 4, int(Image.bytesPerLine()));
+    const auto Level = Job.Paragraph ? tesseract::RIL_PARA : tesseract::RIL_TEXTLINE;
+    bool Failed = false;
+    auto RecognizePicture = [&](const QImage& Picture) {
+      TRecognition Recognition;
+      if (!Failed && !FCancel)
+        Failed = !RecognizeOne(Api, Picture, Level, Recognition);
+      return Recognition;
+    };
+    const TIteratorResultList Records =
+        Job.Enhance ? RecognizeEnhanced(Image, RecognizePicture) : RecognizePicture(Image).Records;
+    // The worker keeps no picture between requests.
+    Api.Clear();
+    if (FCancel)
+      return ShuttingDown();
+    if (Failed)
+      return ErrorReply(500, "Tesseract could not recognise the picture");
+    nlohmann::json Boxes = nlohmann::json::array();
+    for (const TIteratorResult& Record : Records)
+      Boxes.push_back({{"left", Record.Left},
+                       {"top", Record.Top},
+                       {"right", Record.Right},
+                       {"bottom", Record.Bottom},
+                       {"text", Record.Text.toStdString()}});
+    return {200, Boxes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+  }
+
+  // Recognises one picture into the boxes of Level and the confidence of
+  // every word; false when Tesseract fails on it.
+  bool RecognizeOne(tesseract::TessBaseAPI& Api, const QImage& Picture, tesseract::PageIteratorLevel Level,
+                    TRecognition& Recognition) {
+    // Tesseract reads four bytes a pixel as R, G, B, A.
+    const QImage Rgba = Picture.convertToFormat(QImage::Format_RGBA8888);
+    Api.SetImage(Rgba.constBits(), Rgba.width(), Rgba.height(), 4, int(Rgba.bytesPerLine()));
     // Shutting down stops a long recognition instead of waiting for it.
     tesseract::ETEXT_DESC Monitor;
     Monitor.cancel = [](void* Stopping, int) { return static_cast<std::atomic<bool>*>(Stopping)->load(); };
     Monitor.cancel_this = &FCancel;
-    const int Status = Api.Recognize(&Monitor);
-    if (FCancel)
-      return ShuttingDown();
-    if (Status != 0) {
-      Api.Clear();
-      return ErrorReply(500, "Tesseract could not recognise the picture");
-    }
-    const auto Level = Job.Paragraph ? tesseract::RIL_PARA : tesseract::RIL_TEXTLINE;
-    nlohmann::json Boxes = nlohmann::json::array();
+    if (Api.Recognize(&Monitor) != 0)
+      return FCancel;
     std::unique_ptr<tesseract::ResultIterator> Iterator(Api.GetIterator());
-    if (Iterator) {
-      do {
-        if (Iterator->Empty(Level) || Iterator->Confidence(Level) <= MinConfidence)
-          continue;
-        std::unique_ptr<char[]> Raw(Iterator->GetUTF8Text(Level));
-        if (!Raw)
-          continue;
-        std::string Text = CleanText(Raw.get());
-        if (Text.empty())
-          continue;
-        int Left = 0, Top = 0, Right = 0, Bottom = 0;
-        Iterator->BoundingBox(Level, &Left, &Top, &Right, &Bottom);
-        Boxes.push_back(
-            {{"left", Left}, {"top", Top}, {"right", Right}, {"bottom", Bottom}, {"text", std::move(Text)}});
-      } while (Iterator->Next(Level));
-    }
-    Iterator.reset();
-    // The worker keeps no picture between requests.
-    Api.Clear();
-    return {200, Boxes.dump(-1, ' ', false, nlohmann::json::error_handler_t::replace)};
+    if (!Iterator)
+      return true;
+    do {
+      if (Iterator->Empty(Level) || Iterator->Confidence(Level) <= MinConfidence)
+        continue;
+      std::unique_ptr<char[]> Raw(Iterator->GetUTF8Text(Level));
+      if (!Raw)
+        continue;
+      std::string Text = CleanText(Raw.get());
+      if (Text.empty())
+        continue;
+      TIteratorResult Record;
+      Iterator->BoundingBox(Level, &Record.Left, &Record.Top, &Record.Right, &Record.Bottom);
+      Record.Text = QString::fromStdString(Text);
+      Recognition.Records.push_back(std::move(Record));
+    } while (Iterator->Next(Level));
+    Iterator.reset(Api.GetIterator());
+    if (!Iterator)
+      return true;
+    do {
+      if (Iterator->Empty(tesseract::RIL_WORD))
+        continue;
+      std::unique_ptr<char[]> Raw(Iterator->GetUTF8Text(tesseract::RIL_WORD));
+      const QString Word = QString::fromUtf8(Raw ? Raw.get() : "");
+      const int Letters = int(std::count_if(Word.begin(), Word.end(), [](QChar C) { return C.isLetterOrNumber(); }));
+      if (Letters > 0)
+        Recognition.Words.push_back({Letters, Iterator->Confidence(tesseract::RIL_WORD)});
+    } while (Iterator->Next(tesseract::RIL_WORD));
+    return true;
   }
 
   const int FCapacity;
@@ -224,6 +262,6 @@ TOcrService::TOcrService(const TOcrOptions& Options, TOcrHooks Hooks)
 
 TOcrService::~TOcrService() = default;
 
-TServerReply TOcrService::Recognize(const std::string& Body, bool Paragraph) {
-  return FImpl->Recognize(Body, Paragraph);
+TServerReply TOcrService::Recognize(const std::string& Body, bool Paragraph, bool Enhance) {
+  return FImpl->Recognize(Body, Paragraph, Enhance);
 }

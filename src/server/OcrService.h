@@ -39,10 +39,12 @@ public:
   TOcrService& operator=(const TOcrService&) = delete;
 
   // Body: the posted picture (a BMP file, or PNG); Paragraph: the request's
-  // "paragraph" header was "True". Blocks the calling (HTTP) thread until a
-  // worker has answered: 200 with a JSON array of {"left", "top", "right",
-  // "bottom", "text"} in reading order, or an error status with {"error": ...}.
-  TServerReply Recognize(const std::string& Body, bool Paragraph);
+  // "paragraph" header was "True"; Enhance: the picture is enhanced before
+  // recognition (imaging/EnhancedRecognition.h), boxes staying in the posted
+  // picture's pixels. Blocks the calling (HTTP) thread until a worker has
+  // answered: 200 with a JSON array of {"left", "top", "right", "bottom",
+  // "text"} in reading order, or an error status with {"error": ...}.
+  TServerReply Recognize(const std::string& Body, bool Paragraph, bool Enhance = true);
 
 private:
   class TImpl;

@@ -61,8 +61,8 @@ int main(int argc, char** argv) {
   TKorvexServer::TOcrHandler Ocr;
   try {
     OcrService = std::make_unique<TOcrService>(Options.Ocr);
-    Ocr = [Service = OcrService.get()](const std::string& Body, bool Paragraph) {
-      return Service->Recognize(Body, Paragraph);
+    Ocr = [Service = OcrService.get()](const std::string& Body, bool Paragraph, bool Enhance) {
+      return Service->Recognize(Body, Paragraph, Enhance);
     };
   } catch (const std::exception& Error) {
     std::cerr << "korvex-server: OCR is off: " << Error.what() << '\n';

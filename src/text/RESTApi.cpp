@@ -302,7 +302,7 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
 }
 
 TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& ErrorMessage, const QString& Paragraph,
-                     const THttpTimeouts& Timeouts) {
+                     const THttpTimeouts& Timeouts, bool Enhance) {
   TOCRItemList Items;
   if (Bitmap.isNull())
     return Items;
@@ -317,9 +317,11 @@ TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& Error
   try {
     // A BMP file under the PNG media type: what the service has always been
     // sent, so it is kept.
-    Reply =
-        HttpPost(Server + QLatin1String("/ocr"), Stream,
-                 {"Content-Type: image/png", "paragraph: " + Paragraph.toUtf8(), "Accept: application/json"}, Timeouts);
+    std::vector<QByteArray> Headers = {"Content-Type: image/png", "paragraph: " + Paragraph.toUtf8(),
+                                       "Accept: application/json"};
+    if (!Enhance)
+      Headers.push_back("enhance: False");
+    Reply = HttpPost(Server + QLatin1String("/ocr"), Stream, Headers, Timeouts);
     if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
       TOCRReplyProblem Problem = TOCRReplyProblem::None;
       Items = OCRReplyItems(Reply.Body, Problem);

@@ -54,6 +54,7 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
 // is malformed; the items before a malformed one are kept. A null or empty
 // bitmap sends nothing. A reply with a status other than 200 throws
 // EServerError. Throws EBitmapStreamError when the bitmap cannot be
-// written.
+// written. Without Enhance the request asks the service to read the picture
+// as it is (header "enhance: False").
 TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& ErrorMessage, const QString& Paragraph,
-                     const THttpTimeouts& Timeouts = OCRTimeouts);
+                     const THttpTimeouts& Timeouts = OCRTimeouts, bool Enhance = true);

@@ -10,7 +10,7 @@ TIteratorResultList TRemoteOCREngine::RecognizeLines(const QImage& Bitmap) {
   // Read for every request, so a server changed in the settings is used at once.
   const QString Server = FSettings.Read(Settings::Server);
   QString ErrorMessage;
-  const TOCRItemList Items = EasyOCR(Server, Bitmap, ErrorMessage, QStringLiteral("False"));
+  const TOCRItemList Items = EasyOCR(Server, Bitmap, ErrorMessage, QStringLiteral("False"), OCRTimeouts, Enhance());
   TIteratorResultList Words;
   Words.reserve(Items.size());
   for (const TOCRItem& Item : Items)

@@ -53,8 +53,10 @@ class TScriptedEngine : public TOCREngine {
 public:
   TIteratorResultList Lines;
   QSize Seen;
+  std::optional<bool> Enhanced; // whether the last recognition was asked to enhance
   TIteratorResultList RecognizeLines(const QImage& Bitmap) override {
     Seen = Bitmap.size();
+    Enhanced = Enhance();
     return Lines;
   }
 };
@@ -189,6 +191,27 @@ TEST_F(TranslationPipeline, WhatAnEngineThatFindsNothingDoesToTheShownResult) {
     EXPECT_EQ(Hidden, Case.Hidden);
   }
   EXPECT_TRUE(Server.Requests().empty());
+}
+
+TEST_F(TranslationPipeline, TheEngineEnhancesWhenTheSettingIsOnAndNoThresholdWasChosen) {
+  struct TCase {
+    const char* Stored; // [OCR] Enhance, or none
+    int32_t Threshold;
+    bool Enhanced;
+  };
+  const TCase Cases[] = {
+      {nullptr, -1, true}, {"1", -1, true}, {"0", -1, false}, {"1", 128, false}, {"1", 0, false},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << (Case.Stored ? Case.Stored : "none") << ", threshold " << Case.Threshold);
+    if (Case.Stored)
+      Settings.WriteString("OCR", "Enhance", Case.Stored);
+    Pipeline.FOCRThreshold = Case.Threshold;
+    Pipeline.FScreenBitmap = QImage(40, 40, QImage::Format_RGB32);
+    Engine->Enhanced.reset();
+    Pipeline.Recognize();
+    EXPECT_EQ(Engine->Enhanced, Case.Enhanced);
+  }
 }
 
 TEST_F(TranslationPipeline, AnEngineThisBuildLacksFindsNothingButAMissingTesseractIsAnError) {

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "core/GlobalTypes.h"
+#include "imaging/TextEnhancer.h"
+
+#include <QImage>
+
+#include <functional>
+#include <vector>
+
+// A word the recogniser found, as far as choosing between pictures needs it.
+struct TRecognizedWord {
+  int Letters = 0;        // letters and digits in the word
+  float Confidence = 0.f; // 0 .. 100
+};
+
+// What a recogniser made of one picture.
+struct TRecognition {
+  TIteratorResultList Records;        // boxes in the recognised picture's pixels
+  std::vector<TRecognizedWord> Words; // every word, however unsure
+};
+
+// Recognition of one picture by some engine (Tesseract, the OS engine, ...).
+using TRecognizer = std::function<TRecognition(const QImage&)>;
+
+// How much readable text a recognition holds: letters weighted by the
+// recogniser's confidence, words it barely believes counting against it.
+double RecognitionScore(const TRecognition& Recognition);
+
+// Recognises the pictures of EnhanceForRecognition(Capture) in their order
+// and keeps the one whose words the recogniser is surest of; past the first
+// two (the best guess and the capture itself) the rest are skipped once a
+// picture reads confidently. The records come back with boxes in Capture's
+// pixels and font sizes from those boxes. A plain capture is recognised
+// once, untouched, so its records are exactly those of Recognize(Capture).
+TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& Recognize);

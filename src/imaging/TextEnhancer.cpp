@@ -1,0 +1,389 @@
+#include "imaging/TextEnhancer.h"
+
+#include "imaging/GreyLevel.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <vector>
+
+namespace {
+
+// The measures below were chosen on bench/ocr/accuracy_bench.
+
+// Backgrounds are estimated per block of this many pixels: several letters
+// of the sizes screens use, so ink never covers half a block.
+constexpr int BackgroundBlock = 32;
+// Polarity is decided per region of this size (with its neighbours).
+constexpr int PolarityRegion = 64;
+// Contrast is stretched per block of this size; a block's contrast counts as
+// no less than this share of the capture's.
+constexpr int ContrastBlock = 32;
+constexpr float MinRegionContrast = 0.35f;
+// Contrast on the lesser side of the background, as a share of the greater
+// side's, from which letters count as shadowed or outlined.
+constexpr float TwoSidedShare = 0.25f;
+// A pixel this share of the background's typical distance from the ink
+// colour away from it is background.
+constexpr float InkReach = 0.75f;
+// Tesseract loses letters below this x-height; small text is enlarged to it,
+// by at most MaxScale, and to no more than MaxEnlargedPixels in all:
+// recognition time grows with the pixels, and a full screen is not enlarged.
+constexpr int ReadableLetterHeight = 20;
+constexpr int MaxScale = 4;
+constexpr double MaxEnlargedPixels = 4e6;
+// Captures up to this size get the alternative pictures too; larger ones
+// (most of a screen) only the best guess and the capture, so that reading
+// them takes about twice as long as without enhancement, not four times.
+constexpr double MaxPixelsForAlternatives = 1e6;
+// Captures larger than this (beyond a 4K screen) are read as they are: the
+// analysis holds some 30 bytes per pixel, and enlarging is out of reach anyway.
+constexpr double MaxAnalysedPixels = 16.8e6;
+// A plain capture: a flat background (half the pixels within this many grey
+// levels of the local background), ink this far from it, letters this tall.
+constexpr float PlainNoise = 2.f;
+constexpr float PlainContrast = 80.f;
+constexpr int PlainLetterHeight = 10;
+
+// A plane of values over the capture's pixels.
+template <class T> struct TPlane {
+  int Width = 0, Height = 0;
+  std::vector<T> Values;
+  TPlane(int W, int H, T Fill = T{}) : Width(W), Height(H), Values(size_t(W) * H, Fill) {}
+  T& At(int X, int Y) { return Values[size_t(Y) * Width + X]; }
+  T At(int X, int Y) const { return Values[size_t(Y) * Width + X]; }
+};
+
+TPlane<uint8_t> GreyPlane(const QImage& Rgb32) {
+  TPlane<uint8_t> Grey(Rgb32.width(), Rgb32.height());
+  for (int Y = 0; Y < Grey.Height; ++Y)
+    GreyLevels(Rgb32.constScanLine(Y), 4, Grey.Width, &Grey.At(0, Y));
+  return Grey;
+}
+
+// A coarse grid of one value per Block x Block cell, read back at any pixel
+// by bilinear interpolation between cell centres: the smooth background of
+// a gradient, or a contrast that changes across the capture.
+class TCellGrid {
+public:
+  TCellGrid(int Width, int Height, int Block)
+      : FBlock(Block), FColumns((Width + Block - 1) / Block), FRows((Height + Block - 1) / Block),
+        FValues(size_t(FColumns) * FRows) {}
+  int Columns() const { return FColumns; }
+  int Rows() const { return FRows; }
+  float& Cell(int Column, int Row) { return FValues[size_t(Row) * FColumns + Column]; }
+  float Cell(int Column, int Row) const { return FValues[size_t(Row) * FColumns + Column]; }
+
+  // The values of row Y at pixels 0 .. Width: first the two cell rows
+  // around Y blended, then each pixel between the two cells around it.
+  void ReadRow(int Y, int Width, std::vector<float>& Out) const {
+    const float GY = std::clamp((Y + 0.5f) / FBlock - 0.5f, 0.f, float(FRows - 1));
+    const int Y0 = int(GY), Y1 = std::min(Y0 + 1, FRows - 1);
+    const float TY = GY - Y0;
+    FBlended.resize(size_t(FColumns));
+    for (int C = 0; C < FColumns; ++C)
+      FBlended[size_t(C)] = Cell(C, Y0) + (Cell(C, Y1) - Cell(C, Y0)) * TY;
+    Out.resize(size_t(Width));
+    for (int X = 0; X < Width; ++X) {
+      const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
+      const int X0 = int(GX), X1 = std::min(X0 + 1, FColumns - 1);
+      Out[size_t(X)] = FBlended[size_t(X0)] + (FBlended[size_t(X1)] - FBlended[size_t(X0)]) * (GX - X0);
+    }
+  }
+
+private:
+  int FBlock, FColumns, FRows;
+  std::vector<float> FValues;
+  mutable std::vector<float> FBlended; // ReadRow's scratch row
+};
+
+// The value below which Fraction of Values lie (Values is reordered).
+template <class T> T Percentile(std::vector<T>& Values, double Fraction) {
+  if (Values.empty())
+    return T{};
+  const size_t K = std::min(Values.size() - 1, size_t(Fraction * double(Values.size())));
+  std::nth_element(Values.begin(), Values.begin() + std::ptrdiff_t(K), Values.end());
+  return Values[K];
+}
+
+// The background of every block: its median grey. Text covers well under
+// half of any block a few text lines tall, so the median is the background
+// even under bold text.
+TCellGrid LocalBackground(const TPlane<uint8_t>& Grey, int Block) {
+  TCellGrid Grid(Grey.Width, Grey.Height, Block);
+  std::vector<uint8_t> Cell;
+  for (int R = 0; R < Grid.Rows(); ++R)
+    for (int C = 0; C < Grid.Columns(); ++C) {
+      Cell.clear();
+      for (int Y = R * Block; Y < std::min(Grey.Height, (R + 1) * Block); ++Y)
+        for (int X = C * Block; X < std::min(Grey.Width, (C + 1) * Block); ++X)
+          Cell.push_back(Grey.At(X, Y));
+      Grid.Cell(C, R) = Percentile(Cell, 0.5);
+    }
+  return Grid;
+}
+
+// Text is drawn in one colour against a background: the side of the
+// background (brighter or darker) with more contrast in it is the ink. Each
+// region decides with its neighbours, two regions either side and one above
+// and below, so that a shadow or an outline that outweighs the letters in
+// one small region does not flip the polarity in the middle of a line.
+// +1 where the ink is brighter, -1 where it is darker.
+std::vector<int> RegionPolarity(const TPlane<float>& Deviation, int Region, int& Columns) {
+  Columns = (Deviation.Width + Region - 1) / Region;
+  const int Rows = (Deviation.Height + Region - 1) / Region;
+  std::vector<double> Bright(size_t(Columns) * Rows), Dark(size_t(Columns) * Rows);
+  for (int Y = 0; Y < Deviation.Height; ++Y)
+    for (int X = 0; X < Deviation.Width; ++X) {
+      const float D = Deviation.At(X, Y);
+      const size_t I = size_t(Y / Region) * Columns + X / Region;
+      (D > 0 ? Bright[I] : Dark[I]) += double(D) * D;
+    }
+  std::vector<int> Polarity(Bright.size());
+  for (int R = 0; R < Rows; ++R)
+    for (int C = 0; C < Columns; ++C) {
+      double Balance = 0;
+      for (int NR = std::max(0, R - 1); NR <= std::min(Rows - 1, R + 1); ++NR)
+        for (int NC = std::max(0, C - 2); NC <= std::min(Columns - 1, C + 2); ++NC)
+          Balance += Bright[size_t(NR) * Columns + NC] - Dark[size_t(NR) * Columns + NC];
+      Polarity[size_t(R) * Columns + C] = Balance > 0 ? 1 : -1;
+    }
+  return Polarity;
+}
+
+// Per block, the strength the strongest ink of the block reaches (its 95th
+// percentile), kept within Low .. High.
+TCellGrid RegionContrast(const TPlane<float>& InkStrength, int Block, float Low, float High) {
+  TCellGrid Grid(InkStrength.Width, InkStrength.Height, Block);
+  std::vector<float> Cell;
+  for (int R = 0; R < Grid.Rows(); ++R)
+    for (int C = 0; C < Grid.Columns(); ++C) {
+      Cell.clear();
+      for (int Y = R * Block; Y < std::min(InkStrength.Height, (R + 1) * Block); ++Y)
+        for (int X = C * Block; X < std::min(InkStrength.Width, (C + 1) * Block); ++X)
+          Cell.push_back(InkStrength.At(X, Y));
+      Grid.Cell(C, R) = std::clamp(Percentile(Cell, 0.98), Low, High);
+    }
+  return Grid;
+}
+
+struct TStretchedInk {
+  TPlane<uint8_t> Map;  // dark ink on white
+  TPlane<uint8_t> Mask; // 1 where the ink is surely ink
+  float Contrast;       // what the strongest ink of the capture reaches
+};
+
+// InkStrength (how far each pixel is from its background, towards the ink)
+// as dark ink on white paper: nothing at the noise of the background, black
+// at the contrast of the ink. Each region is stretched to its own strongest
+// ink, so that letters over a background close to their colour come out as
+// dark as the rest; a region's contrast counts as no less than a share of the
+// capture's, or texture would turn into ink.
+TStretchedInk StretchInk(const TPlane<float>& InkStrength, float Noise) {
+  std::vector<float> Inked;
+  for (float S : InkStrength.Values)
+    if (S > 2 * Noise + 8)
+      Inked.push_back(S);
+  const float Contrast = std::max(Percentile(Inked, 0.95), 24.f);
+  const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
+  TStretchedInk Ink{{InkStrength.Width, InkStrength.Height}, {InkStrength.Width, InkStrength.Height}, Contrast};
+  const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
+  std::vector<float> Reaches;
+  for (int Y = 0; Y < InkStrength.Height; ++Y) {
+    LocalContrast.ReadRow(Y, InkStrength.Width, Reaches);
+    for (int X = 0; X < InkStrength.Width; ++X) {
+      const float Reach = std::max(Reaches[size_t(X)], Floor + 8);
+      const float T = std::clamp((InkStrength.At(X, Y) - Floor) / (Reach - Floor), 0.f, 1.f);
+      Ink.Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
+      Ink.Mask.At(X, Y) = T > 0.5f;
+    }
+  }
+  return Ink;
+}
+
+// Whether the capture has strong contrast on both sides of its background:
+// the lesser side holds at least a share of the greater's.
+bool TwoSided(const TPlane<float>& Deviation) {
+  double Bright = 0, Dark = 0;
+  for (float D : Deviation.Values)
+    (D > 0 ? Bright : Dark) += double(D) * D;
+  return std::min(Bright, Dark) >= TwoSidedShare * std::max(Bright, Dark);
+}
+
+// The median height of the letter-like connected components of Ink: about
+// the x-height of the text.
+int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
+  TPlane<uint8_t> Seen(Ink.Width, Ink.Height);
+  std::vector<int> Heights;
+  std::vector<std::pair<int, int>> Stack;
+  for (int Y0 = 0; Y0 < Ink.Height; ++Y0)
+    for (int X0 = 0; X0 < Ink.Width; ++X0) {
+      if (!Ink.At(X0, Y0) || Seen.At(X0, Y0))
+        continue;
+      int Top = Y0, Bottom = Y0, Left = X0, Right = X0, Area = 0;
+      Stack.assign(1, {X0, Y0});
+      Seen.At(X0, Y0) = 1;
+      while (!Stack.empty()) {
+        const auto [X, Y] = Stack.back();
+        Stack.pop_back();
+        ++Area;
+        Top = std::min(Top, Y), Bottom = std::max(Bottom, Y), Left = std::min(Left, X), Right = std::max(Right, X);
+        for (const auto& [DX, DY] : std::array<std::pair<int, int>, 4>{{{1, 0}, {-1, 0}, {0, 1}, {0, -1}}}) {
+          const int NX = X + DX, NY = Y + DY;
+          if (NX >= 0 && NY >= 0 && NX < Ink.Width && NY < Ink.Height && Ink.At(NX, NY) && !Seen.At(NX, NY)) {
+            Seen.At(NX, NY) = 1;
+            Stack.push_back({NX, NY});
+          }
+        }
+      }
+      const int H = Bottom - Top + 1, W = Right - Left + 1;
+      if (H >= 3 && Area >= 4 && W <= 3 * H && H <= Ink.Height / 2)
+        Heights.push_back(H);
+    }
+  if (Heights.size() < 3)
+    return 0;
+  return Percentile(Heights, 0.5);
+}
+
+// Dark where a pixel has the colour of the ink, white where it is far from
+// it: the letters of one colour stand out from a busy background whose
+// brightness crosses theirs, which no grey level separates. The ink colour
+// is the median colour of the pixels the contrast map found surely inked.
+std::optional<TPlane<uint8_t>> InkColourDistance(const QImage& Rgb32, const TPlane<uint8_t>& InkMask) {
+  std::array<std::vector<int>, 3> Channels;
+  for (int Y = 0; Y < InkMask.Height; ++Y) {
+    const auto* Row = reinterpret_cast<const QRgb*>(Rgb32.constScanLine(Y));
+    for (int X = 0; X < InkMask.Width; ++X)
+      if (InkMask.At(X, Y)) {
+        Channels[0].push_back(qRed(Row[X]));
+        Channels[1].push_back(qGreen(Row[X]));
+        Channels[2].push_back(qBlue(Row[X]));
+      }
+  }
+  if (Channels[0].size() < 16)
+    return std::nullopt;
+  const int InkR = Percentile(Channels[0], 0.5), InkG = Percentile(Channels[1], 0.5),
+            InkB = Percentile(Channels[2], 0.5);
+  TPlane<float> Distance(InkMask.Width, InkMask.Height);
+  for (int Y = 0; Y < InkMask.Height; ++Y) {
+    const auto* Row = reinterpret_cast<const QRgb*>(Rgb32.constScanLine(Y));
+    for (int X = 0; X < InkMask.Width; ++X) {
+      const int DR = qRed(Row[X]) - InkR, DG = qGreen(Row[X]) - InkG, DB = qBlue(Row[X]) - InkB;
+      Distance.At(X, Y) = std::sqrt(float(DR * DR + DG * DG + DB * DB));
+    }
+  }
+  std::vector<float> All = Distance.Values;
+  // Most of the capture is background: three quarters of its typical
+  // distance from the ink is far enough to call a pixel background.
+  const float Far = std::max(48.f, InkReach * Percentile(All, 0.5));
+  const float Near = Far / 3;
+  TPlane<uint8_t> Map(InkMask.Width, InkMask.Height);
+  for (size_t I = 0; I < Map.Values.size(); ++I)
+    Map.Values[I] = uint8_t(255 * std::clamp((Distance.Values[I] - Near) / (Far - Near), 0.f, 1.f) + 0.5f);
+  return Map;
+}
+
+// The whole factor that brings letters of LetterHeight to a height
+// Tesseract reads well, within the limits.
+int EnlargementFor(int LetterHeight, int Width, int Height) {
+  if (LetterHeight <= 0)
+    return 1;
+  const int Wanted = (ReadableLetterHeight + LetterHeight - 1) / LetterHeight;
+  const int Affordable = int(std::sqrt(MaxEnlargedPixels / (double(Width) * Height)));
+  return std::clamp(std::min(Wanted, Affordable), 1, MaxScale);
+}
+
+// Enlarged by a whole factor, smoothly.
+QImage Enlarged(const QImage& Image, int Scale) {
+  if (Scale == 1)
+    return Image;
+  return Image.scaled(Image.width() * Scale, Image.height() * Scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+}
+
+QImage GreyImage(const TPlane<uint8_t>& Plane) {
+  QImage Image(Plane.Width, Plane.Height, QImage::Format_RGB32);
+  for (int Y = 0; Y < Plane.Height; ++Y) {
+    auto* Row = reinterpret_cast<QRgb*>(Image.scanLine(Y));
+    for (int X = 0; X < Plane.Width; ++X) {
+      const int V = Plane.At(X, Y);
+      Row[X] = qRgb(V, V, V);
+    }
+  }
+  return Image;
+}
+
+} // namespace
+
+TRect TEnhancedPicture::ToCapture(const TRect& Box) const {
+  auto Down = [this](int32_t V) { return V >= 0 ? V / Scale : -((-V + Scale - 1) / Scale); };
+  auto Up = [this](int32_t V) { return V >= 0 ? (V + Scale - 1) / Scale : -(-V / Scale); };
+  return {Down(Box.Left), Down(Box.Top), Up(Box.Right), Up(Box.Bottom)};
+}
+
+std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
+  if (Capture.isNull() || Capture.width() <= 0 || Capture.height() <= 0)
+    return {};
+  if (double(Capture.width()) * Capture.height() > MaxAnalysedPixels)
+    return {{Capture, 1, "original"}};
+  const QImage Rgb32 = Capture.convertToFormat(QImage::Format_RGB32);
+  const int W = Rgb32.width(), H = Rgb32.height();
+  const TPlane<uint8_t> Grey = GreyPlane(Rgb32);
+
+  const TCellGrid Background = LocalBackground(Grey, BackgroundBlock);
+  TPlane<float> Deviation(W, H);
+  std::vector<float> BackgroundRow;
+  for (int Y = 0; Y < H; ++Y) {
+    Background.ReadRow(Y, W, BackgroundRow);
+    for (int X = 0; X < W; ++X)
+      Deviation.At(X, Y) = float(Grey.At(X, Y)) - BackgroundRow[size_t(X)];
+  }
+
+  int PolarityColumns = 0;
+  const std::vector<int> Polarity = RegionPolarity(Deviation, PolarityRegion, PolarityColumns);
+  TPlane<float> InkStrength(W, H);
+  std::vector<float> Strengths;
+  Strengths.reserve(size_t(W) * H);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      const int Sign = Polarity[size_t(Y / PolarityRegion) * PolarityColumns + X / PolarityRegion];
+      const float S = std::max(0.f, Sign * Deviation.At(X, Y));
+      InkStrength.At(X, Y) = S;
+      Strengths.push_back(std::abs(Deviation.At(X, Y)));
+    }
+  // Noise: what most of the capture (background) deviates by.
+  const float Noise = Percentile(Strengths, 0.5);
+  const TStretchedInk Signed = StretchInk(InkStrength, Noise);
+  const TPlane<uint8_t>& InkMask = Signed.Mask;
+  const float Contrast = Signed.Contrast;
+
+  const int LetterHeight = TypicalLetterHeight(InkMask);
+  const int Scale = EnlargementFor(LetterHeight, W, H);
+
+  // Plain text is what Tesseract reads best as it is: any change could only
+  // move its boxes or cost time. Flat panels of either polarity side by side
+  // (a window on a dark desktop) are plain too: Tesseract inverts lines itself.
+  if (Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
+    return {{Capture, 1, "original"}};
+
+  // The capture itself comes second: where the region analysis goes wrong
+  // (a panel edge taken for ink can cost a line next to it) the capture
+  // still reads well, and it costs least to read.
+  std::vector<TEnhancedPicture> Pictures;
+  Pictures.push_back({Enlarged(GreyImage(Signed.Map), Scale), Scale, "contrast"});
+  Pictures.push_back({Capture, 1, "original"});
+  if (double(W) * H > MaxPixelsForAlternatives)
+    return Pictures;
+  if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
+    Pictures.push_back({Enlarged(GreyImage(*Ink), Scale), Scale, "ink colour"});
+  // Letters with a shadow or an outline have contrast on both sides of the
+  // background; together the two sides draw them bolder, but whole.
+  if (TwoSided(Deviation)) {
+    TPlane<float> Both(W, H);
+    for (size_t I = 0; I < Both.Values.size(); ++I)
+      Both.Values[I] = std::abs(Deviation.Values[I]);
+    Pictures.push_back({Enlarged(GreyImage(StretchInk(Both, Noise).Map), Scale), Scale, "both sides"});
+  }
+  return Pictures;
+}

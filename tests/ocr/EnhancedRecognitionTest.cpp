@@ -1,0 +1,145 @@
+// The Tesseract engine with and without enhancement, with the runtime
+// folder's libraries and trained data, on rendered screen text.
+#include "TesseractTestSupport.h"
+
+#include "ocr/TesseractEngine.h"
+#include "ocr/tesseractocr.h"
+#include "support/ScreenTextPictures.h"
+#include "support/TextImages.h"
+
+#include <QPainter>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class EnhancedRecognition : public ::testing::Test {
+protected:
+  static void SetUpTestSuite() {
+    auto Tesseract = std::make_unique<TTesseractOCR5>(RuntimeDir + "/Tesseract/");
+    ASSERT_TRUE(Tesseract->Initialize(RuntimeDir + "/tessdata/", QStringLiteral("eng")));
+    Engine = std::make_unique<TTesseractEngine>(std::move(Tesseract));
+  }
+  static void TearDownTestSuite() { Engine.reset(); }
+
+  static TIteratorResultList Recognize(const QImage& Picture, bool Enhance) {
+    Engine->SetEnhance(Enhance);
+    return Engine->RecognizeLines(Picture);
+  }
+  static inline std::unique_ptr<TTesseractEngine> Engine;
+};
+
+QString Text(const TIteratorResultList& Records) {
+  QStringList Texts;
+  for (const TIteratorResult& Record : Records)
+    Texts << Record.Text;
+  return Texts.join(QLatin1Char(' '));
+}
+
+// The smallest rectangle around the pixels of Picture inside Band that are
+// ink: darker than 160 grey, or brighter with LightInk.
+QRect InkBox(const QImage& Picture, const QRect& Band, bool LightInk) {
+  QRect Box;
+  for (int Y = Band.top(); Y <= Band.bottom(); ++Y)
+    for (int X = Band.left(); X <= Band.right(); ++X) {
+      const int Grey = qGray(Picture.pixel(X, Y));
+      if (LightInk ? Grey > 160 : Grey < 160)
+        Box |= QRect(X, Y, 1, 1);
+    }
+  return Box;
+}
+
+} // namespace
+
+// Small text is read enlarged; its boxes must still sit on the screen's
+// letters as closely as the boxes of the capture read as it is.
+TEST_F(EnhancedRecognition, BoxesOfEnlargedTextLieOnTheCapturedLetters) {
+  struct TCase {
+    TScreenTextClass Class;
+    bool LightInk;
+  };
+  for (const TCase& Case : {TCase{TScreenTextClass::CleanLight, false}, TCase{TScreenTextClass::DarkGradient, true}}) {
+    SCOPED_TRACE(ScreenTextClassName(Case.Class));
+    const TScreenTextPicture Sample = RenderScreenText(Case.Class, 12, 11, 0);
+    ASSERT_GT(EnhanceForRecognition(Sample.Image).front().Scale, 1);
+    const TIteratorResultList Plain = Recognize(Sample.Image, false);
+    const TIteratorResultList Enhanced = Recognize(Sample.Image, true);
+    ASSERT_EQ(Enhanced.size(), Sample.Lines.size());
+    ASSERT_EQ(Plain.size(), Sample.Lines.size());
+    for (size_t I = 0; I < Enhanced.size(); ++I) {
+      SCOPED_TRACE(testing::Message() << "line " << I);
+      // The band between the neighbouring lines' drawn boxes.
+      const QRect Drawn = Sample.LineBoxes[I];
+      const QRect Band(0, Drawn.top() - 3, Sample.Image.width(), Drawn.height() + 6);
+      const QRect Ink = InkBox(Sample.Image, Band, Case.LightInk);
+      const TIteratorResult& On = Enhanced[I];
+      const TIteratorResult& Off = Plain[I];
+      // Right and Bottom are exclusive, as in every record.
+      const int InkEdges[] = {Ink.left(), Ink.top(), Ink.right() + 1, Ink.bottom() + 1};
+      const int OnEdges[] = {On.Left, On.Top, On.Right, On.Bottom};
+      const int OffEdges[] = {Off.Left, Off.Top, Off.Right, Off.Bottom};
+      for (int E = 0; E < 4; ++E) {
+        EXPECT_LE(std::abs(OnEdges[E] - InkEdges[E]), std::max(1, std::abs(OffEdges[E] - InkEdges[E])))
+            << "edge " << E << ": enhanced " << OnEdges[E] << ", plain " << OffEdges[E] << ", ink " << InkEdges[E];
+      }
+      EXPECT_EQ(On.FFontSize, FontSizeForHeight(On.GetHeight()));
+    }
+  }
+}
+
+// Kinds of screen text that bare Tesseract reads at half its words or less
+// (faint grey text: 0.93 at 9 px), at the sizes users meet them.
+TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
+  constexpr double Floor = 0.85;
+  struct TCase {
+    TScreenTextClass Class;
+    int Size;
+  };
+  const TCase Cases[] = {
+      {TScreenTextClass::LightGradient, 12},    {TScreenTextClass::LightGradient, 14},
+      {TScreenTextClass::OutlinedSubtitle, 12}, {TScreenTextClass::OutlinedSubtitle, 14},
+      {TScreenTextClass::YellowOnTexture, 12},  {TScreenTextClass::YellowOnTexture, 14},
+      {TScreenTextClass::FaintGrey, 9},         {TScreenTextClass::FaintGrey, 12},
+  };
+  for (const TCase& Case : Cases) {
+    const TScreenTextPicture Sample = RenderScreenText(Case.Class, Case.Size, 21, 21);
+    const TIteratorResultList Records = Recognize(Sample.Image, true);
+    EXPECT_GE(WordAccuracy(Sample.Lines, Text(Records)), Floor)
+        << ScreenTextClassName(Case.Class) << ", " << Case.Size << " px: " << qPrintable(Text(Records).simplified());
+  }
+}
+
+TEST_F(EnhancedRecognition, PlainTextIsReadTheSameWithEnhancementOnAndOff) {
+  for (const QImage& Plain : {FourLineBenchmarkPicture(), RenderScreenText(TScreenTextClass::CleanLight, 22, 1).Image,
+                              RenderScreenText(TScreenTextClass::DarkMode, 22, 2).Image}) {
+    const TIteratorResultList Off = Recognize(Plain, false);
+    ASSERT_FALSE(Off.empty());
+    EXPECT_EQ(Recognize(Plain, true), Off);
+  }
+}
+
+// A light window captured with a margin of the dark desktop around it: the
+// panel's edge must not cost the line beside it.
+TEST_F(EnhancedRecognition, AWindowOnADarkDesktopKeepsEveryLine) {
+  for (int PixelSize : {40, 24}) {
+    SCOPED_TRACE(testing::Message() << PixelSize << " px");
+    const QStringList Lines = {QStringLiteral("Good morning, dear friends."), QStringLiteral("Close the window now.")};
+    QImage Capture(PixelSize * 24, PixelSize * 9, QImage::Format_RGB32);
+    Capture.fill(Qt::black);
+    QPainter Canvas(&Capture);
+    Canvas.fillRect(Capture.rect().adjusted(20, 20, -20, -20), Qt::white);
+    Canvas.setPen(Qt::black);
+    QFont Font(QStringLiteral("DejaVu Sans"));
+    Font.setPixelSize(PixelSize);
+    Canvas.setFont(Font);
+    Canvas.drawText(QPoint(20 + PixelSize, 20 + 2 * PixelSize), Lines[0]);
+    Canvas.drawText(QPoint(20 + PixelSize, 20 + 6 * PixelSize), Lines[1]);
+    Canvas.end();
+    const TIteratorResultList Off = Recognize(Capture, false);
+    const TIteratorResultList On = Recognize(Capture, true);
+    EXPECT_EQ(WordAccuracy(Lines, Text(On)), 1.0) << qPrintable(Text(On));
+    EXPECT_EQ(On, Off); // plain: read as it is
+  }
+}
