@@ -85,14 +85,16 @@ void TTesseractOcrService::Start(std::shared_ptr<TOperation> Operation) {
     if (FStopping)
       throw EOcrServiceError(OcrServiceCode::IllegalMethodCall, QStringLiteral("The service is closing"));
     FQueue.push_back(std::move(Operation));
-    if (!FWorker.joinable())
+    if (!FWorker.joinable()) {
       FWorker = std::thread([this] { Run(); });
+      // Named from here, so that it carries the name from the start.
+      pthread_setname_np(FWorker.native_handle(), WorkerThreadName);
+    }
   }
   FWake.notify_one();
 }
 
 void TTesseractOcrService::Run() {
-  pthread_setname_np(pthread_self(), WorkerThreadName);
   for (;;) {
     std::shared_ptr<TOperation> Operation;
     {
