@@ -10,6 +10,7 @@
 #include "overlay/TranslateForm.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
+#include "settings/SettingsLocation.h"
 #include "text/RemoteOCREngine.h"
 
 #include <QActionGroup>
@@ -46,7 +47,11 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent)
 void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
-  FConfigIni = std::make_unique<TConfigIni>(QDir(FAppDir).filePath(QStringLiteral("Config.ini")));
+  // Beside the executable in a portable runtime folder, else the user's own.
+  const QString SettingsFile = SettingsFileFor(FAppDir);
+  // A folder that cannot be made is reported by the first write, which needs it.
+  CreateSettingsFolder(SettingsFile, nullptr);
+  FConfigIni = std::make_unique<TConfigIni>(SettingsFile);
   // Its state starts empty: no area, not busy, no binarisation.
   FPipeline = std::make_unique<TTranslationPipeline>(*FConfigIni, FPlatform, static_cast<TPipelineView&>(*this));
 
@@ -252,7 +257,7 @@ void TFormOCR::CreateMenus() {
 
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate})
+  for (QAction* Pending : {ActAutoTranslate, mnuAutoTranslate})
     Pending->setEnabled(false);
 
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
@@ -264,6 +269,8 @@ void TFormOCR::CreateMenus() {
   connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
   connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
+  connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
+  connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {

@@ -31,8 +31,9 @@ class TFormOCR : public QMainWindow, private TPipelineView {
   Q_OBJECT
 
 public:
-  // AppDir is the runtime folder that holds Config.ini, Tesseract/ and
-  // tessdata/; the executable's own folder in normal use. Platform must
+  // AppDir is the runtime folder that holds Tesseract/ and tessdata/; the
+  // executable's own folder in normal use. Config.ini is beside them in a
+  // portable folder, else the user's own (SettingsFileFor). Platform must
   // outlive the window.
   TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr);
   ~TFormOCR() override;
@@ -68,6 +69,12 @@ public:
   bool TranslateOCRList(const TIteratorResultList& OCRList);
   void ReadConfig();
   void WriteConfig();
+  // The settings dialog, modal; true when the user confirmed, and the
+  // dialog has written its settings.
+  bool RunSetupDialog();
+  // The preprocessing picker: a sample of the screen, a threshold chosen in
+  // its dialog, FOCRThreshold of the pipeline set on OK and off on Cancel.
+  void mnuSelectOCRResultClick();
 
   std::unique_ptr<TSelectionForm> FSelectionForm;
   std::unique_ptr<TTranslationForm> FTranslateForm;
@@ -122,6 +129,13 @@ private:
   void ActSelectFullScreenExecute();
   void mnuSelectAreaClick();
   void mnuViewAreaClick();
+  void ActSetupExecute();
+  // Display names of the OS OCR languages, in the engine's order.
+  QStringList OCRLanguageNames() const;
+  // The picker's recognition of its screen sample (FormOCRPicker.cpp) with
+  // the engine named in the settings: none when that engine did not answer.
+  std::optional<TIteratorResultList> PickerOCR(const QImage& Bitmap);
+  std::optional<TIteratorResultList> PickerOSOCR(const QImage& Bitmap);
 
   // What the pipeline asks of the windows (FormOCRView.cpp).
   std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override;
@@ -143,6 +157,7 @@ private:
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
+  bool FPickerRunning = false;
 };
 
 // The application title, shown as the main window's caption.

@@ -151,6 +151,12 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
 void TTranslationPipeline::StartRtOcr() {
   if (!FRtOcr)
     return; // a build without the desktop's recogniser finds nothing
+  const TRtOcr::TLanguage& Language = OCRLanguage();
+  FRtOcr->SetPicture(*FScreenBitmap);
+  FRtOcr->Recognize(Language, nullptr, 0, 0, 0, 0);
+}
+
+const TRtOcr::TLanguage& TTranslationPipeline::OCRLanguage() {
   const int32_t Index = FSettings.Read(Settings::OCRLanguage);
   const auto Count = static_cast<int64_t>(FOCRLanguages.size());
   if (Index < 0 || Index >= Count) {
@@ -165,8 +171,7 @@ void TTranslationPipeline::StartRtOcr() {
                                       .arg(Count - 1);
     throw EOCRLanguageMissing(Message.toStdString());
   }
-  FRtOcr->SetPicture(*FScreenBitmap);
-  FRtOcr->Recognize(FOCRLanguages[std::size_t(Index)], nullptr, 0, 0, 0, 0);
+  return FOCRLanguages[std::size_t(Index)];
 }
 
 TIteratorResultList TTranslationPipeline::RecordsOfLines(const TRtOcr::TLines& Lines) {

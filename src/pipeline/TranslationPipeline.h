@@ -90,6 +90,9 @@ public:
   // One record per line that has words: the union of the word boxes with
   // every edge rounded up, the font size from the unrounded height.
   static TIteratorResultList RecordsOfLines(const TRtOcr::TLines& Lines);
+  // The language of [OCR] Language in FOCRLanguages; throws
+  // EOCRLanguageMissing when there is none at that position.
+  const TRtOcr::TLanguage& OCRLanguage();
   // One text through the translation server named in the settings.
   QString Translate(const QString& OCRText, QString& ErrorMessage);
   // Translates every record and shows the result; on the first failure
