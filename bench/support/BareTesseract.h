@@ -16,6 +16,7 @@ struct TBareLine {
   int Left, Top, Right, Bottom;
   std::string Text;
   float Confidence;
+  bool StartsLine = false; // words only
 };
 
 // The plain C API sequence a program without Korvex would use: raw pixels
@@ -31,32 +32,41 @@ public:
     return tesseractocr::capi::TessBaseAPIInit3(FAPI, DataPath.toUtf8().constData(), "eng") == 0;
   }
 
-  std::vector<TBareLine> Recognize(const QImage& Rgba) {
-    std::vector<TBareLine> Lines;
-    tesseractocr::capi::TessBaseAPISetImage(FAPI, Rgba.constBits(), Rgba.width(), Rgba.height(), 4,
-                                            static_cast<int>(Rgba.bytesPerLine()));
-    if (tesseractocr::capi::TessBaseAPIRecognize(FAPI, nullptr) != 0)
-      return Lines;
-    TessResultIterator* Iterator = tesseractocr::capi::TessBaseAPIGetIterator(FAPI);
-    if (!Iterator)
-      return Lines;
-    const auto Level = tesseract::RIL_TEXTLINE;
-    do {
-      TBareLine Line{};
-      tesseractocr::capi::TessPageIteratorBoundingBox(tesseractocr::capi::TessResultIteratorGetPageIterator(Iterator),
-                                                      Level, &Line.Left, &Line.Top, &Line.Right, &Line.Bottom);
-      if (char* Text = tesseractocr::capi::TessResultIteratorGetUTF8Text(Iterator, Level)) {
-        Line.Text = Text;
-        tesseractocr::capi::TessDeleteText(Text);
-      }
-      Line.Confidence = tesseractocr::capi::TessResultIteratorConfidence(Iterator, Level);
-      if (Line.Confidence > 10.0f)
-        Lines.push_back(std::move(Line));
-    } while (tesseractocr::capi::TessResultIteratorNext(Iterator, Level));
-    tesseractocr::capi::TessResultIteratorDelete(Iterator);
-    return Lines;
-  }
+  // Text lines, as Korvex's engine reads them.
+  std::vector<TBareLine> Recognize(const QImage& Rgba) { return RecognizeAt(Rgba, tesseract::RIL_TEXTLINE); }
+
+  // Word level, as the recognition service reads it: boxes, texts,
+  // confidences and where each text line begins.
+  std::vector<TBareLine> RecognizeWords(const QImage& Rgba) { return RecognizeAt(Rgba, tesseract::RIL_WORD); }
 
 private:
+  std::vector<TBareLine> RecognizeAt(const QImage& Rgba, TessPageIteratorLevel Level) {
+    using namespace tesseractocr;
+    std::vector<TBareLine> Found;
+    capi::TessBaseAPISetImage(FAPI, Rgba.constBits(), Rgba.width(), Rgba.height(), 4,
+                              static_cast<int>(Rgba.bytesPerLine()));
+    if (capi::TessBaseAPIRecognize(FAPI, nullptr) != 0)
+      return Found;
+    TessResultIterator* Iterator = capi::TessBaseAPIGetIterator(FAPI);
+    if (!Iterator)
+      return Found;
+    do {
+      TBareLine Item{};
+      TessPageIterator* Page = capi::TessResultIteratorGetPageIterator(Iterator);
+      capi::TessPageIteratorBoundingBox(Page, Level, &Item.Left, &Item.Top, &Item.Right, &Item.Bottom);
+      if (char* Text = capi::TessResultIteratorGetUTF8Text(Iterator, Level)) {
+        Item.Text = Text;
+        capi::TessDeleteText(Text);
+      }
+      Item.Confidence = capi::TessResultIteratorConfidence(Iterator, Level);
+      if (Level == tesseract::RIL_WORD)
+        Item.StartsLine = capi::TessPageIteratorIsAtBeginningOf(Page, tesseract::RIL_TEXTLINE);
+      if (Item.Confidence > 10.0f)
+        Found.push_back(std::move(Item));
+    } while (capi::TessResultIteratorNext(Iterator, Level));
+    capi::TessResultIteratorDelete(Iterator);
+    return Found;
+  }
+
   TessBaseAPI* FAPI;
 };

@@ -27,9 +27,9 @@ using EWinRtError = EOcrServiceError;
 // turns a picture (or a rectangle of it) into a bitmap for the service,
 // starts an asynchronous recognition and reports the result as plain lines
 // and words with their boxes. The result always reaches its handler on the
-// thread that owns the component (the GUI thread), through a queued call,
-// whatever thread the service finishes on. The service must outlive the
-// component.
+// GUI thread, through a queued call, whatever thread the service finishes
+// on; so the component lives on the GUI thread, in a program with a
+// QCoreApplication. The service must outlive the component.
 class TRtOcr : public QObject {
   Q_OBJECT
 

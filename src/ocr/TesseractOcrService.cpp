@@ -84,15 +84,19 @@ void TTesseractOcrService::Start(std::shared_ptr<TOperation> Operation) {
     std::lock_guard Lock(FMutex);
     if (FStopping)
       throw EOcrServiceError(OcrServiceCode::IllegalMethodCall, QStringLiteral("The service is closing"));
-    FQueue.push_back(std::move(Operation));
-    if (!FWorker.joinable())
+    // Started before the operation is queued: a thread that cannot start
+    // leaves nothing behind that would never end.
+    if (!FWorker.joinable()) {
       FWorker = std::thread([this] { Run(); });
+      // Named from here, so that it carries the name from the start.
+      pthread_setname_np(FWorker.native_handle(), WorkerThreadName);
+    }
+    FQueue.push_back(std::move(Operation));
   }
   FWake.notify_one();
 }
 
 void TTesseractOcrService::Run() {
-  pthread_setname_np(pthread_self(), WorkerThreadName);
   for (;;) {
     std::shared_ptr<TOperation> Operation;
     {

@@ -1,4 +1,6 @@
 #include "app/Application.h"
+#include "ocr/RtOcr.h"
+#include "platform/fake/FakeOcrService.h"
 
 #include <QMessageBox>
 #include <QTimer>
@@ -41,6 +43,20 @@ TEST(DefaultErrorBox, AnExceptionEndsTheCommandAndTheProgramRunsOn) {
   QCoreApplication::processEvents();
   QCoreApplication::processEvents();
   EXPECT_TRUE(Later);
+}
+
+// The desktop recogniser's result arrives through a queued call; a failure
+// in its handler (a refusing translation server, say) reaches the box too.
+TEST(DefaultErrorBox, AFailureInTheRecognitionResultsHandlerIsShown) {
+  TFakeOcrService Service;
+  Service.Languages = {{"en-US", "English (United States)", "English (United States)", "Latin"}};
+  TRtOcr RtOcr(Service);
+  RtOcr.SetPicture(QImage(20, 10, QImage::Format_RGB32));
+  RtOcr.OnCompleted = [](TRtOcr*, const TRtOcr::TResult&, void*) { throw std::runtime_error("Refused"); };
+  RtOcr.Recognize(RtOcr.GetAvailableLanguages().at(0), nullptr, 0, 0, 0, 0);
+  ASSERT_TRUE(Service.Complete(TOcrAsyncStatus::Completed));
+  EXPECT_EQ(AnswerNextMessageBox(), "Refused");
+  EXPECT_FALSE(RtOcr.Busy());
 }
 
 } // namespace

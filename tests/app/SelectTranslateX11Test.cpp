@@ -254,6 +254,24 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
   EXPECT_EQ(std::vector<std::string>(All.begin() + 2, All.end()), First);
 }
 
+// The same way with the desktop's recogniser ("Windows OCR"), which is
+// Korvex's own Tesseract-backed service on X11: its result arrives later,
+// on the GUI thread, and ends in the same overlay.
+TEST_F(SelectTranslateX11, WithWindowsOCRADraggedAreaEndsInTranslationsOverIt) {
+  ASSERT_NO_FATAL_FAILURE(StartKorvex(Server.Url(), "[OCR]\nEngine=Windows OCR\nLanguage=0\n"));
+  ASSERT_NO_FATAL_FAILURE(SelectTheArea());
+
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Server.Requests().size() >= 2; }, 20000))
+      << Korvex.readAllStandardError().toStdString();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return BoxBands(Desktop->CopyScreen(Area)).size() >= 2; }, 10000));
+  Screenshot("translated-windows-ocr.png");
+  const std::vector<std::string> Sent = Texts(Server.Requests());
+  ASSERT_EQ(Sent.size(), 2u);
+  EXPECT_NE(Sent[0].find("morning"), std::string::npos) << Sent[0];
+  EXPECT_NE(Sent[1].find("window"), std::string::npos) << Sent[1];
+  EXPECT_EQ(BoxBands(Desktop->CopyScreen(Area)).size(), 2u);
+}
+
 // The whole way with the project's own server: Apertium translates the
 // English text into Spanish, and a Spanish word reads back from the screen.
 TEST_F(SelectTranslateX11, WithKorvexServerTheOverlayShowsTheSpanishTranslation) {

@@ -19,6 +19,7 @@
 #include <optional>
 
 #include "support/TextImages.h"
+#include "support/ThreadNames.h"
 
 namespace {
 
@@ -26,17 +27,7 @@ const QString DllPath = RuntimeDir + "/Tesseract/";
 const QString DataPath = RuntimeDir + "/tessdata/";
 constexpr int WaitMs = 120000; // recognition of a large picture on a loaded machine
 
-// Threads of this process that carry the service worker's name.
-int WorkerThreads() {
-  int Count = 0;
-  const QDir Tasks(QStringLiteral("/proc/self/task"));
-  for (const QString& Task : Tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
-    QFile Name(Tasks.filePath(Task + "/comm"));
-    if (Name.open(QIODevice::ReadOnly) && Name.readAll().trimmed() == TTesseractOcrService::WorkerThreadName)
-      ++Count;
-  }
-  return Count;
-}
+int WorkerThreads() { return ThreadsNamed(TTesseractOcrService::WorkerThreadName); }
 
 std::optional<TRtOcr::TLanguage> FindTag(const TRtOcr& Component, const QString& Tag) {
   for (const TRtOcr::TLanguage& Language : Component.GetAvailableLanguages())
