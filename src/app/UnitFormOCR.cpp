@@ -32,6 +32,15 @@ constexpr int DesignClientWidth = 373;
 constexpr int DesignClientHeight = 273;
 constexpr int ToolPanelHeight = 68;
 constexpr int ToolButtonWidth = 70;
+
+// The automatic-translation interval, milliseconds. A damaged value must
+// not make the timer spin: none or a negative one gives the default, and
+// anything shorter than a tenth of a second is raised to it.
+int AutoTranslateInterval(int32_t Stored) {
+  if (Stored <= 0)
+    return Settings::AutoInterval.Default;
+  return std::max(Stored, 100);
+}
 } // namespace
 
 TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent)
@@ -55,7 +64,7 @@ void TFormOCR::FormCreate() {
   move(DesignLeft, DesignTop);
   resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
 
-  // Global hotkeys are registered here once their support exists.
+  RegisterHotKeys();
   ReadConfig();
 
   if (!CreateEngines()) {
@@ -69,6 +78,7 @@ void TFormOCR::FormCreate() {
 }
 
 TFormOCR::~TFormOCR() {
+  UnregisterHotKeys();
   FPipeline.reset(); // the engines and the shown result
   FSelectionForm.reset();
   FTranslateForm.reset(); // writes its own geometry, so the store must still exist
@@ -222,7 +232,7 @@ void TFormOCR::CreateMenus() {
 
   // Commands whose handlers are not in this build yet stay disabled, so the
   // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActAutoTranslate, ActSetup, mnuSelectOCRResult, mnuAutoTranslate, mnuWindowsOCR})
+  for (QAction* Pending : {ActSetup, mnuSelectOCRResult, mnuWindowsOCR})
     Pending->setEnabled(false);
 
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
@@ -234,6 +244,10 @@ void TFormOCR::CreateMenus() {
   connect(ActSelectFullScreen, &QAction::triggered, this, &TFormOCR::ActSelectFullScreenExecute);
   connect(mnuSelectArea, &QAction::triggered, this, &TFormOCR::mnuSelectAreaClick);
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
+  connect(ActAutoTranslate, &QAction::triggered, this, &TFormOCR::ActAutoTranslateExecute);
+  connect(mnuAutoTranslate, &QAction::triggered, this, &TFormOCR::mnuAutoTranslateClick);
+  connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
+  connect(&TimerAction, &QTimer::timeout, this, &TFormOCR::TimerActionTimer);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {
@@ -293,7 +307,7 @@ void TFormOCR::ReadConfig() {
   mnuEqualArea->setChecked(Ini.Read(Settings::EqualArea));
   mnuStayOnTop->setChecked(Ini.Read(Settings::StayOnTop));
   mnuCaptureOverlay->setChecked(Ini.Read(Settings::CaptureOverlay));
-  TimerAction.setInterval(Ini.Read(Settings::AutoInterval));
+  TimerAction.setInterval(AutoTranslateInterval(Ini.Read(Settings::AutoInterval)));
   mnuTextLine->setChecked(Ini.Read(Settings::TextLine));
   mnuShowCaputure->setChecked(Ini.Read(Settings::ShowCaptureImage));
   // Another name, even one differing only in case, leaves the choice as it is.

@@ -1,20 +1,22 @@
 #pragma once
 
+#include "app/HotKeys.h"
 #include "core/GlobalTypes.h"
 #include "pipeline/PipelineView.h"
 #include "pipeline/TranslationPipeline.h"
+#include "platform/Platform.h"
 
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 #include <optional>
 
 class QAction;
 class QLabel;
 class TConfigIni;
-class TPlatform;
 class TSelectionForm;
 class TTesseractOCR5;
 class TTranslationForm;
@@ -58,6 +60,15 @@ public:
   void ReadConfig();
   void WriteConfig();
 
+  // Automatic translation on or off, as its tool button and hotkey switch
+  // it (FormOCRAuto.cpp).
+  void ActAutoTranslateExecute();
+  // Translates the paragraph under the mouse pointer (FormOCRAuto.cpp).
+  void MouseTranslate();
+  // The picture the automatic-translation button shows: 1, or 0 (stop)
+  // while automatic translation started by the button or hotkey runs.
+  int AutoTranslateImage() const { return FAutoTranslateImage; }
+
   std::unique_ptr<TSelectionForm> FSelectionForm;
   std::unique_ptr<TTranslationForm> FTranslateForm;
   // The main window's own alpha while a selection runs: 0 as designed, so
@@ -90,6 +101,7 @@ public:
 
 protected:
   void closeEvent(QCloseEvent* Event) override;
+  bool event(QEvent* Event) override;
 
 private:
   void FormCreate();
@@ -109,6 +121,21 @@ private:
   void ActSelectFullScreenExecute();
   void mnuSelectAreaClick();
   void mnuViewAreaClick();
+  void ActSetupExecute();
+  // Shows the settings dialog modally; true when the user confirmed it.
+  bool RunSetupDialog();
+
+  // Automatic translation (FormOCRAuto.cpp).
+  void mnuAutoTranslateClick(bool Checked);
+  void TimerActionTimer();
+  void SetAutoTranslateImage(int Index);
+
+  // Global hotkeys (FormOCRHotKeys.cpp): registered at creation, one per
+  // row of FormCommands(), unregistered at destruction.
+  void RegisterHotKeys();
+  TPlatform::THotKeyResult RegisterKey(uint32_t HKey, THotKey HotKey);
+  void UnregisterHotKeys();
+  void WMHotKey(uint32_t Id);
 
   // What the pipeline asks of the windows (FormOCRView.cpp).
   std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override;
@@ -126,6 +153,11 @@ private:
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
+  // FHotKey1 ... FHotKey5: the identifiers of the five hotkeys.
+  std::array<uint32_t, 5> FHotKey{};
+  int FAutoTranslateImage = 1;
+  // True while a tick of TimerAction runs, including its error box.
+  bool FTickRunning = false;
 };
 
 // The application title, shown as the main window's caption.

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/HotKeyCommands.h"
 #include "app/RemoteCommands.h"
 #include "app/UnitFormOCR.h"
 #include "ocr/tesseractocr.utils.h"
@@ -20,11 +21,10 @@ void PrintUsage() {
             "  --help          show this text and exit\n"
             "  --version       show the version and exit\n"
             "  --command NAME  hand a command to the Korvex running on this display\n"
-            "                  and exit; it runs as its hotkey would:\n"
-            "                    select-translate  select an area, then translate it\n"
-            "                    translate         translate the selected area again\n"
-            "                    full-screen       translate the whole screen\n"
-            "                  Bind these to desktop shortcuts where global hotkeys\n"
+            "                  and exit; it runs as its hotkey would:");
+  for (const TFormCommand& Command : FormCommands())
+    std::printf("                    %-17s %s\n", Command.Name, Command.Description);
+  std::puts("                  Bind these to desktop shortcuts where global hotkeys\n"
             "                  cannot be grabbed (Wayland).\n"
             "\n"
             "Settings are kept in Config.ini beside the executable.");
@@ -110,9 +110,8 @@ int main(int argc, char* argv[]) {
     } else {
       // Each runs exactly what its hotkey runs.
       TRemoteCommands Commands;
-      Commands.AddCommand(QStringLiteral("select-translate"), [&Form] { Form.SelectAreaAndTranslate(); });
-      Commands.AddCommand(QStringLiteral("translate"), [&Form] { Form.CaptureAndTranslate(false); });
-      Commands.AddCommand(QStringLiteral("full-screen"), [&Form] { Form.SelectFullScreen(); });
+      for (const TFormCommand& Named : FormCommands())
+        Commands.AddCommand(QString::fromLatin1(Named.Name), [&Form, &Named] { Named.Run(Form); });
       if (!Commands.Listen(&Error))
         std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
       Form.show();

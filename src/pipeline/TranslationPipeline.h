@@ -5,6 +5,7 @@
 #include "text/RESTApi.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QString>
 
 #include <chrono>
@@ -27,6 +28,10 @@ class ETooManySegments : public std::runtime_error {
 public:
   using std::runtime_error::runtime_error;
 };
+
+// The first record of List whose rectangle holds Point (left and top edges
+// inside, right and bottom edges outside); null when none does.
+const TIteratorResult* RecordAt(const TIteratorResultList& List, QPoint Point);
 
 class TConfigIni;
 class TPipelineView;
@@ -56,11 +61,18 @@ public:
   void SetEngine(TOCREngineKind Kind, std::unique_ptr<TOCREngine> Engine);
   TOCREngine* Engine(TOCREngineKind Kind) const;
 
-  // Each returns true when it did its work.
+  // Each returns true when it did its work. One selection runs at a time:
+  // SelectArea called while one runs (from a command that came in during
+  // it) returns false at once.
   bool SelectArea();
+  bool IsSelecting() const { return FSelecting; }
   bool SelectAreaAndTranslate();
   // Translates the work area of the primary screen, anchored at the origin.
   void SelectFullScreen();
+  // Recognises the whole primary screen and translates the one record under
+  // the pointer, shown over that record's rectangle; nothing when the
+  // pointer is over no record.
+  void MouseTranslate();
   // With ScreenDiff, only when the area changed since the last capture.
   void CaptureAndTranslate(bool ScreenDiff);
   bool CaptureScreenArea(bool ScreenDiff);
@@ -100,6 +112,7 @@ private:
   std::optional<TIteratorResultList> NothingFound();
   QString Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts);
 
+  bool FSelecting = false;
   TConfigIni& FSettings;
   TPlatform& FPlatform;
   TPipelineView& FView;

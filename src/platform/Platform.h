@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QImage>
 #include <QPoint>
 #include <QRegion>
@@ -10,6 +11,23 @@
 #include "core/GlobalTypes.h"
 
 class QWidget;
+
+// Modifier flags of a hotkey registration.
+inline constexpr uint32_t MOD_ALT = 0x1;
+inline constexpr uint32_t MOD_CONTROL = 0x2;
+inline constexpr uint32_t MOD_SHIFT = 0x4;
+
+// What a window receives when one of its hotkeys is pressed, wherever the
+// keyboard focus is: the identifier it registered the hotkey with.
+class THotKeyEvent : public QEvent {
+public:
+  explicit THotKeyEvent(uint32_t AId) : QEvent(EventType()), Id(AId) {}
+  static QEvent::Type EventType() {
+    static const auto Type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return Type;
+  }
+  const uint32_t Id;
+};
 
 // The one interface to the desktop. Everything above src/platform reaches the
 // screen, the pointer, the keyboard state and window transparency through it,
@@ -45,6 +63,21 @@ public:
   // window is visible and takes input).
   virtual void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) = 0;
   virtual void ClearWindowColorKey(QWidget* Window) = 0;
+
+  // System-wide hotkeys. The identifier of a hotkey is the atom of a name
+  // (GlobalAddAtom). While registered, each press of the key with exactly
+  // the modifiers (MOD_*, lock keys aside) posts a THotKeyEvent to Window;
+  // holding the key down does not repeat it. VirtualKey is a Windows
+  // virtual-key code, which the platform maps to its own key.
+  enum class THotKeyResult {
+    Registered,
+    UnknownKey,  // no key of this keyboard has that code
+    Taken,       // another program, or another hotkey, holds the combination
+    Unavailable, // this desktop offers no global hotkeys
+  };
+  virtual uint32_t GlobalAddAtom(const QString& Name) = 0;
+  virtual THotKeyResult RegisterHotKey(QWidget* Window, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) = 0;
+  virtual void UnregisterHotKey(QWidget* Window, uint32_t Id) = 0;
 };
 
 // "x11" when a display is reachable, else nullptr with Error set.
