@@ -51,18 +51,15 @@ void TFormOCR::mnuAutoTranslateClick(bool Checked) {
 }
 
 void TFormOCR::TimerActionTimer() {
-  // A tick waits its turn: during a selection it would hide the selection
-  // window to copy the old area, and while an earlier tick's error box is
-  // open a lasting fault would stack one box per tick.
-  if (FTickRunning || FPipeline->IsSelecting())
+  // During a selection a tick would hide the selection window to copy the
+  // old area; it waits for the selection to end. A failing tick ends in the
+  // default error box, and the timer runs on (it does not fire again while
+  // its own tick shows the box).
+  if (FPipeline->IsSelecting())
     return;
-  FTickRunning = true;
-  TScopeExit Done([this] { FTickRunning = false; });
   try {
     CaptureAndTranslate(true);
   } catch (const std::exception& Error) {
-    // The default error box, shown while this tick still holds its turn;
-    // the timer keeps running.
     ShowException(QString::fromUtf8(Error.what()));
   }
 }

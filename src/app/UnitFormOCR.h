@@ -156,8 +156,6 @@ private:
   // FHotKey1 ... FHotKey5: the identifiers of the five hotkeys.
   std::array<uint32_t, 5> FHotKey{};
   int FAutoTranslateImage = 1;
-  // True while a tick of TimerAction runs, including its error box.
-  bool FTickRunning = false;
 };
 
 // The application title, shown as the main window's caption.

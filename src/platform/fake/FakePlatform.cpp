@@ -1,6 +1,7 @@
 #include "platform/fake/FakePlatform.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 #include <QPainter>
 
 #include <algorithm>
