@@ -12,9 +12,9 @@
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QFile>
 #include <QTemporaryDir>
-#include <QEventLoop>
 #include <QTimer>
 
 #include <benchmark/benchmark.h>

@@ -27,9 +27,7 @@ void TFormOCR::RegisterHotKeys() {
     const THotKey HotKey = StringToHotKey(Text);
     const QString Which = QStringLiteral("the hotkey \"%1\" of %2").arg(Text, QLatin1String(Commands[N].Name));
     switch (RegisterKey(FHotKey[N], HotKey)) {
-    case TPlatform::THotKeyResult::Registered:
-      Registered[N] = HotKey;
-      break;
+    case TPlatform::THotKeyResult::Registered: Registered[N] = HotKey; break;
     case TPlatform::THotKeyResult::UnknownKey:
       // An empty text is how a hotkey is switched off.
       if (!Text.trimmed().isEmpty())

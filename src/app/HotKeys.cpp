@@ -6,24 +6,22 @@
 
 namespace {
 
-// The names of the keys outside the letter, digit and function-key ranges.
-// Key names are compared after every space has been taken out of the text,
-// so none of them may hold a space.
+// The names of the keys outside the letter, digit and function-key ranges:
+// the named keys, the number pad, and the punctuation keys by what they show
+// on the US layout. Key names are compared after every space has been taken
+// out of the text, so none of them may hold a space.
 struct TNamedKey {
   uint8_t Code;
   const char* Name;
 };
 constexpr std::array<TNamedKey, 44> NamedKeys{{
-    {0x08, "BkSp"},  {0x09, "Tab"},   {0x0D, "Enter"}, {0x13, "Pause"}, {0x1B, "Esc"},   {0x20, "Space"},
-    {0x21, "PgUp"},  {0x22, "PgDn"},  {0x23, "End"},   {0x24, "Home"},  {0x25, "Left"},  {0x26, "Up"},
-    {0x27, "Right"}, {0x28, "Down"},  {0x2C, "Print"}, {0x2D, "Ins"},   {0x2E, "Del"},
-    // The number pad, and the punctuation keys by what they show on the
-    // US layout.
-    {0x60, "Num0"},  {0x61, "Num1"},  {0x62, "Num2"},  {0x63, "Num3"},  {0x64, "Num4"},  {0x65, "Num5"},
-    {0x66, "Num6"},  {0x67, "Num7"},  {0x68, "Num8"},  {0x69, "Num9"},  {0x6A, "Num*"},  {0x6B, "Num+"},
-    {0x6D, "Num-"},  {0x6E, "Num."},  {0x6F, "Num/"},  {0xBA, ";"},     {0xBB, "="},     {0xBC, ","},
-    {0xBD, "-"},     {0xBE, "."},     {0xBF, "/"},     {0xC0, "`"},     {0xDB, "["},     {0xDC, "\\"},
-    {0xDD, "]"},     {0xDE, "'"},     {0x5D, "Menu"},
+    {0x08, "BkSp"},  {0x09, "Tab"},  {0x0D, "Enter"}, {0x13, "Pause"}, {0x1B, "Esc"},  {0x20, "Space"}, {0x21, "PgUp"},
+    {0x22, "PgDn"},  {0x23, "End"},  {0x24, "Home"},  {0x25, "Left"},  {0x26, "Up"},   {0x27, "Right"}, {0x28, "Down"},
+    {0x2C, "Print"}, {0x2D, "Ins"},  {0x2E, "Del"},   {0x5D, "Menu"},  {0x60, "Num0"}, {0x61, "Num1"},  {0x62, "Num2"},
+    {0x63, "Num3"},  {0x64, "Num4"}, {0x65, "Num5"},  {0x66, "Num6"},  {0x67, "Num7"}, {0x68, "Num8"},  {0x69, "Num9"},
+    {0x6A, "Num*"},  {0x6B, "Num+"}, {0x6D, "Num-"},  {0x6E, "Num."},  {0x6F, "Num/"}, {0xBA, ";"},     {0xBB, "="},
+    {0xBC, ","},     {0xBD, "-"},    {0xBE, "."},     {0xBF, "/"},     {0xC0, "`"},    {0xDB, "["},     {0xDC, "\\"},
+    {0xDD, "]"},     {0xDE, "'"},
 }};
 
 // Takes Prefix off the front of Text when it is there, ignoring case.

@@ -358,8 +358,8 @@ TEST_F(CommandsController, ASecondSelectionCommandDuringASelectionIsIgnored) {
 }
 
 TEST_F(CommandsController, TheIntervalComesFromTheSettingsAndStaysSane) {
-  const std::pair<const char*, int> Cases[] = {{"2500", 2500}, {"100", 100}, {"5", 100}, {"0", 1000},
-                                                {"-20", 1000},  {"abc", 1000}};
+  const std::pair<const char*, int> Cases[] = {{"2500", 2500}, {"100", 100},  {"5", 100},
+                                               {"0", 1000},    {"-20", 1000}, {"abc", 1000}};
   for (const auto& [Stored, Interval] : Cases) {
     SCOPED_TRACE(Stored);
     TConfigIni(Runtime.IniPath()).WriteString("Translation", "AutoInterval", Stored);

@@ -149,13 +149,15 @@ protected:
     EXPECT_FALSE(Form->mnuAutoTranslate->isChecked());
 
     Pipeline.FSelectedRect = {1, 2, 3, 4};
-    EXPECT_TRUE(Press("ctrl+alt+f", [&] { return Pipeline.FSelectedRect == TRect{0, 0, 1920, 1080}; }))
-        << "full-screen";
+    EXPECT_TRUE(Press("ctrl+alt+f", [&] {
+      return Pipeline.FSelectedRect == TRect{0, 0, 1920, 1080};
+    })) << "full-screen";
 
     Engine.Records = {Record(10, 10, 200, 40)};
     EXPECT_TRUE(Xdotool({"mousemove", "20", "20"}));
-    EXPECT_TRUE(Press("ctrl+alt+z", [&] { return Pipeline.FSelectedRect == TRect{10, 10, 200, 40}; }))
-        << "mouse-translate";
+    EXPECT_TRUE(Press("ctrl+alt+z", [&] {
+      return Pipeline.FSelectedRect == TRect{10, 10, 200, 40};
+    })) << "mouse-translate";
     Engine.Records.clear();
   }
 

@@ -1,8 +1,8 @@
 #include "platform/fake/FakePlatform.h"
 
 #include <QCoreApplication>
-#include <QWidget>
 #include <QPainter>
+#include <QWidget>
 
 #include <algorithm>
 

@@ -19,16 +19,14 @@ struct TKeyMapping {
   KeySym Sym;
 };
 constexpr std::array<TKeyMapping, 44> KeyMappings{{
-    {0x08, XK_BackSpace},   {0x09, XK_Tab},        {0x0D, XK_Return},      {0x13, XK_Pause},
-    {0x1B, XK_Escape},      {0x20, XK_space},      {0x21, XK_Prior},       {0x22, XK_Next},
-    {0x23, XK_End},         {0x24, XK_Home},       {0x25, XK_Left},        {0x26, XK_Up},
-    {0x27, XK_Right},       {0x28, XK_Down},       {0x2C, XK_Print},       {0x2D, XK_Insert},
-    {0x2E, XK_Delete},      {0x5D, XK_Menu},       {0x60, XK_KP_0},        {0x61, XK_KP_1},
-    {0x62, XK_KP_2},        {0x63, XK_KP_3},       {0x64, XK_KP_4},        {0x65, XK_KP_5},
-    {0x66, XK_KP_6},        {0x67, XK_KP_7},       {0x68, XK_KP_8},        {0x69, XK_KP_9},
-    {0x6A, XK_KP_Multiply}, {0x6B, XK_KP_Add},     {0x6D, XK_KP_Subtract}, {0x6E, XK_KP_Decimal},
-    {0x6F, XK_KP_Divide},   {0xBA, XK_semicolon},  {0xBB, XK_equal},       {0xBC, XK_comma},
-    {0xBD, XK_minus},       {0xBE, XK_period},     {0xBF, XK_slash},       {0xC0, XK_grave},
+    {0x08, XK_BackSpace},   {0x09, XK_Tab},        {0x0D, XK_Return},       {0x13, XK_Pause},       {0x1B, XK_Escape},
+    {0x20, XK_space},       {0x21, XK_Prior},      {0x22, XK_Next},         {0x23, XK_End},         {0x24, XK_Home},
+    {0x25, XK_Left},        {0x26, XK_Up},         {0x27, XK_Right},        {0x28, XK_Down},        {0x2C, XK_Print},
+    {0x2D, XK_Insert},      {0x2E, XK_Delete},     {0x5D, XK_Menu},         {0x60, XK_KP_0},        {0x61, XK_KP_1},
+    {0x62, XK_KP_2},        {0x63, XK_KP_3},       {0x64, XK_KP_4},         {0x65, XK_KP_5},        {0x66, XK_KP_6},
+    {0x67, XK_KP_7},        {0x68, XK_KP_8},       {0x69, XK_KP_9},         {0x6A, XK_KP_Multiply}, {0x6B, XK_KP_Add},
+    {0x6D, XK_KP_Subtract}, {0x6E, XK_KP_Decimal}, {0x6F, XK_KP_Divide},    {0xBA, XK_semicolon},   {0xBB, XK_equal},
+    {0xBC, XK_comma},       {0xBD, XK_minus},      {0xBE, XK_period},       {0xBF, XK_slash},       {0xC0, XK_grave},
     {0xDB, XK_bracketleft}, {0xDC, XK_backslash},  {0xDD, XK_bracketright}, {0xDE, XK_apostrophe},
 }};
 
@@ -109,8 +107,7 @@ void TX11HotKeys::Ungrab(unsigned Keycode, unsigned Modifiers) {
   XSync(FDisplay, False);
 }
 
-TPlatform::THotKeyResult TX11HotKeys::Register(QWidget* Target, uint32_t Id, uint32_t Modifiers,
-                                               uint32_t VirtualKey) {
+TPlatform::THotKeyResult TX11HotKeys::Register(QWidget* Target, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) {
   using TResult = TPlatform::THotKeyResult;
   if (!FDisplay)
     return TResult::Unavailable;

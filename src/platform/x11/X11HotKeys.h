@@ -35,7 +35,7 @@ private:
     QWidget* Owner = nullptr; // the registering window, also after it is gone
     uint32_t Id = 0;
     unsigned Keycode = 0;
-    unsigned Modifiers = 0; // X modifier mask without the lock keys
+    unsigned Modifiers = 0;        // X modifier mask without the lock keys
     unsigned long LastRelease = 0; // server time of the last key release
   };
 
