@@ -103,6 +103,16 @@ void TRemoteCommands::AddCommand(const QString& Name, std::function<void()> Hand
   FCommands[Name] = std::move(Handler);
 }
 
+bool TRemoteCommands::Run(const QString& Name) {
+  const auto Command = FCommands.find(Name);
+  if (Command == FCommands.end())
+    return false;
+  // From the event loop, not inside the caller's signal (a socket's, a
+  // menu's): a selection pumps events for as long as the user takes.
+  QTimer::singleShot(0, this, [Handler = Command->second] { Handler(); });
+  return true;
+}
+
 bool TRemoteCommands::Listen(QString* Error) {
   QString Why;
   if (TryListen(&Why))
@@ -162,8 +172,7 @@ void TRemoteCommands::OnNewConnection() {
       const QString Line = QString::fromUtf8(Socket->readLine(MaxLine)).trimmed();
       const QString Prefix = QStringLiteral("COMMAND ");
       const QString Name = Line.startsWith(Prefix) ? Line.mid(Prefix.size()).trimmed() : QString();
-      const auto Command = FCommands.find(Name);
-      if (Command == FCommands.end()) {
+      if (!HasCommand(Name)) {
         Socket->write(QStringLiteral("ERROR unknown command \"%1\"\n").arg(Name).toUtf8());
         Socket->disconnectFromServer();
         return;
@@ -171,9 +180,7 @@ void TRemoteCommands::OnNewConnection() {
       Socket->write("OK\n");
       Socket->flush();
       Socket->disconnectFromServer();
-      // Run from the event loop, not inside this socket's signal: a
-      // selection pumps events for as long as the user takes.
-      QTimer::singleShot(0, this, [Handler = Command->second] { Handler(); });
+      Run(Name);
     });
   }
 }

@@ -37,6 +37,11 @@ public:
   static QString ServerName(QString* Error = nullptr);
 
   void AddCommand(const QString& Name, std::function<void()> Handler);
+  bool HasCommand(const QString& Name) const { return FCommands.count(Name) != 0; }
+  // Runs the command of that name from the event loop, as a command from
+  // outside runs; false, with nothing run, for a name no handler serves.
+  // The tray menu drives Korvex through this same table.
+  bool Run(const QString& Name);
   // Starts listening. False with Error set when another Korvex already
   // serves this display or the socket cannot be created; it then keeps
   // trying every few seconds, so it takes the commands over once the other

@@ -85,3 +85,5 @@ QIcon ToolImage(int Index) {
   }
   return QIcon(Picture);
 }
+
+QIcon ApplicationIcon() { return QIcon::fromTheme(QStringLiteral("korvex"), QIcon(QStringLiteral(":/korvex.svg"))); }

@@ -8,6 +8,7 @@
 #include "ocr/tesseractocr.h"
 #include "overlay/TranslateForm.h"
 #include "settings/ConfigIni.h"
+#include "settings/SettingsLocation.h"
 #include "text/RemoteOCREngine.h"
 
 #include <QActionGroup>
@@ -53,7 +54,11 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent)
 void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
-  FConfigIni = std::make_unique<TConfigIni>(QDir(FAppDir).filePath(QStringLiteral("Config.ini")));
+  // Beside the executable in a portable runtime folder, else the user's own.
+  const QString SettingsFile = SettingsFileFor(FAppDir);
+  // A folder that cannot be made is reported by the first write, which needs it.
+  CreateSettingsFolder(SettingsFile, nullptr);
+  FConfigIni = std::make_unique<TConfigIni>(SettingsFile);
   // Its state starts empty: no area, not busy, no binarisation.
   FPipeline = std::make_unique<TTranslationPipeline>(*FConfigIni, FPlatform, static_cast<TPipelineView&>(*this));
 

@@ -31,8 +31,9 @@ class TFormOCR : public QMainWindow, private TPipelineView {
   Q_OBJECT
 
 public:
-  // AppDir is the runtime folder that holds Config.ini, Tesseract/ and
-  // tessdata/; the executable's own folder in normal use. Platform must
+  // AppDir is the runtime folder that holds Tesseract/ and tessdata/; the
+  // executable's own folder in normal use. Config.ini is beside them in a
+  // portable folder, else the user's own (SettingsFileFor). Platform must
   // outlive the window.
   TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent = nullptr);
   ~TFormOCR() override;

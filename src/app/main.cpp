@@ -1,25 +1,34 @@
 #include "app/Application.h"
 #include "app/HotKeyCommands.h"
 #include "app/RemoteCommands.h"
+#include "app/ToolImages.h"
+#include "app/TrayIcon.h"
 #include "app/UnitFormOCR.h"
 #include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
+#include "settings/SettingsLocation.h"
 
 #include <QCommandLineParser>
 #include <QDir>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstdlib>
 
 namespace {
 
+// The folder of the running executable, through any link to it (bin/korvex
+// of an installation points into its runtime folder).
+QString ExecutableFolder() { return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalPath(); }
+
 void PrintUsage() {
-  std::puts("Usage: korvex [--help] [--version] [--command NAME]\n"
+  std::puts("Usage: korvex [--help] [--version] [--config-path] [--command NAME]\n"
             "\n"
             "Korvex reads and translates text anywhere on the screen.\n"
             "\n"
             "  --help          show this text and exit\n"
             "  --version       show the version and exit\n"
+            "  --config-path   show the settings file this copy of Korvex uses and exit\n"
             "  --command NAME  hand a command to the Korvex running on this display\n"
             "                  and exit; it runs as its hotkey would:");
   for (const TFormCommand& Command : FormCommands())
@@ -27,7 +36,11 @@ void PrintUsage() {
   std::puts("                  Bind these to desktop shortcuts where global hotkeys\n"
             "                  cannot be grabbed (Wayland).\n"
             "\n"
-            "Settings are kept in Config.ini beside the executable.");
+            "Settings are kept in Config.ini beside the executable when its folder\n"
+            "is writable (a portable copy of Korvex); otherwise, and always for an\n"
+            "installed copy, in $XDG_CONFIG_HOME/korvex/Config.ini\n"
+            "(~/.config/korvex/Config.ini when XDG_CONFIG_HOME is not set).");
+  std::printf("This copy uses %s\n", qPrintable(SettingsFileFor(ExecutableFolder())));
 }
 
 // korvex --command NAME: the exit code tells scripts whether it was taken.
@@ -50,7 +63,8 @@ int main(int argc, char* argv[]) {
   const QCommandLineOption Help(QStringList{QStringLiteral("h"), QStringLiteral("help")});
   const QCommandLineOption Version(QStringLiteral("version"));
   const QCommandLineOption Command(QStringLiteral("command"), QString(), QStringLiteral("NAME"));
-  Parser.addOptions({Help, Version, Command});
+  const QCommandLineOption ConfigPath(QStringLiteral("config-path"));
+  Parser.addOptions({Help, Version, Command, ConfigPath});
   if (!Parser.parse(Arguments) || !Parser.positionalArguments().isEmpty()) {
     const QString Error = Parser.positionalArguments().isEmpty()
                               ? Parser.errorText()
@@ -65,6 +79,10 @@ int main(int argc, char* argv[]) {
   }
   if (Parser.isSet(Version)) {
     std::puts("Korvex 0.1");
+    return 0;
+  }
+  if (Parser.isSet(ConfigPath)) {
+    std::puts(qPrintable(SettingsFileFor(ExecutableFolder())));
     return 0;
   }
   if (Parser.isSet(Command)) {
@@ -93,6 +111,10 @@ int main(int argc, char* argv[]) {
   TApplication App(argc, argv);
   TApplication::setApplicationName(QStringLiteral("Korvex"));
   TApplication::setApplicationVersion(QStringLiteral("0.1"));
+  // The launcher of these windows; its StartupWMClass is the application
+  // name, which Qt gives the windows as their class.
+  TApplication::setDesktopFileName(QStringLiteral("korvex"));
+  TApplication::setWindowIcon(ApplicationIcon());
   InstallFontSubstitutes();
   QString Error;
   const std::unique_ptr<TPlatform> X11 = CreateX11Platform(&Error);
@@ -114,6 +136,8 @@ int main(int argc, char* argv[]) {
         Commands.AddCommand(QString::fromLatin1(Named.Name), [&Form, &Named] { Named.Run(Form); });
       if (!Commands.Listen(&Error))
         std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
+      TTrayIcon Tray(Form, Commands);
+      Tray.ShowWhenTrayExists();
       Form.show();
       ExitCode = App.exec();
     }
