@@ -3,6 +3,7 @@
 
 #include "settings/ConfigIni.h"
 
+#include <algorithm>
 #include <cstdio>
 
 // The global hotkeys: registration at creation, dispatch, removal.
