@@ -60,15 +60,3 @@ void TFormOCR::mnuViewAreaClick() {
     FSelectionForm->ShowSelection(Selected);
 }
 
-void TFormOCR::ActSetupExecute() {
-  StopAutoTranslation();
-  SetAutoTranslateImage(1);
-  if (RunSetupDialog())
-    ReadConfig();
-}
-
-bool TFormOCR::RunSetupDialog() {
-  // The settings dialog is not part of this build yet; ActSetup stays
-  // disabled until it is, so nothing reaches this.
-  return false;
-}

@@ -71,19 +71,28 @@ void DrawStop(QPainter& P) {
 } // namespace
 
 QIcon ToolImage(int Index) {
-  QPixmap Picture(ToolImageSize, ToolImageSize);
-  Picture.fill(Qt::transparent);
-  QPainter P(&Picture);
-  P.setRenderHint(QPainter::Antialiasing);
-  switch (Index) {
-  case 0: DrawStop(P); break;
-  case 1: DrawArrowCircle(P); break;
-  case 2: DrawTranslate(P); break;
-  case 3: DrawGear(P); break;
-  case 4: DrawSelection(P); break;
-  default: DrawFullScreen(P); break;
+  // Drawn at the design size and larger, so that the buttons of a
+  // high-DPI screen get a sharp picture of their size.
+  QIcon Icon;
+  for (const double Scale : {1.0, 1.5, 2.0, 3.0}) {
+    const int Size = int(ToolImageSize * Scale);
+    QPixmap Picture(Size, Size);
+    Picture.fill(Qt::transparent);
+    QPainter P(&Picture);
+    P.setRenderHint(QPainter::Antialiasing);
+    P.scale(Scale, Scale);
+    switch (Index) {
+    case 0: DrawStop(P); break;
+    case 1: DrawArrowCircle(P); break;
+    case 2: DrawTranslate(P); break;
+    case 3: DrawGear(P); break;
+    case 4: DrawSelection(P); break;
+    default: DrawFullScreen(P); break;
+    }
+    P.end();
+    Icon.addPixmap(Picture);
   }
-  return QIcon(Picture);
+  return Icon;
 }
 
 QIcon ApplicationIcon() { return QIcon::fromTheme(QStringLiteral("korvex"), QIcon(QStringLiteral(":/korvex.svg"))); }

@@ -5,8 +5,10 @@
 #include "capture/SelectForm.h"
 #include "core/ScopeExit.h"
 #include "ocr/TesseractEngine.h"
+#include "ocr/TesseractOcrService.h"
 #include "ocr/tesseractocr.h"
 #include "overlay/TranslateForm.h"
+#include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "settings/SettingsLocation.h"
 #include "text/RemoteOCREngine.h"
@@ -22,6 +24,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
 #include <map>
 
 const QString ApplicationTitle = QStringLiteral("Korvex v0.1");
@@ -67,15 +71,19 @@ void TFormOCR::FormCreate() {
   CreateToolPanel(Central);
   setCentralWidget(Central);
   move(DesignLeft, DesignTop);
-  resize(DesignClientWidth, DesignClientHeight + menuBar()->sizeHint().height());
+  resize(DpiScaled(DesignClientWidth), DpiScaled(DesignClientHeight) + menuBar()->sizeHint().height());
 
   RegisterHotKeys();
   ReadConfig();
 
+  CreateRtOcr();
   if (!CreateEngines()) {
     QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
     FStartFailed = true;
   }
+
+  // Closing ends the program also while a message box or dialog is open.
+  FPlatform.HandleCloseRequests(this, [this] { close(); });
 
   FSelectionForm = std::make_unique<TSelectionForm>(this, FPlatform);
   FTranslateForm = std::make_unique<TTranslationForm>(this, *FConfigIni, FPlatform);
@@ -84,6 +92,11 @@ void TFormOCR::FormCreate() {
 
 TFormOCR::~TFormOCR() {
   UnregisterHotKeys();
+  // A recognition still running is dropped, then its service ends it and
+  // stops its worker; the pipeline is left without the component.
+  FRtOcr.reset();
+  FPipeline->SetRtOcr(nullptr);
+  FOwnOcrService.reset();
   FPipeline.reset(); // the engines and the shown result
   FSelectionForm.reset();
   FTranslateForm.reset(); // writes its own geometry, so the store must still exist
@@ -109,6 +122,25 @@ bool TFormOCR::CreateEngines() {
   FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Engine)));
   return Loaded;
 }
+
+void TFormOCR::CreateRtOcr() {
+  FOcrService = FPlatform.OcrService();
+  if (!FOcrService) {
+    const QDir Runtime(FAppDir);
+    FOwnOcrService =
+        std::make_unique<TTesseractOcrService>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'),
+                                               Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'));
+    FOcrService = FOwnOcrService.get();
+  }
+  FRtOcr = std::make_unique<TRtOcr>(*FOcrService);
+  FRtOcr->OnCompleted = [this](TRtOcr* Sender, const TRtOcr::TResult& Result, void* CustomData) {
+    RtOcrCompleted(Sender, Result, CustomData);
+  };
+  FPipeline->SetRtOcr(FRtOcr.get());
+  FPipeline->FOCRLanguages = FRtOcr->GetAvailableLanguages();
+}
+
+void TFormOCR::RtOcrCompleted(TRtOcr*, const TRtOcr::TResult& Result, void*) { FPipeline->RtOcrCompleted(Result); }
 
 TTesseractOCR5* TFormOCR::Tesseract() const {
   auto* Engine = dynamic_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
@@ -150,6 +182,11 @@ bool TFormOCR::TranslateOCRList(const TIteratorResultList& OCRList) { return FPi
 
 void TFormOCR::closeEvent(QCloseEvent* Event) {
   TimerAction.stop();
+  // A result arriving after the window closed would show an overlay nobody asked for.
+  if (FRtOcr)
+    FRtOcr->Close();
+  // A selection in progress ends as when another command ends it.
+  FPipeline->FBusy = false;
   try {
     WriteConfig();
   } catch (const std::exception& Error) {
@@ -157,6 +194,9 @@ void TFormOCR::closeEvent(QCloseEvent* Event) {
     QMessageBox::critical(this, ApplicationTitle, QString::fromUtf8(Error.what()), QMessageBox::Ok);
   }
   Event->accept();
+  FSelectionForm->hide();
+  FTranslateForm->hide();
+  emit Closed();
 }
 
 void TFormOCR::CreateMenus() {
@@ -235,10 +275,6 @@ void TFormOCR::CreateMenus() {
   mnuTextLine = Translation->addAction(QStringLiteral("번역시 라인 단위로 번역"));
   mnuTextLine->setCheckable(true);
 
-  // Commands whose handlers are not in this build yet stay disabled, so the
-  // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActSetup, mnuSelectOCRResult, mnuWindowsOCR})
-    Pending->setEnabled(false);
 
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
@@ -252,6 +288,7 @@ void TFormOCR::CreateMenus() {
   connect(ActAutoTranslate, &QAction::triggered, this, &TFormOCR::ActAutoTranslateExecute);
   connect(mnuAutoTranslate, &QAction::triggered, this, &TFormOCR::mnuAutoTranslateClick);
   connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
+  connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);
   connect(&TimerAction, &QTimer::timeout, this, &TFormOCR::TimerActionTimer);
 }
 
@@ -261,7 +298,7 @@ void TFormOCR::CreateToolPanel(QWidget* Central) {
   Layout->setSpacing(0);
 
   auto* Panel = new QWidget(Central);
-  Panel->setFixedHeight(ToolPanelHeight);
+  int PanelHeight = DpiScaled(ToolPanelHeight);
   Panel->setAutoFillBackground(true);
   QPalette White = Panel->palette();
   White.setColor(QPalette::Window, Qt::white);
@@ -274,10 +311,15 @@ void TFormOCR::CreateToolPanel(QWidget* Central) {
     Button->setDefaultAction(Action);
     Button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     Button->setAutoRaise(true);
-    Button->setIconSize(QSize(ToolImageSize, ToolImageSize));
-    Button->setFixedSize(ToolButtonWidth, ToolPanelHeight);
+    Button->setIconSize(QSize(DpiScaled(ToolImageSize), DpiScaled(ToolImageSize)));
+    // The design's size at 96 DPI, or more where the caption needs it.
+    const QSize Needed = Button->sizeHint();
+    Button->setFixedSize(std::max(DpiScaled(ToolButtonWidth), Needed.width()),
+                         std::max(DpiScaled(ToolPanelHeight), Needed.height()));
+    PanelHeight = std::max(PanelHeight, Button->height());
     Buttons->addWidget(Button);
   }
+  Panel->setFixedHeight(PanelHeight);
   Buttons->addStretch();
   Layout->addWidget(Panel);
 
@@ -288,6 +330,8 @@ void TFormOCR::CreateToolPanel(QWidget* Central) {
   Image1->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Ignored);
   Layout->addWidget(Image1, 1);
 }
+
+int TFormOCR::DpiScaled(int Pixels) const { return int(std::lround(Pixels * logicalDpiY() / 96.0)); }
 
 void TFormOCR::SetStayOnTop(bool OnTop) {
   const bool WasVisible = isVisible();
@@ -300,15 +344,6 @@ void TFormOCR::ReadConfig() {
   TConfigIni& Ini = *FConfigIni;
   // One replacement of the file for the whole window, not one per value.
   TConfigIni::TBatch Batch(Ini);
-  const QRect Frame = frameGeometry();
-  const QSize FrameExtra = Frame.size() - geometry().size();
-  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
-  const int Top = Ini.Read(Settings::MainTop, Frame.y());
-  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
-  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
-  move(Left, Top);
-  resize(std::max(1, Width - FrameExtra.width()), std::max(1, Height - FrameExtra.height()));
-
   mnuEqualArea->setChecked(Ini.Read(Settings::EqualArea));
   mnuStayOnTop->setChecked(Ini.Read(Settings::StayOnTop));
   mnuCaptureOverlay->setChecked(Ini.Read(Settings::CaptureOverlay));
@@ -322,8 +357,25 @@ void TFormOCR::ReadConfig() {
                                                       {TOCREngineKind::EasyOCR, mnuEasyOCR}};
     Items.at(*Engine)->setChecked(true);
   }
+  // Before the geometry: a change of the flag makes a new native window,
+  // which Qt would place without the frame.
   if (mnuStayOnTop->isChecked())
     SetStayOnTop(true);
+
+  // The stored values are the frame's, as WriteConfig takes them; the
+  // window manager's frame (known before the window is shown where it says)
+  // comes off the size, or every start would grow the window by it.
+  const QMargins Margins = FPlatform.FrameExtents(this);
+  const QSize FrameExtra(Margins.left() + Margins.right(), Margins.top() + Margins.bottom());
+  const QRect Frame(frameGeometry().topLeft(), geometry().size() + FrameExtra);
+  const int Left = Ini.Read(Settings::MainLeft, Frame.x());
+  const int Top = Ini.Read(Settings::MainTop, Frame.y());
+  const int Width = Ini.Read(Settings::MainWidth, Frame.width());
+  const int Height = Ini.Read(Settings::MainHeight, Frame.height());
+  // The client area inside that frame; Qt's move() would take the frame's
+  // corner only once it has seen the frame.
+  setGeometry(Left + Margins.left(), Top + Margins.top(), std::max(1, Width - FrameExtra.width()),
+              std::max(1, Height - FrameExtra.height()));
 }
 
 void TFormOCR::WriteConfig() {

@@ -2,6 +2,7 @@
 
 #include "app/HotKeys.h"
 #include "core/GlobalTypes.h"
+#include "ocr/RtOcr.h"
 #include "pipeline/PipelineView.h"
 #include "pipeline/TranslationPipeline.h"
 #include "platform/Platform.h"
@@ -17,6 +18,7 @@
 class QAction;
 class QLabel;
 class TConfigIni;
+class TOcrService;
 class TSelectionForm;
 class TTesseractOCR5;
 class TTranslationForm;
@@ -47,6 +49,14 @@ public:
   TConfigIni& Settings() { return *FConfigIni; }
   // The Tesseract API instance of the Tesseract engine; null without one.
   TTesseractOCR5* Tesseract() const;
+  // The desktop's recognition service ("Windows OCR"): the platform's own,
+  // or Korvex's Tesseract-backed one where the platform has none. Dialogs
+  // that recognise with it place a TRtOcr of their own over it.
+  TOcrService& OcrService() { return *FOcrService; }
+  // The main window's component over it; its results go to RtOcrCompleted.
+  TRtOcr& RtOcr() { return *FRtOcr; }
+  // Its languages as read at start; [OCR] Language is an index into them.
+  const TRtOcr::TLanguages& OCRLanguages() const { return FPipeline->FOCRLanguages; }
 
   // The pipeline's operations, with what the window adds around them (the
   // cursor of a full-screen translation).
@@ -56,10 +66,17 @@ public:
   void CaptureAndTranslate(bool ScreenDiff);
   bool CaptureScreenArea(bool ScreenDiff);
   std::optional<TIteratorResultList> Recognize();
+  void RtOcrCompleted(TRtOcr* Sender, const TRtOcr::TResult& Result, void* CustomData);
   QString Translate(const QString& OCRText, QString& ErrorMessage);
   bool TranslateOCRList(const TIteratorResultList& OCRList);
   void ReadConfig();
   void WriteConfig();
+  // The settings dialog, modal; true when the user confirmed, and the
+  // dialog has written its settings.
+  bool RunSetupDialog();
+  // The preprocessing picker: a sample of the screen, a threshold chosen in
+  // its dialog, FOCRThreshold of the pipeline set on OK and off on Cancel.
+  void mnuSelectOCRResultClick();
 
   // Automatic translation on or off, as its tool button and hotkey switch
   // it (FormOCRAuto.cpp).
@@ -100,6 +117,11 @@ public:
   QTimer TimerAction;
   QLabel* Image1 = nullptr;
 
+signals:
+  // The window has closed: whatever ran in it has been told to end, and the
+  // program ends with it (main connects this to TApplication::Quit).
+  void Closed();
+
 protected:
   void closeEvent(QCloseEvent* Event) override;
   bool event(QEvent* Event) override;
@@ -109,9 +131,14 @@ private:
   void CreateMenus();
   void CreateToolPanel(QWidget* Central);
   void SetStayOnTop(bool OnTop);
+  // A design size in pixels at 96 DPI, scaled to the screen's DPI, which
+  // the fonts follow.
+  int DpiScaled(int Pixels) const;
   // The engines at start-up: the Tesseract engine with its data and the
   // remote OCR engine. False when the Tesseract data could not be loaded.
   bool CreateEngines();
+  // The desktop's recogniser, its component and its languages.
+  void CreateRtOcr();
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
@@ -123,8 +150,12 @@ private:
   void mnuSelectAreaClick();
   void mnuViewAreaClick();
   void ActSetupExecute();
-  // Shows the settings dialog modally; true when the user confirmed it.
-  bool RunSetupDialog();
+  // Display names of the OS OCR languages, in the engine's order.
+  QStringList OCRLanguageNames() const;
+  // The picker's recognition of its screen sample (FormOCRPicker.cpp) with
+  // the engine named in the settings: none when that engine did not answer.
+  std::optional<TIteratorResultList> PickerOCR(const QImage& Bitmap);
+  std::optional<TIteratorResultList> PickerOSOCR(const QImage& Bitmap);
 
   // Automatic translation (FormOCRAuto.cpp).
   void mnuAutoTranslateClick(bool Checked);
@@ -151,9 +182,14 @@ private:
   bool FStartFailed = false;
   std::unique_ptr<TConfigIni> FConfigIni;
   std::unique_ptr<TTranslationPipeline> FPipeline;
+  // Korvex's own recognition service, where the platform has none.
+  std::unique_ptr<TOcrService> FOwnOcrService;
+  TOcrService* FOcrService = nullptr;
+  std::unique_ptr<TRtOcr> FRtOcr;
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
+  bool FPickerRunning = false;
   // FHotKey1 ... FHotKey5: the identifiers of the five hotkeys.
   std::array<uint32_t, 5> FHotKey{};
   int FAutoTranslateImage = 1;

@@ -4,6 +4,7 @@
 #include "app/ToolImages.h"
 #include "app/TrayIcon.h"
 #include "app/UnitFormOCR.h"
+#include "app/WaylandNotice.h"
 #include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
 #include "settings/SettingsLocation.h"
@@ -99,8 +100,7 @@ int main(int argc, char* argv[]) {
   // otherwise; this may start the program afresh, so it comes first.
   tesseractocr::LimitOpenMPThreads(argv);
 
-  // Screen coordinates are physical X11 pixels everywhere in Korvex.
-  qputenv("QT_ENABLE_HIGHDPI_SCALING", "0");
+  UsePhysicalPixels();
   if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariable("QT_QPA_PLATFORM") != QLatin1String("offscreen")) {
     std::fputs("korvex: no X display found. Korvex needs a graphical session; "
                "start it from the desktop or under xvfb-run.\n",
@@ -138,7 +138,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
       TTrayIcon Tray(Form, Commands);
       Tray.ShowWhenTrayExists();
+      // Ends the program from whatever runs when the window closes (a
+      // selection, a translation, a dialog), not only from the idle loop.
+      QObject::connect(&Form, &TFormOCR::Closed, &App, &TApplication::Quit);
       Form.show();
+      ShowWaylandNoticeOnce(&Form, Form.Settings());
       ExitCode = App.exec();
     }
   }

@@ -1,10 +1,13 @@
 #include "capture/AreaSelection.h"
 
 #include "capture/SelectForm.h"
+#include "platform/Monitors.h"
 #include "platform/Platform.h"
 
 #include <QCoreApplication>
 #include <QThread>
+
+#include <vector>
 
 namespace {
 
@@ -23,8 +26,19 @@ TRect NormalizedRect(QPoint A, QPoint B) {
 
 std::optional<TRect> RunAreaSelection(TPlatform& Platform, TSelectionForm& Form, bool OverlayMode,
                                       const std::function<bool()>& StillWanted) {
-  const QSize Screen = Platform.PrimaryScreenSize();
-  Form.setGeometry(0, 0, Screen.width(), Screen.height());
+  // The window covers every monitor; its client coordinates are screen
+  // coordinates less its origin.
+  const TRect Desktop = DesktopRect(Platform);
+  const QPoint Origin(Desktop.Left, Desktop.Top);
+  const std::vector<TRect> Monitors = Platform.Monitors();
+  auto GuideOnMonitorOf = [&](QPoint Cursor) {
+    const TRect Monitor = MonitorAt(Monitors, Cursor);
+    Form.SetGuideOrigin(QPoint(Monitor.Left, Monitor.Top) - Origin);
+  };
+  Form.setGeometry(Desktop.Left, Desktop.Top, Desktop.Width(), Desktop.Height());
+  Form.SetGuideOrigin(QPoint(0, 0));
+  if (Monitors.size() > 1)
+    GuideOnMonitorOf(Platform.CursorPos());
   Form.SetOverlay(OverlayMode);
   Form.Start();
   Form.show();
@@ -48,17 +62,19 @@ std::optional<TRect> RunAreaSelection(TPlatform& Platform, TSelectionForm& Form,
     bool Complete = false;
     auto FollowCursor = [&] {
       const QPoint Cursor = Platform.CursorPos();
-      if (Cursor != Form.FCurrentPoint) {
-        Form.UpdateSelection(StartPoint, Cursor);
+      if (Cursor - Origin != Form.FCurrentPoint) {
+        Form.UpdateSelection(StartPoint - Origin, Cursor - Origin);
         QCoreApplication::processEvents();
       }
     };
     auto SetStart = [&] {
       Started = true;
       StartPoint = Platform.CursorPos();
-      Form.FStartPoint = StartPoint;
-      Form.FCurrentPoint = StartPoint;
+      Form.FStartPoint = StartPoint - Origin;
+      Form.FCurrentPoint = StartPoint - Origin;
     };
+    if (!Started && Monitors.size() > 1)
+      GuideOnMonitorOf(Platform.CursorPos());
 
     if (ShiftMode) {
       // Two clicks: the start point follows the cursor until the first

@@ -8,7 +8,8 @@
 class TPlatform;
 class TSelectionForm;
 
-// Lays Form over the primary screen and polls the pointer and the keys until
+// Lays Form over every monitor (the guidance on the one under the pointer)
+// and polls the pointer and the keys until
 // the user has chosen the two corners of an area, drawing the rubber band as
 // the pointer moves. Two ways to choose: press, drag and release; or, once
 // Shift has been held, click the start point and click the end point.

@@ -7,6 +7,8 @@
 #include <QKeyEvent>
 #include <QPainter>
 
+#include <cmath>
+
 namespace {
 const QString GuideLine1 =
     QStringLiteral("마우스를 눌러 시작 위치를 정한 다음 마우스를 누른 상태에서 끝 위치로 이동하세요.");
@@ -46,6 +48,15 @@ void TSelectionForm::ShowSelection(const TRect& R) {
   setGeometry(R.Left, R.Top, R.Width(), R.Height());
   UpdateSelection(QPoint(0, 0), QPoint(R.Width(), R.Height()));
 }
+
+void TSelectionForm::SetGuideOrigin(QPoint Origin) {
+  if (Origin == FGuideOrigin)
+    return;
+  FGuideOrigin = Origin;
+  update();
+}
+
+void TSelectionForm::showEvent(QShowEvent*) { FPlatform.KeepOffTaskbar(this); }
 
 void TSelectionForm::SetOverlay(bool Value) {
   FOverlay = Value;
@@ -122,11 +133,13 @@ void TSelectionForm::FormPaint(QPainter& Canvas) {
     Canvas.drawText(QPoint(X, Y + Metrics.ascent()), Text);
     FPaintedTexts.push_back({QPoint(X, Y), Text});
   };
+  // The design's offsets are pixels at 96 DPI; they grow with the font.
+  auto Scaled = [this](int Pixels) { return int(std::lround(Pixels * logicalDpiY() / 96.0)); };
   if (Band.IsEmpty()) {
-    TextOut(3, 3, GuideLine1);
-    TextOut(3, 20, GuideLine2);
+    TextOut(FGuideOrigin.x() + Scaled(3), FGuideOrigin.y() + Scaled(3), GuideLine1);
+    TextOut(FGuideOrigin.x() + Scaled(3), FGuideOrigin.y() + Scaled(20), GuideLine2);
   } else {
-    TextOut(Band.Right + 10, Band.Bottom + 5,
+    TextOut(Band.Right + Scaled(10), Band.Bottom + Scaled(5),
             QStringLiteral("(%1 x %2) 취소/닫기는 ESC").arg(Band.Width()).arg(Band.Height()));
   }
 }

@@ -28,9 +28,8 @@ public:
 
   TSelectionForm(QWidget* Owner, TPlatform& Platform);
 
-  // Client coordinates, which are screen coordinates while the window covers
-  // the primary screen from (0, 0). The controller sets them directly; only
-  // UpdateSelection repaints.
+  // Client coordinates, which are screen coordinates less the window's
+  // origin. The controller sets them directly; only UpdateSelection repaints.
   QPoint FStartPoint;
   QPoint FCurrentPoint;
 
@@ -39,6 +38,9 @@ public:
   void UpdateSelection(QPoint AStartPoint, QPoint ACurrentPoint);
   // Lays the window over R and frames its whole client area.
   void ShowSelection(const TRect& R);
+  // Where the guidance goes, in client coordinates: the top-left corner of
+  // the monitor under the pointer. Repaints when it moves.
+  void SetGuideOrigin(QPoint Origin);
 
   bool Overlay() const { return FOverlay; }
   // True: the black background is a colour key, so only the frame and the
@@ -63,6 +65,7 @@ public:
 protected:
   void paintEvent(QPaintEvent* Event) override;
   void keyPressEvent(QKeyEvent* Event) override;
+  void showEvent(QShowEvent* Event) override;
 
 private:
   void FormCreate();
@@ -77,6 +80,7 @@ private:
   bool FColorKeyOn = false;
   QRgb FColorKey = 0;
   QImage FFrame;
+  QPoint FGuideOrigin;
   // Without a compositing manager a half-transparent window would show as
   // plain black; the dimmed mode then paints a dimmed copy of the screen.
   QImage FBackdrop;

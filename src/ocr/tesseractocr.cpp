@@ -6,6 +6,7 @@
 
 #include <QImage>
 
+#include <numbers>
 #include <stdexcept>
 
 using namespace tesseractocr;
@@ -19,6 +20,7 @@ struct TResultIteratorDeleter {
 constexpr qint64 MaxLibraryImageBytes = qint64{1} << 31;
 
 bool NeverCancel(void*, int) { return false; }
+bool CancelWhenSet(void* Flag, int) { return static_cast<const std::atomic<bool>*>(Flag)->load(); }
 bool IgnoreProgress(int, int, int, int, int) { return true; }
 
 } // namespace
@@ -70,13 +72,18 @@ bool TTesseractOCR5::SetImage(const QImage& ABitmap) {
   return true;
 }
 
-void TTesseractOCR5::Execute(TessPageIteratorLevel level, TIteratorResultList& List) {
+bool TTesseractOCR5::Recognize(const std::atomic<bool>* Cancel) {
   if (!FTessBaseAPI)
-    return;
+    return false;
   ETEXT_DESC Monitor;
-  Monitor.cancel = &NeverCancel;
+  Monitor.cancel = Cancel ? &CancelWhenSet : &NeverCancel;
+  Monitor.cancel_this = const_cast<std::atomic<bool>*>(Cancel);
   Monitor.progress_callback = &IgnoreProgress;
-  if (capi::TessBaseAPIRecognize(FTessBaseAPI.get(), &Monitor) != 0)
+  return capi::TessBaseAPIRecognize(FTessBaseAPI.get(), &Monitor) == 0 && !(Cancel && Cancel->load());
+}
+
+void TTesseractOCR5::Execute(TessPageIteratorLevel level, TIteratorResultList& List) {
+  if (!Recognize(nullptr))
     return;
   const std::unique_ptr<TessResultIterator, TResultIteratorDeleter> Iterator(
       capi::TessBaseAPIGetIterator(FTessBaseAPI.get()));
@@ -106,4 +113,36 @@ void TTesseractOCR5::Execute(TessPageIteratorLevel level, TIteratorResultList& L
     }
   } while (capi::TessResultIteratorNext(Iterator.get(), level));
   List.insert(List.end(), std::make_move_iterator(Found.begin()), std::make_move_iterator(Found.end()));
+}
+
+bool TTesseractOCR5::ExecuteWords(TTesseractWords& Result, const std::atomic<bool>* Cancel) {
+  if (!Recognize(Cancel))
+    return false;
+  const std::unique_ptr<TessResultIterator, TResultIteratorDeleter> Iterator(
+      capi::TessBaseAPIGetIterator(FTessBaseAPI.get()));
+  if (!Iterator)
+    return true; // nothing recognised
+  const auto Level = tesseract::RIL_WORD;
+  TTesseractWords Found;
+  do {
+    TessPageIterator* Page = capi::TessResultIteratorGetPageIterator(Iterator.get());
+    TTesseractWord Word;
+    if (!capi::TessPageIteratorBoundingBox(Page, Level, &Word.Left, &Word.Top, &Word.Right, &Word.Bottom))
+      continue; // an empty page has one element without a box
+    Word.Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), Level), true);
+    Word.Confidence = capi::TessResultIteratorConfidence(Iterator.get(), Level);
+    Word.StartsLine = capi::TessPageIteratorIsAtBeginningOf(Page, tesseract::RIL_TEXTLINE);
+    if (!Found.TextAngle) {
+      TessOrientation Orientation{};
+      TessWritingDirection Direction{};
+      TessTextlineOrder Order{};
+      float Deskew = 0;
+      capi::TessPageIteratorOrientation(Page, &Orientation, &Direction, &Order, &Deskew);
+      // The deskew angle turns the text back to level, anticlockwise, in radians.
+      Found.TextAngle = static_cast<double>(Deskew) * 180.0 / std::numbers::pi;
+    }
+    Found.Words.push_back(std::move(Word));
+  } while (capi::TessResultIteratorNext(Iterator.get(), Level));
+  Result = std::move(Found);
+  return true;
 }

@@ -6,7 +6,10 @@
 
 #include <QString>
 
+#include <atomic>
 #include <memory>
+#include <optional>
+#include <vector>
 
 class QImage;
 namespace tesseract {
@@ -14,6 +17,23 @@ class TessBaseAPI;
 }
 
 using TessPageIteratorLevel = tesseract::PageIteratorLevel;
+
+// One word of a word-level recognition, box in pixels of the image.
+struct TTesseractWord {
+  QString Text;
+  int Left = 0;
+  int Top = 0;
+  int Right = 0;
+  int Bottom = 0;
+  float Confidence = 0;
+  bool StartsLine = false; // the first word of a text line
+};
+
+struct TTesseractWords {
+  std::vector<TTesseractWord> Words; // in reading order
+  // How far the text leans, in degrees clockwise; none without text.
+  std::optional<double> TextAngle;
+};
 
 // One Tesseract API instance: holds the current input image and recognises it
 // into records, one per element of a chosen level. Use from one thread only.
@@ -40,10 +60,16 @@ public:
   // whose confidence is above 10, in reading order. The list is left as it
   // was when recognition fails.
   void Execute(TessPageIteratorLevel level, TIteratorResultList& List);
+  // Recognises the image at word level: every word, whatever its
+  // confidence. False when recognition failed or stopped because *Cancel
+  // (polled while it runs; may be null) turned true.
+  bool ExecuteWords(TTesseractWords& Result, const std::atomic<bool>* Cancel);
 
   const QString& DataPath() const { return FDataPath; }
 
 private:
+  bool Recognize(const std::atomic<bool>* Cancel);
+
   struct TAPIDeleter {
     void operator()(tesseract::TessBaseAPI* API) const;
   };

@@ -2,6 +2,7 @@
 
 #include "imaging/ColorKey.h"
 #include "overlay/QtTextMeasurer.h"
+#include "platform/Monitors.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 
@@ -76,6 +77,9 @@ void TTranslationForm::FormCreate() {
   FCanvasFont = {QStringLiteral("굴림체"), 9, false};
   setGeometry(0, 0, DesignWidth, DesignHeight);
   setFocusPolicy(Qt::StrongFocus);
+  // It takes the focus only as a full-screen window (FormShow), where
+  // Escape is the way to close it.
+  setAttribute(Qt::WA_ShowWithoutActivating);
   setMouseTracking(true);
   // Everything is painted into a frame of our own first; the system need not
   // clear the window before.
@@ -178,8 +182,9 @@ TRect TTranslationForm::ClientScreenRect() const {
 }
 
 bool TTranslationForm::IsFullScreen() const {
-  const QSize Screen = FPlatform.PrimaryScreenSize();
-  return width() == Screen.width() && height() == Screen.height();
+  // As large as the monitor it lies on; with one monitor, the screen.
+  const TRect Monitor = MonitorAt(FPlatform, geometry().center());
+  return width() == Monitor.Width() && height() == Monitor.Height();
 }
 
 TQtTextMeasurer& TTranslationForm::MeasurerFor(const QPaintDevice* Device) {
@@ -223,7 +228,7 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
   if (IsFullScreen()) {
     Layout.Font.Size = 12;
     Layout.Font.Bold = true;
-    const double ScreenWidth = FPlatform.PrimaryScreenSize().width();
+    const double ScreenWidth = W; // full screen: the monitor's width
     const int HintLeft = int(std::ceil(ScreenWidth / 2 - Layout.TextWidth(INFORMATION)));
     Canvas.setFont(Measurer.QtFont(Layout.Font));
     Canvas.setPen(QColor(Qt::red));
@@ -394,6 +399,7 @@ void TTranslationForm::keyPressEvent(QKeyEvent* Event) {
 }
 
 void TTranslationForm::showEvent(QShowEvent*) {
+  FPlatform.KeepOffTaskbar(this);
   // Shape the window before it is mapped, so it never flashes up opaque.
   ApplyColorKey();
   FormShow();
@@ -419,9 +425,11 @@ void TTranslationForm::resizeEvent(QResizeEvent* Event) {
   // The controller shows a result first and lays the window over the area
   // afterwards: a window that becomes full-screen while shown takes the
   // focus too, or the Escape its hint asks for would go elsewhere.
-  const QSize Screen = FPlatform.PrimaryScreenSize();
-  if (isVisible() && IsFullScreen() && Event->oldSize() != Screen)
-    FormShow();
+  if (isVisible() && IsFullScreen()) {
+    const TRect Monitor = MonitorAt(FPlatform, geometry().center());
+    if (Event->oldSize() != QSize(Monitor.Width(), Monitor.Height()))
+      FormShow();
+  }
 }
 
 void TTranslationForm::Timer1Timer() {

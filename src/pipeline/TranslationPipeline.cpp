@@ -4,6 +4,7 @@
 #include "core/ScopeExit.h"
 #include "imaging/OCRPreprocessor.h"
 #include "pipeline/PipelineView.h"
+#include "platform/Monitors.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "text/OCRLayout.h"
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <stdexcept>
 
 namespace {
@@ -47,6 +49,8 @@ bool TTranslationPipeline::SelectArea() {
 }
 
 bool TTranslationPipeline::SelectAreaAndTranslate() {
+  if (FWorking)
+    return false;
   if (!SelectArea())
     return false;
   CaptureAndTranslate(false);
@@ -54,13 +58,21 @@ bool TTranslationPipeline::SelectAreaAndTranslate() {
 }
 
 void TTranslationPipeline::SelectFullScreen() {
+  if (FWorking)
+    return;
+  FWorking = true;
+  TScopeExit Done([this] { FWorking = false; });
   FView.HideTranslation();
   FBusy = true;
   // A refusing server or a failing engine ends the command with an error;
   // the flag must not stay set for the commands after it.
   TScopeExit ClearBusy([this] { FBusy = false; });
-  const TRect WorkArea = FPlatform.WorkArea();
-  FSelectedRect = {0, 0, WorkArea.Width(), WorkArea.Height()};
+  // The work area of the monitor under the pointer, anchored at the
+  // monitor's origin; with one monitor, at the screen's origin.
+  const std::vector<TRect> Monitors = FPlatform.Monitors();
+  const TRect Monitor = Monitors.size() > 1 ? MonitorAt(Monitors, FPlatform.CursorPos()) : Monitors.front();
+  const TRect WorkArea = WorkAreaOn(FPlatform, Monitor);
+  FSelectedRect = {Monitor.Left, Monitor.Top, Monitor.Left + WorkArea.Width(), Monitor.Top + WorkArea.Height()};
   if (CaptureScreenArea(false)) {
     if (auto List = Recognize(); List && !List->empty())
       TranslateOCRList(*List);
@@ -103,8 +115,10 @@ void TTranslationPipeline::MouseTranslate() {
 }
 
 void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff) {
-  if (FSelectedRect.IsEmpty())
+  if (FSelectedRect.IsEmpty() || FWorking)
     return;
+  FWorking = true;
+  TScopeExit Done([this] { FWorking = false; });
   if (!CaptureScreenArea(ScreenDiff))
     return;
   if (auto List = Recognize(); List && !List->empty())
@@ -153,6 +167,11 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
   if (FOCRThreshold != -1)
     TImageProcessor::BinarizeWithGlobalThreshold(*FScreenBitmap, uint8_t(FOCRThreshold), false);
 
+  if (Options.Engine == TOCREngineKind::WindowsOCR) {
+    StartRtOcr();
+    return std::nullopt;
+  }
+
   TOCREngine* Recognizer = Engine(Options.Engine);
   if (!Recognizer) {
     if (Options.Engine == TOCREngineKind::Tesseract)
@@ -179,6 +198,78 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
   if (Result.empty())
     return NothingFound();
   return Result;
+}
+
+void TTranslationPipeline::StartRtOcr() {
+  if (!FRtOcr)
+    return; // a build without the desktop's recogniser finds nothing
+  const TRtOcr::TLanguage& Language = OCRLanguage();
+  FRtOcr->SetPicture(*FScreenBitmap);
+  FRtOcr->Recognize(Language, nullptr, 0, 0, 0, 0);
+}
+
+const TRtOcr::TLanguage& TTranslationPipeline::OCRLanguage() {
+  const int32_t Index = FSettings.Read(Settings::OCRLanguage);
+  const auto Count = static_cast<int64_t>(FOCRLanguages.size());
+  if (Index < 0 || Index >= Count) {
+    const QString Message = Count == 0
+                                ? QStringLiteral("OCR 언어 %1번을 사용할 수 없습니다. 설치된 OCR 언어가 없습니다(0개). "
+                                                 "tessdata 폴더에 언어 데이터를 설치하세요.")
+                                      .arg(Index)
+                                : QStringLiteral("OCR 언어 %1번이 없습니다. 설치된 OCR 언어는 %2개(0~%3번)입니다. "
+                                                 "환경 설정에서 OCR 언어를 다시 선택하세요.")
+                                      .arg(Index)
+                                      .arg(Count)
+                                      .arg(Count - 1);
+    throw EOCRLanguageMissing(Message.toStdString());
+  }
+  return FOCRLanguages[std::size_t(Index)];
+}
+
+TIteratorResultList TTranslationPipeline::RecordsOfLines(const TRtOcr::TLines& Lines) {
+  // Float edges far outside the 32-bit range (a faulty service) are clamped.
+  auto CeilEdge = [](double Edge) {
+    return static_cast<int32_t>(std::clamp(std::ceil(Edge), double{INT32_MIN}, double{INT32_MAX}));
+  };
+  TIteratorResultList Records;
+  Records.reserve(Lines.size());
+  for (const TRtOcr::TLine& Line : Lines) {
+    if (Line.Words.empty())
+      continue; // no box to put it in
+    double Left = Line.Words.front().Rect.X;
+    double Top = Line.Words.front().Rect.Y;
+    double Right = Left + Line.Words.front().Rect.Width;
+    double Bottom = Top + Line.Words.front().Rect.Height;
+    for (const TRtOcr::TWord& Word : Line.Words) {
+      Left = std::min(Left, double{Word.Rect.X});
+      Top = std::min(Top, double{Word.Rect.Y});
+      Right = std::max(Right, double{Word.Rect.X} + Word.Rect.Width);
+      Bottom = std::max(Bottom, double{Word.Rect.Y} + Word.Rect.Height);
+    }
+    TIteratorResult Record;
+    Record.Left = CeilEdge(Left);
+    Record.Top = CeilEdge(Top);
+    Record.Right = CeilEdge(Right);
+    Record.Bottom = CeilEdge(Bottom);
+    Record.Text = Line.Text;
+    Record.FFontSize = FontSizeForHeight(Bottom - Top);
+    Records.push_back(std::move(Record));
+  }
+  return Records;
+}
+
+void TTranslationPipeline::RtOcrCompleted(const TRtOcr::TResult& Result) {
+  if (Result.Status != TRtOcr::stCompleted)
+    return;
+  const TIteratorResultList Lines = RecordsOfLines(Result.Lines);
+  if (Lines.empty()) {
+    FView.HideTranslation();
+    return;
+  }
+  if (FSettings.Read(Settings::TextLine))
+    TranslateOCRList(Lines);
+  else
+    TranslateOCRList(GroupingToSegment(Lines));
 }
 
 QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage) {

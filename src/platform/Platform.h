@@ -2,15 +2,19 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QMargins>
 #include <QPoint>
 #include <QRegion>
 #include <QSize>
 
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "core/GlobalTypes.h"
 
 class QWidget;
+class TOcrService;
 
 // Modifier flags of a hotkey registration.
 inline constexpr uint32_t MOD_ALT = 0x1;
@@ -41,6 +45,9 @@ public:
   virtual ~TPlatform() = default;
 
   virtual QSize PrimaryScreenSize() = 0;
+  // Every monitor in screen pixels, the primary one first (MonitorAt in
+  // Monitors.h picks the one under a point).
+  virtual std::vector<TRect> Monitors() = 0;
   // The part of the primary screen not covered by panels and docks.
   virtual TRect WorkArea() = 0;
   virtual QPoint CursorPos() = 0;
@@ -78,6 +85,18 @@ public:
   virtual uint32_t GlobalAddAtom(const QString& Name) = 0;
   virtual THotKeyResult RegisterHotKey(QWidget* Window, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) = 0;
   virtual void UnregisterHotKey(QWidget* Window, uint32_t Id) = 0;
+  // The desktop's own text recogniser (platform/OcrService.h); none where
+  // the desktop has none, as on X11, and Korvex brings its own.
+  virtual TOcrService* OcrService() { return nullptr; }
+  // The frame a window manager lays around Window: none without one. Asked
+  // in advance for a window not yet shown where the window manager tells.
+  virtual QMargins FrameExtents(QWidget* Window) = 0;
+  // Keeps a helper window (overlay, selection) off task bars, pagers and
+  // window switchers, on top. Called before each show.
+  virtual void KeepOffTaskbar(QWidget* Window) = 0;
+  // Runs OnClose whenever the window manager asks Window to close, also
+  // while a modal dialog blocks Window (Qt drops the request then).
+  virtual void HandleCloseRequests(QWidget* Window, std::function<void()> OnClose) = 0;
 };
 
 // "x11" when a display is reachable, else nullptr with Error set.

@@ -59,6 +59,8 @@ inline constexpr TStringSetting HotKey2{"General", "HotKey2", "Ctrl+Alt+T"}; // 
 inline constexpr TStringSetting HotKey3{"General", "HotKey3", "Ctrl+Alt+A"}; // automatic translation
 inline constexpr TStringSetting HotKey4{"General", "HotKey4", "Ctrl+Alt+F"}; // full screen
 inline constexpr TStringSetting HotKey5{"General", "HotKey5", "Ctrl+Alt+Z"}; // mouse translation
+// Cleared once the user has read the notice on what works in a Wayland session.
+inline constexpr TBoolSetting WaylandNotice{"General", "WaylandNotice", true};
 
 // [Translation]
 // Base URL of the translation server and of the remote OCR service.

@@ -1,5 +1,6 @@
 #include "text/RESTApi.h"
 
+#include "core/LongWait.h"
 #include "text/Replies.h"
 
 #include <QBuffer>
@@ -16,6 +17,9 @@
 namespace {
 
 using TClock = std::chrono::steady_clock;
+
+// The longest single wait for the server between two KeepWaiting calls.
+constexpr int LongWaitSliceMs = 50;
 
 // No reply came: the connection failed, timed out, broke off or the reply was
 // too long. Everything that goes wrong after a complete reply is something
@@ -177,12 +181,16 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
       throw ETransportError("curl_multi_perform failed");
     if (Running == 0)
       break;
-    const auto Left = std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - TClock::now());
+    // Rounded up: the exchange fails for its deadline only once that has
+    // passed, which is how callers tell this failure from others.
+    const auto Left = std::chrono::ceil<std::chrono::milliseconds>(Deadline - TClock::now());
     if (Left.count() <= 0)
       throw ETransportError("HTTP exchange passed its overall deadline");
     // libcurl enforces the connection time-out itself; once connected, the
     // exchange fails when nothing moves for longer than the phase allows.
-    int WaitMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(1000, Left.count()));
+    // Short waits: in between, the program may repaint its windows and
+    // notice that it is ending (KeepWaiting).
+    int WaitMs = static_cast<int>(std::min<std::chrono::milliseconds::rep>(LongWaitSliceMs, Left.count()));
     if (Transfer.Connected) {
       const auto Limit = std::chrono::milliseconds(Transfer.Sent ? Timeouts.ResponseMs : Timeouts.SendMs);
       const auto Idle = std::chrono::duration_cast<std::chrono::milliseconds>(TClock::now() - Transfer.LastActivity);
@@ -192,6 +200,8 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
     }
     if (curl_multi_poll(Multi.get(), nullptr, 0, WaitMs, nullptr) != CURLM_OK)
       throw ETransportError("curl_multi_poll failed");
+    if (!KeepWaiting())
+      throw ETransportError("HTTP exchange given up: the program is ending");
   }
 
   CURLcode Result = CURLE_OK;

@@ -8,6 +8,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QMessageBox>
 #include <QPainter>
@@ -242,10 +243,14 @@ TEST_F(CommandsController, TheThreeCommandsStopTheTimerButKeepCheckMarkAndImage)
 TEST_F(CommandsController, SettingsStopTheTimerAndShowImage1) {
   Start();
   StartFromButton();
-  // The command stays disabled until the settings dialog is in the build;
-  // its handler is already in place.
-  EXPECT_FALSE(Form->ActSetup->isEnabled());
-  Form->ActSetup->setEnabled(true);
+  // The user cancels the settings dialog.
+  QTimer User;
+  QObject::connect(&User, &QTimer::timeout, [] {
+    if (auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+      Dialog->reject();
+  });
+  User.start(10);
+  EXPECT_TRUE(Form->ActSetup->isEnabled());
   Form->ActSetup->trigger();
   EXPECT_FALSE(Form->TimerAction.isActive());
   EXPECT_EQ(Form->AutoTranslateImage(), 1);

@@ -3,8 +3,10 @@
 #include "platform/fake/FakePlatform.h"
 #include "settings/ConfigIni.h"
 #include "text/LoopbackServer.h"
+#include "text/OCRLayout.h"
 #include "text/RESTApi.h"
 
+#include <QCoreApplication>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -255,6 +257,154 @@ TEST_F(TranslationPipeline, AResultWithMoreTextsThanTheLimitIsNeitherSentNorShow
   EXPECT_TRUE(Server.Requests().empty());
   EXPECT_EQ(std::count(View.Calls.begin(), View.Calls.end(), "show translation"), 0);
   EXPECT_TRUE(Pipeline.FTargetList.empty());
+}
+
+} // namespace
+
+namespace {
+
+const TOcrLanguage English{"en-US", "English (United States)", "English (United States)", "Latin"};
+const TOcrLanguage Korean{"ko-KR", "Korean (South Korea)", "한국어 (대한민국)", "Korean"};
+
+TRtOcr::TWord Word(const char* Text, float X, float Y, float Width, float Height) {
+  return {Text, {X, Y, Width, Height}};
+}
+
+TOcrResult ServiceResult(const TRtOcr::TLines& Lines) {
+  TOcrResult Result;
+  for (const TRtOcr::TLine& Line : Lines) {
+    TOcrLine& Added = Result.Lines.emplace_back();
+    Added.Text = Line.Text;
+    for (const TRtOcr::TWord& W : Line.Words)
+      Added.Words.push_back({W.Text, {W.Rect.X, W.Rect.Y, W.Rect.Width, W.Rect.Height}});
+  }
+  return Result;
+}
+
+// The pipeline with the desktop's recogniser wired as the main window wires it.
+class WindowsOCRPipeline : public TranslationPipeline {
+protected:
+  void SetUp() override {
+    TranslationPipeline::SetUp();
+    Desktop.Ocr.Languages = {English, Korean};
+    RtOcr.OnCompleted = [this](TRtOcr*, const TRtOcr::TResult& Result, void*) { Pipeline.RtOcrCompleted(Result); };
+    Pipeline.SetRtOcr(&RtOcr);
+    Pipeline.FOCRLanguages = RtOcr.GetAvailableLanguages();
+    Pipeline.Options.Engine = TOCREngineKind::WindowsOCR;
+    Pipeline.FSelectedRect = {100, 100, 500, 300};
+  }
+  // The service ends the oldest recognition on its thread; the result
+  // reaches the pipeline through the event loop.
+  void Finish(TOcrAsyncStatus Status, const TRtOcr::TLines& Lines = {}) {
+    ASSERT_TRUE(Desktop.Ocr.Complete(Status, ServiceResult(Lines)));
+    QCoreApplication::processEvents();
+  }
+  bool Called(const char* Call) const {
+    return std::find(View.Calls.begin(), View.Calls.end(), Call) != View.Calls.end();
+  }
+
+  TRtOcr RtOcr{Desktop.Ocr};
+};
+
+TEST_F(WindowsOCRPipeline, RecognisesTheCaptureInTheConfiguredLanguageAndTranslatesTheLinesWhenTheyArrive) {
+  Settings.Write(::Settings::OCRLanguage, 1);
+  Settings.Write(::Settings::TextLine, true);
+  Pipeline.CaptureAndTranslate(false);
+  ASSERT_EQ(Desktop.Ocr.Operations.size(), 1u);
+  EXPECT_EQ(Desktop.Ocr.Operations[0]->Language(), Korean);
+  EXPECT_EQ(Desktop.Ocr.Operations[0]->Bitmap()->Width(), 400);
+  EXPECT_EQ(Desktop.Ocr.Operations[0]->Bitmap()->Height(), 200);
+  EXPECT_FALSE(Called("show translation")) << "nothing before the result";
+
+  Finish(TOcrAsyncStatus::Completed, {{"one two", {Word("one", 10, 10, 40, 20), Word("two", 60, 12, 40, 20)}},
+                                      {"three", {Word("three", 10, 100, 60, 20)}}});
+  ASSERT_EQ(View.Shown.size(), 2u);
+  EXPECT_EQ(View.Shown[0].Text, "T:one two");
+  EXPECT_EQ((TRect{View.Shown[0].Left, View.Shown[0].Top, View.Shown[0].Right, View.Shown[0].Bottom}),
+            (TRect{10, 10, 100, 32}));
+  EXPECT_EQ(View.Shown[1].Text, "T:three");
+  EXPECT_EQ(View.ShownArea, (TRect{100, 100, 500, 300}));
+}
+
+TEST_F(WindowsOCRPipeline, LinesAreFoldedIntoSegmentsUnlessTheStoredSettingSaysLineByLine) {
+  const TRtOcr::TLines Lines = {{"first", {Word("first", 10, 10, 80, 20)}},
+                                {"second", {Word("second", 10, 32, 90, 20)}}};
+  Settings.Write(::Settings::TextLine, false);
+  Pipeline.Options.TextLine = true; // the menu's choice steers the Tesseract engine only
+  Pipeline.CaptureAndTranslate(false);
+  Finish(TOcrAsyncStatus::Completed, Lines);
+  const TIteratorResultList Segments = GroupingToSegment(TTranslationPipeline::RecordsOfLines(Lines));
+  ASSERT_EQ(View.Shown.size(), Segments.size());
+  EXPECT_EQ(View.Shown[0].Left, Segments[0].Left);
+  EXPECT_EQ(View.Shown[0].Bottom, Segments[0].Bottom);
+}
+
+TEST_F(WindowsOCRPipeline, CancelledFailedAndEmptyResults) {
+  struct TCase {
+    TOcrAsyncStatus Status;
+    bool Hidden;
+  };
+  for (const TCase& Case : {TCase{TOcrAsyncStatus::Canceled, false}, TCase{TOcrAsyncStatus::Error, false},
+                            TCase{TOcrAsyncStatus::Completed, true}}) {
+    View.Calls.clear();
+    Pipeline.CaptureAndTranslate(false);
+    Finish(Case.Status);
+    EXPECT_EQ(Called("hide translation"), Case.Hidden);
+    EXPECT_FALSE(Called("show translation"));
+  }
+  EXPECT_TRUE(Server.Requests().empty());
+}
+
+TEST_F(WindowsOCRPipeline, ALanguageNumberOutsideTheListSaysSoAndStartsNothing) {
+  struct TCase {
+    int Index;
+    int Languages;
+  };
+  for (const TCase& Case : {TCase{2, 2}, TCase{-1, 2}, TCase{0, 0}, TCase{5, 0}}) {
+    SCOPED_TRACE(testing::Message() << Case.Index << " of " << Case.Languages);
+    Settings.Write(::Settings::OCRLanguage, Case.Index);
+    Desktop.Ocr.Languages.resize(std::size_t(Case.Languages));
+    Pipeline.FOCRLanguages = RtOcr.GetAvailableLanguages();
+    try {
+      Pipeline.CaptureAndTranslate(false);
+      ADD_FAILURE() << "recognition started";
+    } catch (const EOCRLanguageMissing& Error) {
+      const QString Message = QString::fromUtf8(Error.what());
+      EXPECT_TRUE(Message.contains(QStringLiteral("%1번").arg(Case.Index))) << Error.what();
+      EXPECT_TRUE(Message.contains(QStringLiteral("%1개").arg(Case.Languages))) << Error.what();
+    }
+    EXPECT_TRUE(Desktop.Ocr.Operations.empty());
+    EXPECT_FALSE(RtOcr.Busy());
+  }
+}
+
+TEST_F(WindowsOCRPipeline, ASecondCommandWhileTheServiceWorksIsRefused) {
+  Pipeline.CaptureAndTranslate(false);
+  EXPECT_THROW(Pipeline.CaptureAndTranslate(false), ERtOcrError);
+  Finish(TOcrAsyncStatus::Canceled);
+  EXPECT_NO_THROW(Pipeline.CaptureAndTranslate(false));
+}
+
+TEST(RecordsOfLines, EachLineBoxEnclosesItsWordsInAnyOrderWithEdgesRoundedUp) {
+  const TRtOcr::TWord A = Word("alpha", 10.2f, 4.9f, 20.1f, 10.0f); // right 30.3
+  const TRtOcr::TWord B = Word("beta", 40.5f, 5.5f, 10.0f, 9.5f);   // right 50.5, bottom 15.0
+  const TRtOcr::TWord C = Word("gamma", 3.0f, 6.0f, 5.0f, 8.0f);    // the leftmost, last in order
+  for (const TRtOcr::TWords& Words : {TRtOcr::TWords{A, B, C}, TRtOcr::TWords{C, B, A}, TRtOcr::TWords{B, C, A}}) {
+    const TIteratorResultList Records = TTranslationPipeline::RecordsOfLines({{"alpha beta gamma", Words}});
+    ASSERT_EQ(Records.size(), 1u);
+    const TIteratorResult& Record = Records[0];
+    EXPECT_EQ((TRect{Record.Left, Record.Top, Record.Right, Record.Bottom}), (TRect{3, 5, 51, 15}));
+    EXPECT_EQ(Record.Text, "alpha beta gamma");
+    // From the unrounded height 10.1: Ceil(7.07) = 8, where the rounded box would give 7.
+    EXPECT_EQ(Record.FFontSize, 8);
+    EXPECT_EQ(Record.Count, 0);
+    EXPECT_EQ(Record.MaxLength, 0);
+  }
+  EXPECT_TRUE(TTranslationPipeline::RecordsOfLines({{"no words", {}}}).empty());
+  const TIteratorResultList Huge = TTranslationPipeline::RecordsOfLines({{"far", {Word("far", -1e30f, 0, 2e30f, 1)}}});
+  ASSERT_EQ(Huge.size(), 1u);
+  EXPECT_EQ(Huge[0].Left, INT32_MIN);
+  EXPECT_EQ(Huge[0].Right, INT32_MAX);
 }
 
 } // namespace

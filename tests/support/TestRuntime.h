@@ -11,6 +11,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <functional>
 #include <vector>
 
 // A runtime folder like build/korvex: links to the build's Tesseract/ and
@@ -65,6 +66,26 @@ public:
   }
 
   std::vector<TBox> Boxes;
+
+private:
+  QTimer FTimer;
+};
+
+// Plays the user in the next modal dialog of type T: Act gets the dialog and
+// closes it. Runs from the event loop of whatever opens that dialog.
+template <typename T> class TNextDialog {
+public:
+  explicit TNextDialog(std::function<void(T*)> Act) {
+    QObject::connect(&FTimer, &QTimer::timeout, [this, Act] {
+      if (auto* Dialog = qobject_cast<T*>(QApplication::activeModalWidget())) {
+        FTimer.stop();
+        Seen = true;
+        Act(Dialog);
+      }
+    });
+    FTimer.start(10);
+  }
+  bool Seen = false;
 
 private:
   QTimer FTimer;

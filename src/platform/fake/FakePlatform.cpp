@@ -69,3 +69,9 @@ bool TFakePlatform::PressHotKey(uint32_t Modifiers, uint32_t VirtualKey) {
   QCoreApplication::sendEvent(It->Window, &Event);
   return true;
 }
+
+std::vector<TRect> TFakePlatform::Monitors() {
+  if (!MonitorRects.empty())
+    return MonitorRects;
+  return {TRect{0, 0, ScreenSize.width(), ScreenSize.height()}};
+}

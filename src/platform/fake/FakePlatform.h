@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/Platform.h"
+#include "platform/fake/FakeOcrService.h"
 
 #include <QPointer>
 
@@ -37,7 +38,20 @@ public:
   // while the screen is copied.
   std::function<void(const TRect&)> OnCopyScreen;
 
+  // Empty: one monitor of ScreenSize at the origin.
+  std::vector<TRect> MonitorRects;
+  QMargins Frame;
+  std::set<QWidget*> KeptOffTaskbar;
+
   QSize PrimaryScreenSize() override { return ScreenSize; }
+  std::vector<TRect> Monitors() override;
+  QMargins FrameExtents(QWidget*) override { return Frame; }
+  void KeepOffTaskbar(QWidget* Window) override { KeptOffTaskbar.insert(Window); }
+  // What a close request from the window manager runs, by window.
+  std::map<QWidget*, std::function<void()>> CloseHandlers;
+  void HandleCloseRequests(QWidget* Window, std::function<void()> OnClose) override {
+    CloseHandlers[Window] = std::move(OnClose);
+  }
   TRect WorkArea() override { return WorkAreaRect; }
   QPoint CursorPos() override;
   bool IsKeyDown(TKey Key) override;
@@ -72,4 +86,10 @@ public:
   // Plays the user pressing the key: the THotKeyEvent of the hotkey in
   // force for it is delivered at once. False when no hotkey has the key.
   bool PressHotKey(uint32_t Modifiers, uint32_t VirtualKey);
+
+  // The scripted recogniser; without it (HasOcrService false) Korvex uses
+  // its own, as on X11.
+  TFakeOcrService Ocr;
+  bool HasOcrService = true;
+  TOcrService* OcrService() override { return HasOcrService ? &Ocr : nullptr; }
 };

@@ -2,19 +2,27 @@
 
 #include "platform/x11/X11HotKeys.h"
 
+#include <QAbstractNativeEventFilter>
+#include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QThread>
 #include <QWidget>
 
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
+#include <xcb/xcb.h>
 
 // After Xlib: the native interface names Display.
 #include <QtGui/qguiapplication_platform.h>
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
+#include <optional>
 #include <vector>
 
 namespace {
@@ -26,11 +34,67 @@ struct TXFree {
   }
 };
 
+// The 32-bit values of a property of W, of type Type; empty when it is not set.
+std::vector<long> LongProperty(Display* Dpy, ::Window W, const char* Name, Atom Type) {
+  std::vector<long> Result;
+  Atom ActualType = 0;
+  int Format = 0;
+  unsigned long Count = 0, After = 0;
+  unsigned char* Raw = nullptr;
+  if (XGetWindowProperty(Dpy, W, XInternAtom(Dpy, Name, False), 0, 1024, False, Type, &ActualType, &Format, &Count,
+                         &After, &Raw) != Success)
+    return Result;
+  std::unique_ptr<unsigned char, TXFree> Data(Raw);
+  if (Data && ActualType == Type && Format == 32) {
+    // Format 32 properties arrive as longs whatever their wire size.
+    const long* Values = reinterpret_cast<const long*>(Data.get());
+    Result.assign(Values, Values + Count);
+  }
+  return Result;
+}
+
 bool IsKeycodeDown(const char Keymap[32], KeyCode Code) {
   return Code != 0 && (Keymap[Code / 8] & (1 << (Code % 8))) != 0;
 }
 
 } // namespace
+
+// The window manager's close requests (WM_DELETE_WINDOW) to the windows that
+// have a handler, taken before Qt, which drops them while a modal dialog runs.
+class TX11Platform::TCloseRequestFilter : public QAbstractNativeEventFilter {
+public:
+  TCloseRequestFilter(Atom Protocols, Atom DeleteWindow) : FProtocols(Protocols), FDeleteWindow(DeleteWindow) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+  ~TCloseRequestFilter() override {
+    if (QCoreApplication::instance())
+      QCoreApplication::instance()->removeNativeEventFilter(this);
+  }
+
+  std::vector<std::pair<QPointer<QWidget>, std::function<void()>>> Handlers;
+
+  bool nativeEventFilter(const QByteArray& Type, void* Message, qintptr*) override {
+    if (Type != "xcb_generic_event_t")
+      return false;
+    const auto* Event = static_cast<const xcb_generic_event_t*>(Message);
+    if ((Event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
+      return false;
+    const auto* Client = static_cast<const xcb_client_message_event_t*>(Message);
+    if (Client->format != 32 || Client->type != FProtocols || Client->data.data32[0] != FDeleteWindow)
+      return false;
+    for (const auto& [Widget, OnClose] : Handlers)
+      if (Widget && Widget->testAttribute(Qt::WA_WState_Created) && Widget->winId() == Client->window) {
+        // Run once the event is handled: the handler may end event loops.
+        QMetaObject::invokeMethod(Widget, OnClose, Qt::QueuedConnection);
+        return true;
+      }
+    return false;
+  }
+
+private:
+  Atom FProtocols;
+  Atom FDeleteWindow;
+};
 
 std::unique_ptr<TPlatform> CreateX11Platform(QString* Error) {
   Display* Dpy = XOpenDisplay(nullptr);
@@ -42,17 +106,134 @@ std::unique_ptr<TPlatform> CreateX11Platform(QString* Error) {
   return std::make_unique<TX11Platform>(Dpy);
 }
 
-TX11Platform::TX11Platform(_XDisplay* Connection) : FDisplay(Connection) {}
+TX11Platform::TX11Platform(_XDisplay* Dpy) : FDisplay(Dpy) {}
 
 TX11Platform::~TX11Platform() {
   FHotKeys.reset();
+  FCloseRequests.reset();
   XCloseDisplay(FDisplay);
+}
+
+void TX11Platform::HandleCloseRequests(QWidget* Target, std::function<void()> OnClose) {
+  if (!FCloseRequests)
+    FCloseRequests = std::make_unique<TCloseRequestFilter>(XInternAtom(FDisplay, "WM_PROTOCOLS", False),
+                                                           XInternAtom(FDisplay, "WM_DELETE_WINDOW", False));
+  FCloseRequests->Handlers.emplace_back(Target, std::move(OnClose));
 }
 
 QSize TX11Platform::PrimaryScreenSize() {
   if (QScreen* Primary = QGuiApplication::primaryScreen())
     return Primary->geometry().size();
   return {DisplayWidth(FDisplay, DefaultScreen(FDisplay)), DisplayHeight(FDisplay, DefaultScreen(FDisplay))};
+}
+
+std::vector<TRect> TX11Platform::Monitors() {
+  std::vector<TRect> Result;
+  int Event = 0, Error = 0, Major = 0, Minor = 0;
+  if (XRRQueryExtension(FDisplay, &Event, &Error) && XRRQueryVersion(FDisplay, &Major, &Minor) &&
+      (Major > 1 || (Major == 1 && Minor >= 5))) {
+    int Count = 0;
+    XRRMonitorInfo* Infos = XRRGetMonitors(FDisplay, DefaultRootWindow(FDisplay), True, &Count);
+    for (int I = 0; I < Count; ++I) {
+      const TRect R{Infos[I].x, Infos[I].y, Infos[I].x + Infos[I].width, Infos[I].y + Infos[I].height};
+      if (R.IsEmpty())
+        continue;
+      if (Infos[I].primary)
+        Result.insert(Result.begin(), R);
+      else
+        Result.push_back(R);
+    }
+    if (Infos)
+      XRRFreeMonitors(Infos);
+  }
+  if (Result.empty())
+    Result.push_back(
+        {0, 0, DisplayWidth(FDisplay, DefaultScreen(FDisplay)), DisplayHeight(FDisplay, DefaultScreen(FDisplay))});
+  return Result;
+}
+
+unsigned long TX11Platform::NativeWindow(QWidget* Target) {
+  const WId Native = Target->winId();
+  // Qt creates the window on a connection of its own; the server must know
+  // it before this connection refers to it.
+  QGuiApplication::sync();
+  return static_cast<unsigned long>(Native);
+}
+
+bool TX11Platform::WindowManagerSupports(const char* Name) {
+  const ::Window Root = DefaultRootWindow(FDisplay);
+  if (LongProperty(FDisplay, Root, "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty())
+    return false;
+  const Atom Wanted = XInternAtom(FDisplay, Name, False);
+  for (long Supported : LongProperty(FDisplay, Root, "_NET_SUPPORTED", XA_ATOM))
+    if (Atom(Supported) == Wanted)
+      return true;
+  return false;
+}
+
+QMargins TX11Platform::FrameExtents(QWidget* Target) {
+  const ::Window Id = NativeWindow(Target);
+  auto Read = [&]() -> std::optional<QMargins> {
+    const std::vector<long> Extents = LongProperty(FDisplay, Id, "_NET_FRAME_EXTENTS", XA_CARDINAL);
+    if (Extents.size() != 4)
+      return std::nullopt;
+    return QMargins(int(Extents[0]), int(Extents[2]), int(Extents[1]), int(Extents[3]));
+  };
+  if (const auto Known = Read())
+    return *Known;
+  if (Target->isVisible() || !WindowManagerSupports("_NET_REQUEST_FRAME_EXTENTS"))
+    return {};
+  // Before mapping, a window manager tells the frame it will lay around the
+  // window when asked: it sets _NET_FRAME_EXTENTS on it.
+  XEvent Request{};
+  Request.xclient.type = ClientMessage;
+  Request.xclient.window = Id;
+  Request.xclient.message_type = XInternAtom(FDisplay, "_NET_REQUEST_FRAME_EXTENTS", False);
+  Request.xclient.format = 32;
+  XSendEvent(FDisplay, DefaultRootWindow(FDisplay), False, SubstructureRedirectMask | SubstructureNotifyMask, &Request);
+  XSync(FDisplay, False);
+  const auto Deadline = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+  while (std::chrono::steady_clock::now() < Deadline) {
+    if (const auto Known = Read())
+      return *Known;
+    QThread::msleep(2);
+  }
+  return {};
+}
+
+void TX11Platform::KeepOffTaskbar(QWidget* Target) {
+  const ::Window Id = NativeWindow(Target);
+  const char* const Wanted[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"};
+  XWindowAttributes Attributes{};
+  const bool Mapped = XGetWindowAttributes(FDisplay, Id, &Attributes) && Attributes.map_state != IsUnmapped;
+  const Atom StateAtom = XInternAtom(FDisplay, "_NET_WM_STATE", False);
+  if (!Mapped) {
+    // The window manager takes the initial state from the window as it is
+    // mapped; Qt adds its own states to what it finds there.
+    std::vector<long> States = LongProperty(FDisplay, Id, "_NET_WM_STATE", XA_ATOM);
+    for (const char* Name : Wanted) {
+      const long State = long(XInternAtom(FDisplay, Name, False));
+      if (std::find(States.begin(), States.end(), State) == States.end())
+        States.push_back(State);
+    }
+    XChangeProperty(FDisplay, Id, StateAtom, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(States.data()), int(States.size()));
+  } else if (!LongProperty(FDisplay, DefaultRootWindow(FDisplay), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty()) {
+    // A mapped window asks the window manager instead.
+    for (const char* Name : Wanted) {
+      XEvent Change{};
+      Change.xclient.type = ClientMessage;
+      Change.xclient.window = Id;
+      Change.xclient.message_type = StateAtom;
+      Change.xclient.format = 32;
+      Change.xclient.data.l[0] = 1; // add
+      Change.xclient.data.l[1] = long(XInternAtom(FDisplay, Name, False));
+      Change.xclient.data.l[3] = 1; // from an application
+      XSendEvent(FDisplay, DefaultRootWindow(FDisplay), False, SubstructureRedirectMask | SubstructureNotifyMask,
+                 &Change);
+    }
+  }
+  XSync(FDisplay, False);
 }
 
 TRect TX11Platform::WorkArea() {

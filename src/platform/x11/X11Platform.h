@@ -23,6 +23,10 @@ public:
   ~TX11Platform() override;
 
   QSize PrimaryScreenSize() override;
+  std::vector<TRect> Monitors() override;
+  QMargins FrameExtents(QWidget* Window) override;
+  void KeepOffTaskbar(QWidget* Window) override;
+  void HandleCloseRequests(QWidget* Window, std::function<void()> OnClose) override;
   TRect WorkArea() override;
   QPoint CursorPos() override;
   bool IsKeyDown(TKey Key) override;
@@ -47,9 +51,15 @@ private:
   // Sets the window's bounding and input shape from its alpha and colour key.
   void ApplyShape(TWindowState& State);
   TWindowState& StateOf(QWidget* Window);
+  // Window's native id, known to this connection too.
+  unsigned long NativeWindow(QWidget* Window);
+  // Whether a window manager runs that supports the EWMH hint Name.
+  bool WindowManagerSupports(const char* Name);
 
   _XDisplay* FDisplay;
   QHash<QWidget*, TWindowState> FWindows;
+  class TCloseRequestFilter;
+  std::unique_ptr<TCloseRequestFilter> FCloseRequests;
   // Screen copies (X11ScreenCopy.cpp), created on first use.
   std::unique_ptr<TX11ScreenCopy, TX11ScreenCopyDeleter> FScreenCopy;
   // Global hotkeys (X11HotKeys.cpp), on Qt's connection; created on first use.

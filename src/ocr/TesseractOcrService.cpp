@@ -1,0 +1,172 @@
+#include "ocr/TesseractOcrService.h"
+
+#include "ocr/TesseractLanguages.h"
+#include "ocr/tesseractocr.h"
+#include "platform/OcrOperation.h"
+
+#include <QImage>
+
+#include <pthread.h>
+
+namespace {
+
+// Words at or below it are noise, as in the text-line engine.
+constexpr float MinimumConfidence = 10.0f;
+
+} // namespace
+
+class TTesseractOcrService::TOperation : public TOcrOperationState {
+public:
+  TOperation(QString Code, std::shared_ptr<const TSoftwareBitmap> Bitmap)
+      : FCode(std::move(Code)), FBitmap(std::move(Bitmap)) {}
+  const QString FCode;
+  const std::shared_ptr<const TSoftwareBitmap> FBitmap;
+};
+
+class TTesseractOcrService::TRecognizer : public TOcrRecognizer {
+public:
+  TRecognizer(TTesseractOcrService& Service, QString Code) : FService(Service), FCode(std::move(Code)) {}
+  std::shared_ptr<TOcrOperation> RecognizeAsync(std::shared_ptr<const TSoftwareBitmap> Bitmap) override {
+    if (!Bitmap)
+      throw EOcrServiceError(OcrServiceCode::InvalidArgument, QStringLiteral("No bitmap to recognise"));
+    auto Operation = std::make_shared<TOperation>(FCode, std::move(Bitmap));
+    FService.Start(Operation);
+    return Operation;
+  }
+
+private:
+  TTesseractOcrService& FService;
+  const QString FCode;
+};
+
+TTesseractOcrService::TTesseractOcrService(const QString& DllPath, const QString& DataPath) : FDataPath(DataPath) {
+  // The libraries are loaded here, on the creating thread, like every other
+  // load of them; the worker only calls into them.
+  try {
+    FTesseract = std::make_unique<TTesseractOCR5>(DllPath);
+  } catch (const std::exception& Error) {
+    FLoadError = QString::fromUtf8(Error.what());
+  }
+}
+
+TTesseractOcrService::~TTesseractOcrService() {
+  {
+    std::lock_guard Lock(FMutex);
+    FStopping = true;
+    for (const std::shared_ptr<TOperation>& Waiting : FQueue)
+      Waiting->Cancel();
+    if (FRunning)
+      FRunning->Cancel();
+  }
+  FWake.notify_all();
+  if (FWorker.joinable())
+    FWorker.join();
+  // The API instance goes on this thread, after the worker has let go of it.
+  FTesseract.reset();
+}
+
+std::vector<TOcrLanguage> TTesseractOcrService::AvailableRecognizerLanguages() {
+  std::vector<TOcrLanguage> Result;
+  for (const TTesseractLanguage& Installed : InstalledTesseractLanguages(FDataPath))
+    Result.push_back(Installed.Language);
+  return Result;
+}
+
+std::unique_ptr<TOcrRecognizer> TTesseractOcrService::TryCreateFromLanguage(const TOcrLanguage& Language) {
+  for (const TTesseractLanguage& Installed : InstalledTesseractLanguages(FDataPath))
+    if (Installed.Language.LanguageTag == Language.LanguageTag)
+      return std::make_unique<TRecognizer>(*this, Installed.Code);
+  return nullptr;
+}
+
+void TTesseractOcrService::Start(std::shared_ptr<TOperation> Operation) {
+  {
+    std::lock_guard Lock(FMutex);
+    if (FStopping)
+      throw EOcrServiceError(OcrServiceCode::IllegalMethodCall, QStringLiteral("The service is closing"));
+    FQueue.push_back(std::move(Operation));
+    if (!FWorker.joinable())
+      FWorker = std::thread([this] { Run(); });
+  }
+  FWake.notify_one();
+}
+
+void TTesseractOcrService::Run() {
+  pthread_setname_np(pthread_self(), WorkerThreadName);
+  for (;;) {
+    std::shared_ptr<TOperation> Operation;
+    {
+      std::unique_lock Lock(FMutex);
+      FWake.wait(Lock, [this] { return FStopping || !FQueue.empty(); });
+      if (FQueue.empty())
+        return; // stopping, nothing left
+      Operation = std::move(FQueue.front());
+      FQueue.pop_front();
+      FRunning = Operation;
+    }
+    Process(*Operation);
+    std::lock_guard Lock(FMutex);
+    FRunning.reset();
+  }
+}
+
+void TTesseractOcrService::Process(TOperation& Operation) {
+  if (Operation.CancelRequested())
+    return Operation.End(TOcrAsyncStatus::Canceled, {});
+  TOcrAsyncStatus Status = TOcrAsyncStatus::Error;
+  TOcrResult Result;
+  try {
+    if (FTesseract && FLoadedCode != Operation.FCode) {
+      FLoadedCode.clear();
+      if (FTesseract->Initialize(FDataPath, Operation.FCode))
+        FLoadedCode = Operation.FCode;
+    }
+    TTesseractWords Words;
+    if (FTesseract && !FLoadedCode.isEmpty() && SetImage(*Operation.FBitmap)) {
+      if (FTesseract->ExecuteWords(Words, &Operation.CancelFlag())) {
+        Result = ResultFromWords(Words);
+        Status = TOcrAsyncStatus::Completed;
+      }
+    }
+  } catch (const std::exception&) {
+    Status = TOcrAsyncStatus::Error; // ends like any failed recognition
+  }
+  if (Status != TOcrAsyncStatus::Completed && Operation.CancelRequested())
+    Status = TOcrAsyncStatus::Canceled;
+  Operation.End(Status, std::move(Result));
+}
+
+bool TTesseractOcrService::SetImage(const TSoftwareBitmap& Bitmap) {
+  // Blue, green, red and a fourth byte are the bytes of a 32-bit QImage on
+  // this machine; wrapped, not copied.
+  const QImage Pixels(Bitmap.Buffer(), Bitmap.Width(), Bitmap.Height(), Bitmap.BytesPerLine(), QImage::Format_RGB32);
+  return FTesseract->SetImage(Pixels);
+}
+
+TOcrResult TTesseractOcrService::ResultFromWords(const TTesseractWords& Words) {
+  TOcrResult Result;
+  bool NewLine = true;
+  for (const TTesseractWord& Word : Words.Words) {
+    NewLine = NewLine || Word.StartsLine;
+    if (Word.Confidence <= MinimumConfidence || Word.Text.trimmed().isEmpty())
+      continue;
+    if (NewLine || Result.Lines.empty())
+      Result.Lines.emplace_back();
+    NewLine = false;
+    TOcrLine& Line = Result.Lines.back();
+    const TOcrRect Box{float(Word.Left), float(Word.Top), float(Word.Right - Word.Left), float(Word.Bottom - Word.Top)};
+    Line.Words.push_back({Word.Text.trimmed(), Box});
+  }
+  QStringList Texts;
+  for (TOcrLine& Line : Result.Lines) {
+    QStringList LineWords;
+    for (const TOcrWord& Word : Line.Words)
+      LineWords << Word.Text;
+    Line.Text = LineWords.join(QLatin1Char(' '));
+    Texts << Line.Text;
+  }
+  Result.Text = Texts.join(QLatin1Char('\n'));
+  if (!Result.Lines.empty())
+    Result.TextAngle = Words.TextAngle;
+  return Result;
+}

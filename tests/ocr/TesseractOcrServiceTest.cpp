@@ -1,0 +1,215 @@
+// Korvex's own recognition service: its languages from the trained data,
+// real word-level recognition through the OCR component, cancelling, and
+// ending the service while a recognition runs.
+#include "TesseractTestSupport.h"
+
+#include "ocr/RtOcr.h"
+#include "ocr/TesseractLanguages.h"
+#include "ocr/TesseractOcrService.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+#include <optional>
+
+#include "support/TextImages.h"
+
+namespace {
+
+const QString DllPath = RuntimeDir + "/Tesseract/";
+const QString DataPath = RuntimeDir + "/tessdata/";
+constexpr int WaitMs = 120000; // recognition of a large picture on a loaded machine
+
+// Threads of this process that carry the service worker's name.
+int WorkerThreads() {
+  int Count = 0;
+  const QDir Tasks(QStringLiteral("/proc/self/task"));
+  for (const QString& Task : Tasks.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+    QFile Name(Tasks.filePath(Task + "/comm"));
+    if (Name.open(QIODevice::ReadOnly) && Name.readAll().trimmed() == TTesseractOcrService::WorkerThreadName)
+      ++Count;
+  }
+  return Count;
+}
+
+std::optional<TRtOcr::TLanguage> FindTag(const TRtOcr& Component, const QString& Tag) {
+  for (const TRtOcr::TLanguage& Language : Component.GetAvailableLanguages())
+    if (Language.LanguageTag == Tag)
+      return Language;
+  return std::nullopt;
+}
+
+// Many lines of text: long enough to recognise that a cancel or an end
+// reaches it mid-way.
+QImage LargePicture() {
+  QStringList Lines;
+  for (int I = 0; I < 40; ++I)
+    Lines << QStringLiteral("Line %1 of a long page that keeps the recogniser busy for a while").arg(I);
+  return RenderTextLines(Lines, 1400, 36, 22);
+}
+
+TEST(TesseractLanguages, TrainedDataNamesBecomeLanguageRecords) {
+  struct TCase {
+    const char* Code;
+    TOcrLanguage Expected;
+  };
+  const TCase Cases[] = {
+      {"eng", {"en-US", "English (United States)", "American English (United States)", "Latin"}},
+      {"kor", {"ko-KR", "Korean (South Korea)", "한국어 (대한민국)", "Korean"}},
+      {"chi_sim", {"zh-Hans-CN", "Chinese (Simplified Han, China)", "简体中文 (中国)", "Simplified Han"}},
+      {"jpn_vert", {"ja-JP-x-vert", "Japanese (Japan, vertical)", "日本語 (日本, vertical)", "Japanese"}},
+      {"frk", {"x-frk", "frk", "frk", ""}},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Code);
+    const std::optional<TOcrLanguage> Language = LanguageOfTrainedData(QString::fromLatin1(Case.Code));
+    ASSERT_TRUE(Language.has_value());
+    EXPECT_EQ(Language->LanguageTag, Case.Expected.LanguageTag);
+    EXPECT_EQ(Language->DisplayName, Case.Expected.DisplayName);
+    EXPECT_EQ(Language->NativeName, Case.Expected.NativeName);
+    EXPECT_EQ(Language->Script, Case.Expected.Script);
+  }
+  for (const char* NotALanguage : {"osd", "equ", ""})
+    EXPECT_FALSE(LanguageOfTrainedData(QString::fromLatin1(NotALanguage))) << NotALanguage;
+}
+
+TEST(TesseractLanguages, OnePerTrainedDataFileInNameOrder) {
+  QTemporaryDir Data;
+  for (const char* File : {"kor.traineddata", "osd.traineddata", "eng.traineddata", "readme.txt", "deu.traineddata"}) {
+    QFile Empty(Data.filePath(QLatin1String(File)));
+    ASSERT_TRUE(Empty.open(QIODevice::WriteOnly));
+  }
+  TTesseractOcrService Service(DllPath, Data.path() + "/");
+  std::vector<QString> Tags;
+  for (const TOcrLanguage& Language : Service.AvailableRecognizerLanguages())
+    Tags.push_back(Language.LanguageTag);
+  EXPECT_EQ(Tags, (std::vector<QString>{"de-DE", "en-US", "ko-KR"}));
+  EXPECT_NE(Service.TryCreateFromLanguage({"ko-KR", "", "", ""}), nullptr) << "found by its tag";
+  EXPECT_EQ(Service.TryCreateFromLanguage({"fr-FR", "", "", ""}), nullptr);
+}
+
+class TesseractOcrService : public ::testing::Test {
+protected:
+  void SetUp() override {
+    Service.emplace(DllPath, DataPath);
+    ASSERT_TRUE(Service->LoadError().isEmpty()) << Service->LoadError().toStdString();
+    Component.emplace(*Service);
+    const auto Found = FindTag(*Component, "en-US");
+    ASSERT_TRUE(Found) << "no eng.traineddata in " << DataPath.toStdString();
+    English = *Found;
+  }
+
+  std::optional<TTesseractOcrService> Service;
+  std::optional<TRtOcr> Component;
+  TRtOcr::TLanguage English;
+};
+
+TEST_F(TesseractOcrService, ThreeRenderedLinesComeBackAsLinesOfWordsThatEncloseTheInk) {
+  const QStringList Texts = {"The quick brown fox", "jumps over the lazy dog", "while the cat sleeps"};
+  const TRenderedWords Rendered = RenderWordLines(Texts, 640, 60, 32);
+  Component->SetPicture(Rendered.Picture);
+  std::optional<TRtOcr::TResult> Result;
+  QThread* HandlerThread = nullptr;
+  Component->Recognize(
+      English,
+      [&](const TRtOcr::TResult& Arrived) {
+        HandlerThread = QThread::currentThread();
+        Result = Arrived;
+      },
+      0, 0, 0, 0);
+  EXPECT_FALSE(Result) << "Recognize returned before the result";
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, WaitMs));
+  EXPECT_EQ(HandlerThread, QCoreApplication::instance()->thread());
+  ASSERT_EQ(Result->Status, TRtOcr::stCompleted);
+  EXPECT_EQ(Result->Text, Texts.join('\n'));
+  ASSERT_EQ(Result->Lines.size(), 3u);
+  for (int I = 0; I < 3; ++I) {
+    SCOPED_TRACE(Texts[I].toStdString());
+    const TRtOcr::TLine& Line = Result->Lines[I];
+    EXPECT_EQ(Line.Text, Texts[I]);
+    ASSERT_EQ(Line.Words.size(), Rendered.Lines[I].size());
+    for (std::size_t W = 0; W < Line.Words.size(); ++W) {
+      const TRtOcr::TWord& Word = Line.Words[W];
+      const QRect Ink = Rendered.Lines[I][W].Ink;
+      EXPECT_EQ(Word.Text, Rendered.Lines[I][W].Text);
+      // Anti-aliased edges may fall either side of the library's threshold.
+      EXPECT_LE(Word.Rect.X, Ink.left() + 1) << Word.Text.toStdString();
+      EXPECT_LE(Word.Rect.Y, Ink.top() + 1) << Word.Text.toStdString();
+      EXPECT_GE(Word.Rect.X + Word.Rect.Width, Ink.right()) << Word.Text.toStdString();
+      EXPECT_GE(Word.Rect.Y + Word.Rect.Height, Ink.bottom()) << Word.Text.toStdString();
+    }
+  }
+}
+
+TEST_F(TesseractOcrService, ARectangleIsRecognisedInItsOwnPixels) {
+  const TRenderedWords Rendered = RenderWordLines({"first line here", "second line there"}, 600, 60, 32);
+  Component->SetPicture(Rendered.Picture);
+  std::optional<TRtOcr::TResult> Result;
+  Component->Recognize(
+      English, [&](const TRtOcr::TResult& Arrived) { Result = Arrived; }, 0, 60, 600, 120);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, WaitMs));
+  ASSERT_EQ(Result->Lines.size(), 1u);
+  EXPECT_EQ(Result->Lines[0].Text, "second line there");
+  EXPECT_LT(Result->Lines[0].Words[0].Rect.Y, 60.0f) << "boxes are in pixels of the rectangle";
+}
+
+TEST_F(TesseractOcrService, CancelEndsARunningRecognitionAsCancelled) {
+  const std::unique_ptr<TOcrRecognizer> Recognizer = Service->TryCreateFromLanguage({"en-US", "", "", ""});
+  ASSERT_NE(Recognizer, nullptr);
+  const std::shared_ptr<TOcrOperation> Operation =
+      Recognizer->RecognizeAsync(TRtOcr::PictureToBitmap(LargePicture(), 0, 0, 0, 0));
+  Operation->Cancel();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Operation->Status() != TOcrAsyncStatus::Started; }, WaitMs));
+  EXPECT_EQ(Operation->Status(), TOcrAsyncStatus::Canceled);
+  EXPECT_THROW(Operation->GetResults(), EOcrServiceError);
+}
+
+TEST_F(TesseractOcrService, DamagedTrainedDataEndsWithAnError) {
+  QTemporaryDir Data;
+  QFile Damaged(Data.filePath("eng.traineddata"));
+  ASSERT_TRUE(Damaged.open(QIODevice::WriteOnly));
+  Damaged.write("not trained data");
+  Damaged.close();
+  TTesseractOcrService Broken(DllPath, Data.path() + "/");
+  TRtOcr OverBroken(Broken);
+  OverBroken.SetPicture(RenderTextLines({"text"}, 200, 50, 30));
+  std::optional<TRtOcr::TResult> Result;
+  OverBroken.Recognize(
+      *FindTag(OverBroken, "en-US"), [&](const TRtOcr::TResult& Arrived) { Result = Arrived; }, 0, 0, 0, 0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, WaitMs));
+  EXPECT_EQ(Result->Status, TRtOcr::stError);
+  EXPECT_TRUE(Result->Lines.empty());
+}
+
+TEST_F(TesseractOcrService, EndingComponentAndServiceMidRecognitionLeavesNoHandlerCallAndNoThread) {
+  Component.reset();
+  Service.reset();
+  ASSERT_EQ(WorkerThreads(), 0);
+  int Calls = 0;
+  {
+    TTesseractOcrService Running(DllPath, DataPath);
+    auto Dropped = std::make_unique<TRtOcr>(Running);
+    Dropped->OnCompleted = [&](TRtOcr*, const TRtOcr::TResult&, void*) { ++Calls; };
+    Dropped->SetPicture(LargePicture());
+    Dropped->Recognize(*FindTag(*Dropped, "en-US"), nullptr, 0, 0, 0, 0);
+    // A second recognition waits behind the first; both must end.
+    TRtOcr Waiting(Running);
+    Waiting.SetPicture(LargePicture());
+    Waiting.Recognize(
+        *FindTag(Waiting, "en-US"), [&](const TRtOcr::TResult&) { ++Calls; }, 0, 0, 0, 0);
+    EXPECT_EQ(WorkerThreads(), 1) << "one worker runs both";
+    Dropped.reset();
+  }
+  QCoreApplication::processEvents();
+  QCoreApplication::sendPostedEvents();
+  EXPECT_EQ(Calls, 0);
+  EXPECT_EQ(WorkerThreads(), 0);
+}
+
+} // namespace
