@@ -275,7 +275,6 @@ void TFormOCR::CreateMenus() {
   mnuTextLine = Translation->addAction(QStringLiteral("번역시 라인 단위로 번역"));
   mnuTextLine->setCheckable(true);
 
-
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
   SyncPipelineOptions();
