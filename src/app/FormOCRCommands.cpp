@@ -57,3 +57,4 @@ void TFormOCR::mnuViewAreaClick() {
   if (Visible)
     FSelectionForm->ShowSelection(Selected);
 }
+

@@ -11,6 +11,7 @@ bool TFormOCR::RunSetupDialog() {
 
 void TFormOCR::ActSetupExecute() {
   StopAutoTranslation();
+  SetAutoTranslateImage(1);
   if (RunSetupDialog())
     ReadConfig();
 }

@@ -39,6 +39,15 @@ constexpr int DesignClientWidth = 373;
 constexpr int DesignClientHeight = 273;
 constexpr int ToolPanelHeight = 68;
 constexpr int ToolButtonWidth = 70;
+
+// The automatic-translation interval, milliseconds. A damaged value must
+// not make the timer spin: none or a negative one gives the default, and
+// anything shorter than a tenth of a second is raised to it.
+int AutoTranslateInterval(int32_t Stored) {
+  if (Stored <= 0)
+    return Settings::AutoInterval.Default;
+  return std::max(Stored, 100);
+}
 } // namespace
 
 TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, TDataLoad Load)
@@ -71,6 +80,10 @@ void TFormOCR::RunCommand(const QString& Name, std::function<void()> Command) {
   FCommands.Run(Name, std::move(Command));
 }
 
+void TFormOCR::RunFormCommand(const TFormCommand& Command) {
+  RunCommand(QString::fromLatin1(Command.Name), [this, &Command] { Command.Run(*this); });
+}
+
 void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
   setFont(QFont(QStringLiteral("Tahoma"), 8));
@@ -89,7 +102,7 @@ void TFormOCR::FormCreate() {
   move(DesignLeft, DesignTop);
   resize(DpiScaled(DesignClientWidth), DpiScaled(DesignClientHeight) + menuBar()->sizeHint().height());
 
-  // Global hotkeys are registered here once their support exists.
+  RegisterHotKeys();
   ReadConfig();
 
   CreateRtOcr();
@@ -103,6 +116,7 @@ void TFormOCR::FormCreate() {
 }
 
 TFormOCR::~TFormOCR() {
+  UnregisterHotKeys();
   if (FLoader.joinable())
     FLoader.join();
   // A recognition still running is dropped, then its service ends it and
@@ -330,11 +344,6 @@ void TFormOCR::CreateMenus() {
   mnuTextLine = Translation->addAction(QStringLiteral("번역시 라인 단위로 번역"));
   mnuTextLine->setCheckable(true);
 
-  // Commands whose handlers are not in this build yet stay disabled, so the
-  // menu never offers something that silently does nothing.
-  for (QAction* Pending : {ActAutoTranslate, mnuAutoTranslate})
-    Pending->setEnabled(false);
-
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
   SyncPipelineOptions();
@@ -349,8 +358,11 @@ void TFormOCR::CreateMenus() {
   connect(mnuSelectArea, &QAction::triggered, this,
           [this] { RunCommand(QStringLiteral("select-area"), [this] { mnuSelectAreaClick(); }); });
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
+  connect(ActAutoTranslate, &QAction::triggered, this, &TFormOCR::ActAutoTranslateExecute);
+  connect(mnuAutoTranslate, &QAction::triggered, this, &TFormOCR::mnuAutoTranslateClick);
   connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
   connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);
+  connect(&TimerAction, &QTimer::timeout, this, &TFormOCR::TimerActionTimer);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {
@@ -408,7 +420,7 @@ void TFormOCR::ReadConfig() {
   mnuEqualArea->setChecked(Ini.Read(Settings::EqualArea));
   mnuStayOnTop->setChecked(Ini.Read(Settings::StayOnTop));
   mnuCaptureOverlay->setChecked(Ini.Read(Settings::CaptureOverlay));
-  TimerAction.setInterval(Ini.Read(Settings::AutoInterval));
+  TimerAction.setInterval(AutoTranslateInterval(Ini.Read(Settings::AutoInterval)));
   mnuTextLine->setChecked(Ini.Read(Settings::TextLine));
   mnuShowCaputure->setChecked(Ini.Read(Settings::ShowCaptureImage));
   // Another name, even one differing only in case, leaves the choice as it is.

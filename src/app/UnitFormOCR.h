@@ -1,15 +1,18 @@
 #pragma once
 
 #include "app/CommandQueue.h"
+#include "app/HotKeys.h"
 #include "core/GlobalTypes.h"
 #include "ocr/RtOcr.h"
 #include "pipeline/PipelineView.h"
 #include "pipeline/TranslationPipeline.h"
+#include "platform/Platform.h"
 
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 #include <optional>
 #include <thread>
@@ -17,6 +20,7 @@
 class QAction;
 class QLabel;
 class TConfigIni;
+struct TFormCommand;
 class TOcrService;
 class TPlatform;
 class TRepaintWatch;
@@ -58,6 +62,9 @@ public:
   // ended (TCommandQueue); remote commands and hotkeys come through here.
   // A selection waiting for the user ends when another command arrives.
   void RunCommand(const QString& Name, std::function<void()> Command);
+  // A command of the table (HotKeyCommands) through the same queue, as
+  // hotkeys and remote commands give it.
+  void RunFormCommand(const TFormCommand& Command);
   const QString& AppDir() const { return FAppDir; }
 
   TTranslationPipeline& Pipeline() { return *FPipeline; }
@@ -92,6 +99,15 @@ public:
   // The preprocessing picker: a sample of the screen, a threshold chosen in
   // its dialog, FOCRThreshold of the pipeline set on OK and off on Cancel.
   void mnuSelectOCRResultClick();
+
+  // Automatic translation on or off, as its tool button and hotkey switch
+  // it (FormOCRAuto.cpp).
+  void ActAutoTranslateExecute();
+  // Translates the paragraph under the mouse pointer (FormOCRAuto.cpp).
+  void MouseTranslate();
+  // The picture the automatic-translation button shows: 1, or 0 (stop)
+  // while automatic translation started by the button or hotkey runs.
+  int AutoTranslateImage() const { return FAutoTranslateImage; }
 
   std::unique_ptr<TSelectionForm> FSelectionForm;
   std::unique_ptr<TTranslationForm> FTranslateForm;
@@ -130,6 +146,7 @@ signals:
 
 protected:
   void closeEvent(QCloseEvent* Event) override;
+  bool event(QEvent* Event) override;
 
 private:
   void FormCreate();
@@ -175,6 +192,18 @@ private:
   std::optional<TIteratorResultList> PickerOCR(const QImage& Bitmap);
   std::optional<TIteratorResultList> PickerOSOCR(const QImage& Bitmap);
 
+  // Automatic translation (FormOCRAuto.cpp).
+  void mnuAutoTranslateClick(bool Checked);
+  void TimerActionTimer();
+  void SetAutoTranslateImage(int Index);
+
+  // Global hotkeys (FormOCRHotKeys.cpp): registered at creation, one per
+  // row of FormCommands(), unregistered at destruction.
+  void RegisterHotKeys();
+  TPlatform::THotKeyResult RegisterKey(uint32_t HKey, THotKey HotKey);
+  void UnregisterHotKeys();
+  void WMHotKey(uint32_t Id);
+
   // What the pipeline asks of the windows (FormOCRView.cpp).
   std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override;
   void HideWindowsFrom(const TRect& Area) override;
@@ -211,6 +240,9 @@ private:
   bool FLoading = false;
   std::thread FLoader;
   TLoadedTesseract FLoaded;
+  // FHotKey1 ... FHotKey5: the identifiers of the five hotkeys.
+  std::array<uint32_t, 5> FHotKey{};
+  int FAutoTranslateImage = 1;
 };
 
 // The application title, shown as the main window's caption.

@@ -1,4 +1,5 @@
 #include "app/Application.h"
+#include "app/HotKeyCommands.h"
 #include "app/RemoteCommands.h"
 #include "app/ToolImages.h"
 #include "app/TrayIcon.h"
@@ -30,11 +31,10 @@ void PrintUsage() {
             "  --version       show the version and exit\n"
             "  --config-path   show the settings file this copy of Korvex uses and exit\n"
             "  --command NAME  hand a command to the Korvex running on this display\n"
-            "                  and exit; it runs as its hotkey would:\n"
-            "                    select-translate  select an area, then translate it\n"
-            "                    translate         translate the selected area again\n"
-            "                    full-screen       translate the whole screen\n"
-            "                  Bind these to desktop shortcuts where global hotkeys\n"
+            "                  and exit; it runs as its hotkey would:");
+  for (const TFormCommand& Command : FormCommands())
+    std::printf("                    %-17s %s\n", Command.Name, Command.Description);
+  std::puts("                  Bind these to desktop shortcuts where global hotkeys\n"
             "                  cannot be grabbed (Wayland).\n"
             "\n"
             "Settings are kept in Config.ini beside the executable when its folder\n"
@@ -133,12 +133,8 @@ int main(int argc, char* argv[]) {
     Form.show();
     // Each runs exactly what its hotkey runs, one command at a time.
     TRemoteCommands Commands;
-    Commands.AddCommand(QStringLiteral("select-translate"),
-                        [&Form] { Form.RunCommand("select-translate", [&Form] { Form.SelectAreaAndTranslate(); }); });
-    Commands.AddCommand(QStringLiteral("translate"),
-                        [&Form] { Form.RunCommand("translate", [&Form] { Form.CaptureAndTranslate(false); }); });
-    Commands.AddCommand(QStringLiteral("full-screen"),
-                        [&Form] { Form.RunCommand("full-screen", [&Form] { Form.SelectFullScreen(); }); });
+    for (const TFormCommand& Named : FormCommands())
+      Commands.AddCommand(QString::fromLatin1(Named.Name), [&Form, &Named] { Form.RunFormCommand(Named); });
     if (!Commands.Listen(&Error))
       std::fprintf(stderr, "korvex: commands from outside are off for now: %s\n", qPrintable(Error));
     TTrayIcon Tray(Form, Commands);

@@ -35,6 +35,10 @@ TOCREngine* TTranslationPipeline::Engine(TOCREngineKind Kind) const {
 }
 
 bool TTranslationPipeline::SelectArea() {
+  if (FSelecting)
+    return false;
+  FSelecting = true;
+  TScopeExit Done([this] { FSelecting = false; });
   FBusy = true;
   const std::optional<TRect> Area = FView.ChooseArea([this] { return FBusy; });
   FBusy = false;
@@ -73,6 +77,41 @@ void TTranslationPipeline::SelectFullScreen() {
     if (auto List = Recognize(); List && !List->empty())
       TranslateOCRList(*List);
   }
+}
+
+const TIteratorResult* RecordAt(const TIteratorResultList& List, QPoint Point) {
+  for (const TIteratorResult& Record : List)
+    if (Point.x() >= Record.Left && Point.x() < Record.Right && Point.y() >= Record.Top && Point.y() < Record.Bottom)
+      return &Record;
+  return nullptr;
+}
+
+void TTranslationPipeline::MouseTranslate() {
+  FView.HideTranslation();
+  FBusy = true;
+  TScopeExit ClearBusy([this] { FBusy = false; });
+  const QSize Screen = FPlatform.PrimaryScreenSize();
+  FSelectedRect = {0, 0, Screen.width(), Screen.height()};
+  CaptureScreenArea(false);
+  // The capture starts at the screen origin, so the pointer's screen
+  // position is its position in the capture too.
+  const QPoint Cursor = FPlatform.CursorPos();
+  const std::optional<TIteratorResultList> List = Recognize();
+  if (!List)
+    return;
+  const TIteratorResult* Under = RecordAt(*List, Cursor);
+  if (!Under)
+    return;
+  FSelectedRect = {Under->Left, Under->Top, Under->Right, Under->Bottom};
+  // The one record fills the overlay laid over the paragraph, 2 pixels in
+  // from its left and top edges.
+  TIteratorResult Paragraph;
+  Paragraph.Left = 2;
+  Paragraph.Top = 2;
+  Paragraph.Right = Under->GetWidth();
+  Paragraph.Bottom = Under->GetHeight();
+  Paragraph.Text = Under->Text;
+  TranslateOCRList({Paragraph});
 }
 
 void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff) {

@@ -6,6 +6,7 @@
 #include "text/RESTApi.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QString>
 
 #include <chrono>
@@ -29,6 +30,9 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// The first record of List whose rectangle holds Point (left and top edges
+// inside, right and bottom edges outside); null when none does.
+const TIteratorResult* RecordAt(const TIteratorResultList& List, QPoint Point);
 // [OCR] Language names no language of the desktop's recogniser (or it has
 // none); recognition was not started. The message names the number and how
 // many languages there are, for the user.
@@ -68,12 +72,19 @@ public:
   // owned. Without it "Windows OCR" finds nothing.
   void SetRtOcr(TRtOcr* RtOcr) { FRtOcr = RtOcr; }
 
-  // Each returns true when it did its work.
+  // Each returns true when it did its work. One selection runs at a time:
+  // SelectArea called while one runs (from a command that came in during
+  // it) returns false at once.
   bool SelectArea();
+  bool IsSelecting() const { return FSelecting; }
   bool SelectAreaAndTranslate();
   // Translates the work area of the monitor under the pointer, anchored at
   // the monitor's origin.
   void SelectFullScreen();
+  // Recognises the whole primary screen and translates the one record under
+  // the pointer, shown over that record's rectangle; nothing when the
+  // pointer is over no record.
+  void MouseTranslate();
   // With ScreenDiff, only when the area changed since the last capture.
   void CaptureAndTranslate(bool ScreenDiff);
   bool CaptureScreenArea(bool ScreenDiff);
@@ -135,6 +146,7 @@ private:
   void StartRtOcr();
   QString Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts);
 
+  bool FSelecting = false;
   TConfigIni& FSettings;
   TPlatform& FPlatform;
   TPipelineView& FView;

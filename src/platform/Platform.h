@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QEvent>
 #include <QImage>
 #include <QMargins>
 #include <QPoint>
@@ -27,6 +28,23 @@ public:
   // Returns once every pixel of Region (screen pixels) has been drawn since
   // the watch began, true; or once Limit has passed, false.
   virtual bool WaitUntilRepainted(const QRegion& Region, std::chrono::milliseconds Limit) = 0;
+};
+
+// Modifier flags of a hotkey registration.
+inline constexpr uint32_t MOD_ALT = 0x1;
+inline constexpr uint32_t MOD_CONTROL = 0x2;
+inline constexpr uint32_t MOD_SHIFT = 0x4;
+
+// What a window receives when one of its hotkeys is pressed, wherever the
+// keyboard focus is: the identifier it registered the hotkey with.
+class THotKeyEvent : public QEvent {
+public:
+  explicit THotKeyEvent(uint32_t AId) : QEvent(EventType()), Id(AId) {}
+  static QEvent::Type EventType() {
+    static const auto Type = static_cast<QEvent::Type>(QEvent::registerEventType());
+    return Type;
+  }
+  const uint32_t Id;
 };
 
 // The one interface to the desktop. Everything above src/platform reaches the
@@ -67,6 +85,20 @@ public:
   virtual void SetWindowColorKeyRegion(QWidget* Window, const QRegion& Visible) = 0;
   virtual void ClearWindowColorKey(QWidget* Window) = 0;
 
+  // System-wide hotkeys. The identifier of a hotkey is the atom of a name
+  // (GlobalAddAtom). While registered, each press of the key with exactly
+  // the modifiers (MOD_*, lock keys aside) posts a THotKeyEvent to Window;
+  // holding the key down does not repeat it. VirtualKey is a Windows
+  // virtual-key code, which the platform maps to its own key.
+  enum class THotKeyResult {
+    Registered,
+    UnknownKey,  // no key of this keyboard has that code
+    Taken,       // another program, or another hotkey, holds the combination
+    Unavailable, // this desktop offers no global hotkeys
+  };
+  virtual uint32_t GlobalAddAtom(const QString& Name) = 0;
+  virtual THotKeyResult RegisterHotKey(QWidget* Window, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) = 0;
+  virtual void UnregisterHotKey(QWidget* Window, uint32_t Id) = 0;
   // The desktop's own text recogniser (platform/OcrService.h); none where
   // the desktop has none, as on X11, and Korvex brings its own.
   virtual TOcrService* OcrService() { return nullptr; }

@@ -150,7 +150,13 @@ TEST(KorvexCommandLine, HelpAndVersionAnswerWithoutAWindow) {
     Process.start(Korvex, {QString::fromLatin1(Option)});
     ASSERT_TRUE(Process.waitForFinished(10000));
     EXPECT_EQ(Process.exitCode(), 0) << Option;
-    EXPECT_TRUE(Process.readAllStandardOutput().contains("Korvex")) << Option;
+    const QByteArray Output = Process.readAllStandardOutput();
+    EXPECT_TRUE(Output.contains("Korvex")) << Option;
+    if (QLatin1String(Option) == QLatin1String("--help")) {
+      // Every command a hotkey runs can be bound by name instead.
+      for (const char* Name : {"select-translate", "translate", "auto-translate", "full-screen", "mouse-translate"})
+        EXPECT_TRUE(Output.contains(Name)) << Name;
+    }
   }
 }
 

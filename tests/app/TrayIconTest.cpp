@@ -5,6 +5,8 @@
 #include "settings/ConfigIni.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QMenu>
 #include <QProcess>
@@ -180,9 +182,17 @@ TEST_F(TrayIcon, SettingsAndQuitAreTheMainWindowsOwnActions) {
   // Offered exactly when the main window offers them.
   Form->ActSetup->setEnabled(true);
   QSignalSpy Setup(Form->ActSetup, &QAction::triggered);
+  // The user cancels the settings dialog that opens.
+  QTimer User;
+  QObject::connect(&User, &QTimer::timeout, [] {
+    if (auto* Dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+      Dialog->reject();
+  });
+  User.start(10);
   OpenMenuFromTheIcon();
   ClickEntry(Form->ActSetup);
   EXPECT_EQ(Setup.count(), 1);
+  User.stop();
 
   // Quit closes the main window, which stores its settings as any close does.
   OpenMenuFromTheIcon();

@@ -9,6 +9,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <utility>
 #include <vector>
 
 // An in-memory desktop for tests: a virtual screen image, a scripted pointer
@@ -68,6 +69,27 @@ public:
   std::vector<QRegion> RepaintWaits;
 
   std::map<QWidget*, TWindowState> Windows;
+
+  // Hotkeys: every registration attempt in order, the ones in force, and
+  // the combinations (modifiers, virtual key) another program holds.
+  struct THotKey {
+    QWidget* Window = nullptr;
+    uint32_t Id = 0;
+    uint32_t Modifiers = 0;
+    uint32_t VirtualKey = 0;
+    THotKeyResult Result = THotKeyResult::Registered;
+  };
+  std::vector<THotKey> HotKeyAttempts;
+  std::vector<THotKey> HotKeys;
+  std::set<std::pair<uint32_t, uint32_t>> HeldByOthers;
+  std::map<QString, uint32_t> Atoms;
+
+  uint32_t GlobalAddAtom(const QString& Name) override;
+  THotKeyResult RegisterHotKey(QWidget* Window, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) override;
+  void UnregisterHotKey(QWidget* Window, uint32_t Id) override;
+  // Plays the user pressing the key: the THotKeyEvent of the hotkey in
+  // force for it is delivered at once. False when no hotkey has the key.
+  bool PressHotKey(uint32_t Modifiers, uint32_t VirtualKey);
 
   // The scripted recogniser; without it (HasOcrService false) Korvex uses
   // its own, as on X11.

@@ -1,5 +1,7 @@
 #include "platform/x11/X11Platform.h"
 
+#include "platform/x11/X11HotKeys.h"
+
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -13,6 +15,9 @@
 #include <X11/extensions/Xrandr.h>
 #include <X11/extensions/shape.h>
 #include <xcb/xcb.h>
+
+// After Xlib: the native interface names Display.
+#include <QtGui/qguiapplication_platform.h>
 
 #include <algorithm>
 #include <chrono>
@@ -104,6 +109,7 @@ std::unique_ptr<TPlatform> CreateX11Platform(QString* Error) {
 TX11Platform::TX11Platform(_XDisplay* Dpy) : FDisplay(Dpy) {}
 
 TX11Platform::~TX11Platform() {
+  FHotKeys.reset();
   FCloseRequests.reset();
   if (FRepaintDisplay)
     XCloseDisplay(FRepaintDisplay);
@@ -359,4 +365,30 @@ void TX11Platform::ApplyShape(TWindowState& State) {
       XShapeCombineRectangles(FDisplay, Id, Kind, 0, 0, Rects.data(), int(Rects.size()), ShapeSet, Unsorted);
   }
   XSync(FDisplay, False);
+}
+
+uint32_t TX11Platform::GlobalAddAtom(const QString& Name) {
+  return uint32_t(XInternAtom(FDisplay, Name.toUtf8().constData(), False));
+}
+
+TX11HotKeys& TX11Platform::HotKeys() {
+  if (!FHotKeys) {
+    // Key presses of a grab go to the connection that made it: Qt's, so
+    // they come through Qt's event stream to the native event filter.
+    _XDisplay* QtDisplay = nullptr;
+    if (auto* X11App = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr)
+      QtDisplay = X11App->display();
+    FHotKeys = std::make_unique<TX11HotKeys>(QtDisplay);
+  }
+  return *FHotKeys;
+}
+
+TPlatform::THotKeyResult TX11Platform::RegisterHotKey(QWidget* Target, uint32_t Id, uint32_t Modifiers,
+                                                      uint32_t VirtualKey) {
+  return HotKeys().Register(Target, Id, Modifiers, VirtualKey);
+}
+
+void TX11Platform::UnregisterHotKey(QWidget* Target, uint32_t Id) {
+  if (FHotKeys)
+    FHotKeys->Unregister(Target, Id);
 }

@@ -11,6 +11,7 @@
 // Opaque here so that no Xlib macro leaks into code that includes this header.
 struct _XDisplay;
 class TX11ScreenCopy;
+class TX11HotKeys;
 struct TX11ScreenCopyDeleter {
   void operator()(TX11ScreenCopy* Copy) const;
 };
@@ -37,6 +38,9 @@ public:
   void ClearWindowColorKey(QWidget* Window) override;
   std::optional<QRegion> WindowColorKeyRegion(QWidget* Window) override;
   std::unique_ptr<TRepaintWatch> WatchRepaints() override;
+  uint32_t GlobalAddAtom(const QString& Name) override;
+  THotKeyResult RegisterHotKey(QWidget* Window, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) override;
+  void UnregisterHotKey(QWidget* Window, uint32_t Id) override;
 
 private:
   struct TWindowState {
@@ -65,4 +69,7 @@ private:
   int FDamageEventBase = 0;
   // Screen copies (X11ScreenCopy.cpp), created on first use.
   std::unique_ptr<TX11ScreenCopy, TX11ScreenCopyDeleter> FScreenCopy;
+  // Global hotkeys (X11HotKeys.cpp), on Qt's connection; created on first use.
+  std::unique_ptr<TX11HotKeys> FHotKeys;
+  TX11HotKeys& HotKeys();
 };

@@ -14,26 +14,10 @@
 #include <cstring>
 #include <memory>
 
+// After Xlib, like every Xlib user.
+#include "platform/x11/X11ErrorTrap.h"
+
 namespace {
-
-// Catches X errors of the calls made while it lives instead of letting
-// Xlib's default handler end the process. Xlib's handler is process-wide,
-// hence the static flag; everything runs on the GUI thread.
-class TXErrorTrap {
-public:
-  TXErrorTrap() : FOld(XSetErrorHandler(&Handler)) { Failed = false; }
-  ~TXErrorTrap() { XSetErrorHandler(FOld); }
-  TXErrorTrap(const TXErrorTrap&) = delete;
-  TXErrorTrap& operator=(const TXErrorTrap&) = delete;
-  static inline bool Failed = false;
-
-private:
-  static int Handler(Display*, XErrorEvent*) {
-    Failed = true;
-    return 0;
-  }
-  XErrorHandler FOld;
-};
 
 struct TXImageDeleter {
   void operator()(XImage* Image) const {

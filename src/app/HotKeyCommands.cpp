@@ -1,0 +1,33 @@
+#include "app/HotKeyCommands.h"
+
+#include "app/UnitFormOCR.h"
+
+#include <array>
+
+namespace {
+
+// A hotkey runs its command directly: unlike the tool buttons, the select,
+// translate and full-screen commands leave automatic translation running.
+const std::array<TFormCommand, 5> Commands{{
+    {"select-translate", "select an area, then translate it", Settings::HotKey1, "OCRHotkey1",
+     [](TFormOCR& Form) { Form.SelectAreaAndTranslate(); }},
+    {"translate", "translate the selected area again", Settings::HotKey2, "OCRHotkey2",
+     [](TFormOCR& Form) { Form.CaptureAndTranslate(false); }},
+    {"auto-translate", "switch automatic translation on (after a selection) or off", Settings::HotKey3, "OCRHotkey3",
+     [](TFormOCR& Form) { Form.ActAutoTranslateExecute(); }},
+    {"full-screen", "translate the whole screen", Settings::HotKey4, "OCRHotkey4",
+     [](TFormOCR& Form) { Form.SelectFullScreen(); }},
+    {"mouse-translate", "translate the paragraph under the mouse pointer", Settings::HotKey5, "OCRHotkey5",
+     [](TFormOCR& Form) { Form.MouseTranslate(); }},
+}};
+
+} // namespace
+
+std::span<const TFormCommand> FormCommands() { return Commands; }
+
+const TFormCommand* FindFormCommand(const QString& Name) {
+  for (const TFormCommand& Command : Commands)
+    if (Name == QLatin1String(Command.Name))
+      return &Command;
+  return nullptr;
+}
