@@ -1,5 +1,7 @@
 #include "app/UnitFormOCR.h"
 
+#include "app/HotKeyCommands.h"
+
 #include "app/Application.h"
 #include "app/ToolImages.h"
 #include "capture/SelectForm.h"
