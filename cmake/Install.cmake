@@ -1,4 +1,4 @@
-# cmake --install: the runtime folder under lib/korvex/ (both executables,
+# cmake --install: the runtime folder under lib/korvex/ (the executables,
 # Tesseract/ and tessdata/ linked to the system's libraries and data), links
 # to the executables in bin/, the launcher, the icon, the man pages and the
 # user service of korvex-server. Nothing installed refers to the build tree.
@@ -12,7 +12,8 @@ set(KORVEX_SYSTEMD_USER_UNITDIR lib/systemd/user CACHE STRING "systemd user unit
 set(_staging ${CMAKE_BINARY_DIR}/install-staging)
 file(MAKE_DIRECTORY ${_staging}/bin)
 
-install(TARGETS korvex korvex-server RUNTIME DESTINATION ${KORVEX_INSTALL_RUNTIMEDIR})
+# korvex is the launcher users start; it runs korvex-gui beside it.
+install(TARGETS korvex korvex-gui korvex-server RUNTIME DESTINATION ${KORVEX_INSTALL_RUNTIMEDIR})
 # Tesseract/ and tessdata/ link to the system's shared objects by their
 # sonames and to its trained-data folder, so they follow the system's
 # packages through every update. Made at install time: relative where the
@@ -76,11 +77,16 @@ if(KORVEX_HELP2MAN)
     list(GET _entry 0 _program)
     list(GET _entry 1 _summary)
     set(_page ${_staging}/man/${_program}.1.gz)
+    # korvex answers --help and --version through korvex-gui.
+    set(_answers ${_program})
+    if(_program STREQUAL "korvex")
+      list(APPEND _answers korvex-gui)
+    endif()
     add_custom_command(OUTPUT ${_page}
       COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:${_program}> "-DNAME=${_summary}"
               -DINCLUDE=${PROJECT_SOURCE_DIR}/data/${_program}.h2m -DOUTPUT=${_page}
               -P ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
-      DEPENDS ${_program} ${PROJECT_SOURCE_DIR}/data/${_program}.h2m ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
+      DEPENDS ${_answers} ${PROJECT_SOURCE_DIR}/data/${_program}.h2m ${PROJECT_SOURCE_DIR}/cmake/ManPage.cmake
       COMMENT "Man page of ${_program}")
     list(APPEND _pages ${_page})
   endforeach()

@@ -29,6 +29,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QPainter>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -193,6 +194,10 @@ public:
       return false;
     const QDir Runtime(RuntimeDir);
     if (!QFile::copy(Program, FDir.filePath("korvex")))
+      return false;
+    // The launcher runs the GUI program beside it, when the build has one.
+    const QString Gui = QFileInfo(Program).dir().filePath("korvex-gui");
+    if (QFileInfo::exists(Gui) && !QFile::copy(Gui, FDir.filePath("korvex-gui")))
       return false;
     for (const char* Name : {"Tesseract", "tessdata"})
       if (!QFile::link(Runtime.filePath(Name), FDir.filePath(Name)))

@@ -1,92 +1,23 @@
 #include "app/RemoteCommands.h"
 
-#include <QDir>
+#include "app/CommandClient.h"
+
 #include <QFile>
 #include <QLocalSocket>
-#include <QPointer>
-#include <QRegularExpression>
 #include <QTimer>
 
-#include <cerrno>
-#include <cstring>
 #include <optional>
-#include <poll.h>
-#include <sys/socket.h>
-#include <sys/stat.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
 
 constexpr int ConnectTimeoutMs = 2000;
-constexpr int AnswerTimeoutMs = 5000;
 constexpr int RetryMs = 2000;
 constexpr qint64 MaxLine = 256;
 
-// Whether Path is a real folder (not a symbolic link) of this user that no
-// one else may enter; Why says what is wrong with it otherwise.
-bool IsPrivateFolder(const QString& Path, QString* Why) {
-  struct stat Info {};
-  if (lstat(QFile::encodeName(Path).constData(), &Info) != 0)
-    *Why = QStringLiteral("cannot be examined (%1)").arg(QString::fromLocal8Bit(std::strerror(errno)));
-  else if (S_ISLNK(Info.st_mode))
-    *Why = QStringLiteral("is a symbolic link");
-  else if (!S_ISDIR(Info.st_mode))
-    *Why = QStringLiteral("is not a folder");
-  else if (Info.st_uid != getuid())
-    *Why = QStringLiteral("belongs to user id %1").arg(Info.st_uid);
-  else if ((Info.st_mode & 077) != 0)
-    *Why = QStringLiteral("is open to other users (mode %1)").arg(Info.st_mode & 07777, 4, 8, QLatin1Char('0'));
-  else
-    return true;
-  return false;
-}
-
-// The folder the socket lives in, or empty with Error set when the only
-// candidate could be reached or replaced by another user.
-QString SocketFolder(QString* Error) {
-  QString Why;
-  const QString Runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
-  if (!Runtime.isEmpty() && IsPrivateFolder(Runtime, &Why))
-    return Runtime;
-  const QString Own = QDir(QDir::tempPath()).filePath(QStringLiteral("korvex-%1").arg(getuid()));
-  if (mkdir(QFile::encodeName(Own).constData(), 0700) != 0 && errno != EEXIST) {
-    *Error = QStringLiteral("cannot create the folder %1 (%2)").arg(Own, QString::fromLocal8Bit(std::strerror(errno)));
-    return {};
-  }
-  if (!IsPrivateFolder(Own, &Why)) {
-    *Error = QStringLiteral("the folder %1 for the command socket %2, so another user could take the "
-                            "commands; refusing to use it (remove it to let Korvex create it afresh)")
-                 .arg(Own, Why);
-    return {};
-  }
-  return Own;
-}
-
-// The user id of the process at the other end of a connected socket, from the kernel.
-std::optional<uid_t> PeerUid(int Socket) {
-  ucred Credentials{};
-  socklen_t Size = sizeof Credentials;
-  if (getsockopt(Socket, SOL_SOCKET, SO_PEERCRED, &Credentials, &Size) != 0)
-    return std::nullopt;
-  return Credentials.uid;
-}
-
 std::optional<uid_t> PeerUid(const QLocalSocket& Socket) {
-  return PeerUid(static_cast<int>(Socket.socketDescriptor()));
+  return SocketPeerUid(static_cast<int>(Socket.socketDescriptor()));
 }
-
-// A file descriptor closed with its owner.
-struct TFileDescriptor {
-  explicit TFileDescriptor(int Descriptor) : Fd(Descriptor) {}
-  ~TFileDescriptor() {
-    if (Fd >= 0)
-      ::close(Fd);
-  }
-  TFileDescriptor(const TFileDescriptor&) = delete;
-  TFileDescriptor& operator=(const TFileDescriptor&) = delete;
-  const int Fd;
-};
 
 } // namespace
 
@@ -102,19 +33,11 @@ TRemoteCommands::TRemoteCommands(QObject* Parent) : QObject(Parent) {
 }
 
 QString TRemoteCommands::ServerName(QString* Error) {
-  QString Ignored;
-  QString& Why = Error ? *Error : Ignored;
-  const QString Display = qEnvironmentVariable("DISPLAY");
-  if (Display.isEmpty()) {
-    Why = QStringLiteral("DISPLAY is not set");
-    return {};
-  }
-  QString Safe = Display;
-  Safe.replace(QRegularExpression(QStringLiteral("[^A-Za-z0-9._-]")), QStringLiteral("_"));
-  const QString Folder = SocketFolder(&Why);
-  if (Folder.isEmpty())
-    return {};
-  return QDir(Folder).filePath(QStringLiteral("korvex-%1.socket").arg(Safe));
+  std::string Why;
+  const QString Name = QFile::decodeName(QByteArray::fromStdString(CommandSocketPath(&Why)));
+  if (Error && Name.isEmpty())
+    *Error = QString::fromStdString(Why);
+  return Name;
 }
 
 void TRemoteCommands::AddCommand(const QString& Name, std::function<void()> Handler) {
@@ -204,74 +127,8 @@ void TRemoteCommands::OnNewConnection() {
 }
 
 int TRemoteCommands::Send(const QString& Name, QString* Message) {
-  if (qEnvironmentVariableIsEmpty("DISPLAY")) {
-    *Message = QStringLiteral("DISPLAY is not set, so there is no Korvex to send \"%1\" to.").arg(Name);
-    return 1;
-  }
-  QString Error;
-  const QString Server = ServerName(&Error);
-  if (Server.isEmpty()) {
-    *Message = QStringLiteral("Cannot send \"%1\": %2.").arg(Name, Error);
-    return 1;
-  }
-  // Plain system calls: the sender is a short-lived process that needs no
-  // Qt application and no event loop, so it starts in a few milliseconds.
-  const QByteArray Path = QFile::encodeName(Server);
-  sockaddr_un Address{};
-  Address.sun_family = AF_UNIX;
-  if (size_t(Path.size()) >= sizeof Address.sun_path) {
-    *Message = QStringLiteral("Cannot send \"%1\": the socket path %2 is too long.").arg(Name, Server);
-    return 1;
-  }
-  std::memcpy(Address.sun_path, Path.constData(), size_t(Path.size()));
-  const TFileDescriptor Socket(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
-  // A connect to a listener whose queue is full waits at most this long.
-  const timeval ConnectTimeout{ConnectTimeoutMs / 1000, (ConnectTimeoutMs % 1000) * 1000};
-  if (Socket.Fd >= 0)
-    setsockopt(Socket.Fd, SOL_SOCKET, SO_SNDTIMEO, &ConnectTimeout, sizeof ConnectTimeout);
-  if (Socket.Fd < 0 || ::connect(Socket.Fd, reinterpret_cast<const sockaddr*>(&Address), sizeof Address) != 0) {
-    const int Code = errno;
-    const bool NobodyThere = Code == ENOENT || Code == ECONNREFUSED;
-    *Message =
-        QStringLiteral("No running Korvex for display %1%2. Start Korvex first.")
-            .arg(qEnvironmentVariable("DISPLAY"),
-                 NobodyThere ? QString() : QStringLiteral(" (%1)").arg(QString::fromLocal8Bit(std::strerror(Code))));
-    return 1;
-  }
-  // Whoever listens there must be this user's own Korvex; a listener of
-  // anyone else would be handed the user's commands and could fake answers.
-  const std::optional<uid_t> Peer = PeerUid(Socket.Fd);
-  if (Peer != getuid()) {
-    *Message =
-        QStringLiteral("The command socket %1 is held by %2, not by you; \"%3\" was not sent.")
-            .arg(Server, Peer ? QStringLiteral("user id %1").arg(*Peer) : QStringLiteral("an unknown user"), Name);
-    return 1;
-  }
-  const QByteArray Request = QStringLiteral("COMMAND %1\n").arg(Name).toUtf8();
-  if (::send(Socket.Fd, Request.constData(), size_t(Request.size()), MSG_NOSIGNAL) != Request.size()) {
-    *Message = QStringLiteral("Korvex did not answer the command \"%1\".").arg(Name);
-    return 1;
-  }
-  QByteArray Answer;
-  while (!Answer.contains('\n') && Answer.size() < MaxLine) {
-    pollfd Wait{Socket.Fd, POLLIN, 0};
-    if (::poll(&Wait, 1, AnswerTimeoutMs) <= 0)
-      break;
-    char Buffer[MaxLine];
-    const ssize_t Got = ::recv(Socket.Fd, Buffer, sizeof Buffer, 0);
-    if (Got <= 0)
-      break;
-    Answer.append(Buffer, Got);
-  }
-  const QString Reply = QString::fromUtf8(Answer).trimmed();
-  if (Reply == QLatin1String("OK")) {
-    Message->clear();
-    return 0;
-  }
-  if (Reply.startsWith(QLatin1String("ERROR "))) {
-    *Message = QStringLiteral("Korvex refused the command: %1").arg(Reply.mid(6));
-    return 2;
-  }
-  *Message = QStringLiteral("Korvex did not answer the command \"%1\".").arg(Name);
-  return 1;
+  std::string Said;
+  const int ExitCode = SendCommand(Name.toStdString(), &Said);
+  *Message = QString::fromStdString(Said);
+  return ExitCode;
 }

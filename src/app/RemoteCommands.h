@@ -29,11 +29,9 @@ class TRemoteCommands : public QObject {
 public:
   explicit TRemoteCommands(QObject* Parent = nullptr);
 
-  // The socket path for this user and display: inside XDG_RUNTIME_DIR when
-  // it is a folder of this user's that nobody else may enter, else inside
-  // korvex-<uid> in the temporary folder, which is created with mode 0700.
-  // Empty, with Error set, when DISPLAY is not set or that folder belongs
-  // to someone else, is a symbolic link or is open to others.
+  // The socket path for this user and display (CommandSocketPath, shared
+  // with the client in the launcher); empty, with Error set, when there is
+  // no safe place for it.
   static QString ServerName(QString* Error = nullptr);
 
   void AddCommand(const QString& Name, std::function<void()> Handler);
@@ -48,9 +46,10 @@ public:
   // Korvex has ended or been killed.
   bool Listen(QString* Error);
 
-  // The client side: hands Name to the running Korvex and waits for its
-  // answer; needs no Qt application. Returns the process exit code (0 done, 1 no Korvex of this user
-  // running or no answer, 2 refused) and sets Message to what the user should read.
+  // The client side, SendCommand (CommandClient.h) with Qt strings: hands
+  // Name to the running Korvex and waits for its answer. Returns the process
+  // exit code (0 done, 1 no Korvex of this user running or no answer, 2
+  // refused) and sets Message to what the user should read.
   static int Send(const QString& Name, QString* Message);
 
 private:

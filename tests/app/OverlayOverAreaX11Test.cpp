@@ -109,7 +109,8 @@ protected:
 
     ASSERT_TRUE(Dir.isValid());
     const QDir Runtime(KORVEX_RUNTIME_DIR);
-    ASSERT_TRUE(QFile::copy(Runtime.filePath("korvex"), Dir.filePath("korvex")));
+    for (const char* Name : {"korvex", "korvex-gui"}) // the launcher and the program it runs
+      ASSERT_TRUE(QFile::copy(Runtime.filePath(Name), Dir.filePath(Name))) << Name;
     for (const char* Name : {"Tesseract", "tessdata"})
       ASSERT_TRUE(QFile::link(Runtime.filePath(Name), Dir.filePath(Name)));
     // A plain desktop, so that nothing but the text can be read.

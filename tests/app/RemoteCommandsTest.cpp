@@ -7,6 +7,7 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -25,6 +26,8 @@
 #include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -71,6 +74,43 @@ TEST_F(RemoteCommands, ACommandRunsItsHandlerAfterTheAnswer) {
   EXPECT_TRUE(Unknown.Error.contains("unknown command")) << Unknown.Error.toStdString();
   QTest::qWait(50);
   EXPECT_EQ(Translations + FullScreens, 1);
+}
+
+// korvex is a launcher that sends commands without loading Qt; only the C
+// and C++ runtimes may be among the shared objects it needs.
+TEST_F(RemoteCommands, TheLauncherNeedsNoQt) {
+  QProcess Readelf;
+  Readelf.start("readelf", {"-d", QDir(KORVEX_RUNTIME_DIR).filePath("korvex")});
+  ASSERT_TRUE(Readelf.waitForFinished(10000));
+  ASSERT_EQ(Readelf.exitCode(), 0) << Readelf.readAllStandardError().toStdString();
+  QStringList Needed;
+  static const QRegularExpression Entry(QStringLiteral(R"(\(NEEDED\)\s+Shared library: \[([^\]]+)\])"));
+  for (auto Match = Entry.globalMatch(QString::fromLocal8Bit(Readelf.readAllStandardOutput())); Match.hasNext();)
+    Needed << Match.next().captured(1);
+  EXPECT_TRUE(Needed.contains("libc.so.6")) << Needed.join(' ').toStdString();
+  static const QRegularExpression Runtime(QStringLiteral(R"(^(libc|libm|libstdc\+\+|libgcc_s|ld-linux.*)\.so.*$)"));
+  for (const QString& Library : Needed)
+    EXPECT_TRUE(Runtime.match(Library).hasMatch()) << "korvex needs " << Library.toStdString();
+}
+
+// The launcher and the GUI program answer a command alike, with the words
+// and the exit code scripts have always seen.
+TEST_F(RemoteCommands, LauncherAndProgramSayTheSameWithoutAKorvex) {
+  const QString Expected = QStringLiteral("korvex: No running Korvex for display %1. Start Korvex first.\n")
+                               .arg(qEnvironmentVariable("DISPLAY"));
+  const std::vector<std::pair<QString, QStringList>> Cases = {
+      {"korvex", {"--command", "translate"}},
+      {"korvex", {"--command=translate"}},
+      {"korvex-gui", {"--command", "translate"}},
+  };
+  for (const auto& [Program, Arguments] : Cases) {
+    QProcess Process;
+    Process.start(QDir(KORVEX_RUNTIME_DIR).filePath(Program), Arguments);
+    ASSERT_TRUE(Process.waitForFinished(10000)) << Program.toStdString();
+    EXPECT_EQ(Process.exitCode(), 1) << Program.toStdString() << " " << Arguments.join(' ').toStdString();
+    EXPECT_EQ(QString::fromLocal8Bit(Process.readAllStandardError()), Expected) << Program.toStdString();
+    EXPECT_TRUE(Process.readAllStandardOutput().isEmpty()) << Program.toStdString();
+  }
 }
 
 TEST_F(RemoteCommands, WithoutARunningKorvexItSaysSoAndFails) {

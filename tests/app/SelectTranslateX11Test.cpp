@@ -67,7 +67,8 @@ protected:
     // its executable.
     ASSERT_TRUE(Dir.isValid());
     const QDir Runtime(KORVEX_RUNTIME_DIR);
-    ASSERT_TRUE(QFile::copy(Runtime.filePath("korvex"), Dir.filePath("korvex")));
+    for (const char* Name : {"korvex", "korvex-gui"}) // the launcher and the program it runs
+      ASSERT_TRUE(QFile::copy(Runtime.filePath(Name), Dir.filePath(Name))) << Name;
     for (const char* Name : {"Tesseract", "tessdata"})
       ASSERT_TRUE(QFile::link(Runtime.filePath(Name), Dir.filePath(Name)));
 

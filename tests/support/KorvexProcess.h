@@ -17,7 +17,9 @@ class TKorvexProcess {
 public:
   TKorvexProcess() {
     const QDir Runtime(KORVEX_RUNTIME_DIR);
-    QFile::copy(Runtime.filePath("korvex"), Dir.filePath("korvex"));
+    // The launcher and the GUI program it runs.
+    for (const char* Name : {"korvex", "korvex-gui"})
+      QFile::copy(Runtime.filePath(Name), Dir.filePath(Name));
     for (const char* Name : {"Tesseract", "tessdata"})
       QFile::link(Runtime.filePath(Name), Dir.filePath(Name));
     Process.setProcessChannelMode(QProcess::SeparateChannels);
