@@ -104,6 +104,9 @@ int main(int argc, char** argv) {
   // The service must read the same words as the bare library.
   TTesseractOcrService Service(RuntimeDir + "/Tesseract/", RuntimeDir + "/tessdata/");
   TRtOcr Component(Service);
+  // Enhancing as the pipeline asks by default: the clean picture is judged
+  // plain and recognised untouched, so only the judgement is added.
+  Component.SetEnhance(true);
   Component.SetPicture(Picture);
   std::optional<TRtOcr::TLanguage> English;
   for (const TRtOcr::TLanguage& Language : Component.GetAvailableLanguages())

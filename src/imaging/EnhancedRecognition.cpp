@@ -31,6 +31,27 @@ double RecognitionScore(const TRecognition& Recognition) {
   return Score;
 }
 
+std::optional<size_t> ChooseRecognizedPicture(size_t Count, const TPictureRecognizer& Recognize) {
+  std::optional<size_t> Best;
+  TRecognition BestWords;
+  double BestScore = -INFINITY;
+  for (size_t I = 0; I < Count; ++I) {
+    std::optional<std::vector<TRecognizedWord>> Words = Recognize(I);
+    if (!Words)
+      return std::nullopt;
+    TRecognition Recognition{{}, std::move(*Words)};
+    const double Score = RecognitionScore(Recognition);
+    if (!Best || Score > BestScore) {
+      Best = I;
+      BestScore = Score;
+      BestWords = std::move(Recognition);
+    }
+    if (I >= MinPicturesRead - 1 && MeanConfidence(BestWords) >= ConfidentReading)
+      break;
+  }
+  return Best;
+}
+
 TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& Recognize) {
   const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Capture);
   if (Pictures.empty())
@@ -38,24 +59,18 @@ TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& 
   if (Pictures.size() == 1 && Pictures.front().Scale == 1 && std::string_view(Pictures.front().Method) == "original")
     return Recognize(Capture).Records;
 
-  size_t Best = 0;
-  TRecognition BestRecognition;
-  double BestScore = -INFINITY;
-  for (size_t I = 0; I < Pictures.size(); ++I) {
+  std::vector<TIteratorResultList> Found(Pictures.size());
+  const std::optional<size_t> Best = ChooseRecognizedPicture(Pictures.size(), [&](size_t I) {
     TRecognition Recognition = Recognize(Pictures[I].Image);
-    const double Score = RecognitionScore(Recognition);
-    if (Score > BestScore) {
-      Best = I;
-      BestScore = Score;
-      BestRecognition = std::move(Recognition);
-    }
-    if (I >= MinPicturesRead - 1 && MeanConfidence(BestRecognition) >= ConfidentReading)
-      break;
-  }
+    Found[I] = std::move(Recognition.Records);
+    return std::optional(std::move(Recognition.Words));
+  });
+  if (!Best)
+    return {};
 
-  TIteratorResultList Records = std::move(BestRecognition.Records);
+  TIteratorResultList Records = std::move(Found[*Best]);
   for (TIteratorResult& Record : Records) {
-    const TRect Box = Pictures[Best].ToCapture({Record.Left, Record.Top, Record.Right, Record.Bottom});
+    const TRect Box = Pictures[*Best].ToCapture({Record.Left, Record.Top, Record.Right, Record.Bottom});
     Record.Left = Box.Left;
     Record.Top = Box.Top;
     Record.Right = Box.Right;

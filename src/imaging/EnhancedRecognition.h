@@ -5,7 +5,9 @@
 
 #include <QImage>
 
+#include <cstddef>
 #include <functional>
+#include <optional>
 #include <vector>
 
 // A word the recogniser found, as far as choosing between pictures needs it.
@@ -26,6 +28,18 @@ using TRecognizer = std::function<TRecognition(const QImage&)>;
 // How much readable text a recognition holds: letters weighted by the
 // recogniser's confidence, words it barely believes counting against it.
 double RecognitionScore(const TRecognition& Recognition);
+
+// Recognition of picture Index of a list, for choosing between them: the
+// words of that picture (the caller keeps the rest of what it found under
+// Index), or none when the recognition was given up (cancelled or failed).
+using TPictureRecognizer = std::function<std::optional<std::vector<TRecognizedWord>>(size_t Index)>;
+
+// Recognises pictures 0 .. Count-1 in their order and returns the index of
+// the one whose words the recogniser is surest of; past the first two (the
+// best guess and the capture itself) the rest are skipped once a picture
+// reads confidently. None when Count is 0 or Recognize gave up, which stops
+// the choice at once.
+std::optional<size_t> ChooseRecognizedPicture(size_t Count, const TPictureRecognizer& Recognize);
 
 // Recognises the pictures of EnhanceForRecognition(Capture) in their order
 // and keeps the one whose words the recogniser is surest of; past the first

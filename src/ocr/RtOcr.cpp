@@ -108,6 +108,7 @@ void TRtOcr::StartRecognition(const TLanguage& Language, int32_t Left, int32_t T
   Check(Engine != nullptr, "Language not available");
   std::shared_ptr<const TSoftwareBitmap> Bitmap = PictureToBitmap(FPicture, Left, Top, Right, Bottom);
 
+  Engine->SetEnhance(FEnhance);
   std::shared_ptr<TOcrOperation> Operation = Engine->RecognizeAsync(Bitmap);
   FAsyncResult = Operation;
   FBitmap = std::move(Bitmap);

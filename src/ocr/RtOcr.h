@@ -81,6 +81,11 @@ public:
   const QImage& Picture() const { return FPicture; }
   void SetPicture(const QImage& Picture);
 
+  // Whether recognitions started from now on enhance hard screen text first
+  // (for services that can; boxes stay in the picture's pixels). Off until set.
+  bool Enhance() const { return FEnhance; }
+  void SetEnhance(bool Enhance) { FEnhance = Enhance; }
+
   // Called with the result of a recognition started with custom data.
   TCompletedEvent OnCompleted;
 
@@ -128,4 +133,5 @@ private:
   QImage FPicture;
   // Close was called on the running operation.
   bool FClosed = false;
+  bool FEnhance = false;
 };

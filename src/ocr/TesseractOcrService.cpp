@@ -1,5 +1,7 @@
 #include "ocr/TesseractOcrService.h"
 
+#include "imaging/EnhancedRecognition.h"
+
 #include "ocr/TesseractLanguages.h"
 #include "ocr/tesseractocr.h"
 #include "platform/OcrOperation.h"
@@ -17,10 +19,11 @@ constexpr float MinimumConfidence = 10.0f;
 
 class TTesseractOcrService::TOperation : public TOcrOperationState {
 public:
-  TOperation(QString Code, std::shared_ptr<const TSoftwareBitmap> Bitmap)
-      : FCode(std::move(Code)), FBitmap(std::move(Bitmap)) {}
+  TOperation(QString Code, std::shared_ptr<const TSoftwareBitmap> Bitmap, bool Enhance)
+      : FCode(std::move(Code)), FBitmap(std::move(Bitmap)), FEnhance(Enhance) {}
   const QString FCode;
   const std::shared_ptr<const TSoftwareBitmap> FBitmap;
+  const bool FEnhance;
 };
 
 class TTesseractOcrService::TRecognizer : public TOcrRecognizer {
@@ -29,14 +32,16 @@ public:
   std::shared_ptr<TOcrOperation> RecognizeAsync(std::shared_ptr<const TSoftwareBitmap> Bitmap) override {
     if (!Bitmap)
       throw EOcrServiceError(OcrServiceCode::InvalidArgument, QStringLiteral("No bitmap to recognise"));
-    auto Operation = std::make_shared<TOperation>(FCode, std::move(Bitmap));
+    auto Operation = std::make_shared<TOperation>(FCode, std::move(Bitmap), FEnhance);
     FService.Start(Operation);
     return Operation;
   }
+  void SetEnhance(bool Enhance) override { FEnhance = Enhance; }
 
 private:
   TTesseractOcrService& FService;
   const QString FCode;
+  bool FEnhance = false;
 };
 
 TTesseractOcrService::TTesseractOcrService(const QString& DllPath, const QString& DataPath) : FDataPath(DataPath) {
@@ -125,12 +130,11 @@ void TTesseractOcrService::Process(TOperation& Operation) {
       if (FTesseract->Initialize(FDataPath, Operation.FCode))
         FLoadedCode = Operation.FCode;
     }
-    TTesseractWords Words;
-    if (FTesseract && !FLoadedCode.isEmpty() && SetImage(*Operation.FBitmap)) {
-      if (FTesseract->ExecuteWords(Words, &Operation.CancelFlag())) {
-        Result = ResultFromWords(Words);
+    if (FTesseract && !FLoadedCode.isEmpty()) {
+      const bool Recognized =
+          Operation.FEnhance ? RecognizeEnhanced(Operation, Result) : RecognizeAsItIs(Operation, Result);
+      if (Recognized)
         Status = TOcrAsyncStatus::Completed;
-      }
     }
   } catch (const std::exception&) {
     Status = TOcrAsyncStatus::Error; // ends like any failed recognition
@@ -140,11 +144,46 @@ void TTesseractOcrService::Process(TOperation& Operation) {
   Operation.End(Status, std::move(Result));
 }
 
-bool TTesseractOcrService::SetImage(const TSoftwareBitmap& Bitmap) {
+bool TTesseractOcrService::RecognizeAsItIs(const TOperation& Operation, TOcrResult& Result) {
+  TTesseractWords Words;
+  if (!SetImage(Pixels(*Operation.FBitmap)) || !FTesseract->ExecuteWords(Words, &Operation.CancelFlag()))
+    return false;
+  Result = ResultFromWords(Words);
+  return true;
+}
+
+bool TTesseractOcrService::RecognizeEnhanced(const TOperation& Operation, TOcrResult& Result) {
+  const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Pixels(*Operation.FBitmap));
+  std::vector<TTesseractWords> Found(Pictures.size());
+  const std::optional<size_t> Best =
+      ChooseRecognizedPicture(Pictures.size(), [&](size_t I) -> std::optional<std::vector<TRecognizedWord>> {
+        if (Operation.CancelRequested() || !SetImage(Pictures[I].Image) ||
+            !FTesseract->ExecuteWords(Found[I], &Operation.CancelFlag()))
+          return std::nullopt;
+        // A capture read as it is has nothing to be chosen against.
+        if (Pictures.size() == 1)
+          return std::vector<TRecognizedWord>{};
+        return FTesseract->RecognizedWords();
+      });
+  if (!Best)
+    return false;
+  Result = ResultFromWords(Found[*Best]);
+  // A whole factor: dividing the picture's boxes gives the bitmap's exactly.
+  const float Scale = float(Pictures[*Best].Scale);
+  for (TOcrLine& Line : Result.Lines)
+    for (TOcrWord& Word : Line.Words) {
+      TOcrRect& Box = Word.BoundingRect;
+      Box = {Box.X / Scale, Box.Y / Scale, Box.Width / Scale, Box.Height / Scale};
+    }
+  return true;
+}
+
+bool TTesseractOcrService::SetImage(const QImage& Picture) { return FTesseract->SetImage(Picture); }
+
+QImage TTesseractOcrService::Pixels(const TSoftwareBitmap& Bitmap) {
   // Blue, green, red and a fourth byte are the bytes of a 32-bit QImage on
-  // this machine; wrapped, not copied.
-  const QImage Pixels(Bitmap.Buffer(), Bitmap.Width(), Bitmap.Height(), Bitmap.BytesPerLine(), QImage::Format_RGB32);
-  return FTesseract->SetImage(Pixels);
+  // this machine.
+  return QImage(Bitmap.Buffer(), Bitmap.Width(), Bitmap.Height(), Bitmap.BytesPerLine(), QImage::Format_RGB32);
 }
 
 TOcrResult TTesseractOcrService::ResultFromWords(const TTesseractWords& Words) {

@@ -2,6 +2,7 @@
 
 #include "platform/OcrService.h"
 
+#include <QImage>
 #include <QString>
 
 #include <condition_variable>
@@ -53,8 +54,18 @@ private:
   void Start(std::shared_ptr<TOperation> Operation);
   void Run();
   void Process(TOperation& Operation);
-  // The one place where a bitmap goes into the library.
-  bool SetImage(const TSoftwareBitmap& Bitmap);
+  // The operation's bitmap recognised as it is into Result; false when the
+  // recognition failed or was cancelled.
+  bool RecognizeAsItIs(const TOperation& Operation, TOcrResult& Result);
+  // The same for the enhanced pictures of the bitmap (imaging/TextEnhancer.h):
+  // each recognised at word level, the one whose words Tesseract is surest
+  // of kept, its word boxes divided by the picture's scale back into the
+  // bitmap's pixels. Cancelling stops it between and during the pictures.
+  bool RecognizeEnhanced(const TOperation& Operation, TOcrResult& Result);
+  // The one place where pixels go into the library.
+  bool SetImage(const QImage& Picture);
+  // The bitmap's pixels, wrapped, not copied.
+  static QImage Pixels(const TSoftwareBitmap& Bitmap);
 
   QString FDataPath;
   QString FLoadError;

@@ -167,8 +167,11 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
   if (FOCRThreshold != -1)
     TImageProcessor::BinarizeWithGlobalThreshold(*FScreenBitmap, uint8_t(FOCRThreshold), false);
 
+  // A threshold the user chose in the preprocessing picker wins over the
+  // automatic enhancement.
+  const bool Enhance = FOCRThreshold == -1 && FSettings.Read(Settings::Enhance);
   if (Options.Engine == TOCREngineKind::WindowsOCR) {
-    StartRtOcr();
+    StartRtOcr(Enhance);
     return std::nullopt;
   }
 
@@ -178,9 +181,7 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
       throw std::runtime_error("Tesseract library is not loaded");
     return std::nullopt; // an engine this build does not have finds nothing
   }
-  // A threshold the user chose in the preprocessing picker wins over the
-  // automatic enhancement.
-  Recognizer->SetEnhance(FOCRThreshold == -1 && FSettings.Read(Settings::Enhance));
+  Recognizer->SetEnhance(Enhance);
   TIteratorResultList Lines = Recognizer->RecognizeLines(*FScreenBitmap);
 
   if (Options.Engine == TOCREngineKind::Tesseract) {
@@ -203,11 +204,12 @@ std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
   return Result;
 }
 
-void TTranslationPipeline::StartRtOcr() {
+void TTranslationPipeline::StartRtOcr(bool Enhance) {
   if (!FRtOcr)
     return; // a build without the desktop's recogniser finds nothing
   const TRtOcr::TLanguage& Language = OCRLanguage();
   FRtOcr->SetPicture(*FScreenBitmap);
+  FRtOcr->SetEnhance(Enhance);
   FRtOcr->Recognize(Language, nullptr, 0, 0, 0, 0);
 }
 

@@ -143,7 +143,8 @@ public:
 
 private:
   std::optional<TIteratorResultList> NothingFound();
-  void StartRtOcr();
+  // Enhance: the service enhances hard screen text first.
+  void StartRtOcr(bool Enhance);
   QString Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts);
 
   bool FSelecting = false;

@@ -141,6 +141,10 @@ public:
   // depend on the recognizer, which may be destroyed before it ends; the
   // service keeps Bitmap alive until then.
   virtual std::shared_ptr<TOcrOperation> RecognizeAsync(std::shared_ptr<const TSoftwareBitmap> Bitmap) = 0;
+  // Whether recognitions started from now on enhance hard screen text before
+  // recognising it, boxes staying in the bitmap's pixels. Recognizers that
+  // cannot enhance ignore it; none enhances until told to.
+  virtual void SetEnhance(bool Enhance) { (void)Enhance; }
 };
 
 class TOcrService {

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
 
@@ -172,4 +173,28 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
   RecognizeEnhanced(Plain, Sure);
   ASSERT_EQ(Seen.size(), 1u);
   EXPECT_EQ(Seen[0], Plain);
+}
+
+// A recognition given up (cancelled) on one picture ends the choice at once:
+// no further picture is read and none is chosen.
+TEST(EnhancedRecognition, AGivenUpRecognitionStopsTheChoiceAtOnce) {
+  const std::vector<TRecognizedWord> Unsure = {{5, 40.f}};
+  struct TCase {
+    size_t GivenUpAt; // past the end: never
+    std::optional<size_t> Chosen;
+    size_t Reads;
+  };
+  for (const TCase& Case : {TCase{0, std::nullopt, 1}, TCase{1, std::nullopt, 2}, TCase{9, 0u, 4}}) {
+    SCOPED_TRACE(testing::Message() << "given up at " << Case.GivenUpAt);
+    size_t Reads = 0;
+    const std::optional<size_t> Chosen =
+        ChooseRecognizedPicture(4, [&](size_t Index) -> std::optional<std::vector<TRecognizedWord>> {
+          ++Reads;
+          if (Index == Case.GivenUpAt)
+            return std::nullopt;
+          return Unsure;
+        });
+    EXPECT_EQ(Chosen, Case.Chosen);
+    EXPECT_EQ(Reads, Case.Reads);
+  }
 }

@@ -6,6 +6,7 @@
 #include "ocr/RtOcr.h"
 #include "ocr/TesseractLanguages.h"
 #include "ocr/TesseractOcrService.h"
+#include "ocr/tesseractocr.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -18,6 +19,7 @@
 
 #include <optional>
 
+#include "support/ScreenTextPictures.h"
 #include "support/TextImages.h"
 #include "support/ThreadNames.h"
 
@@ -148,6 +150,77 @@ TEST_F(TesseractOcrService, ARectangleIsRecognisedInItsOwnPixels) {
   ASSERT_EQ(Result->Lines.size(), 1u);
   EXPECT_EQ(Result->Lines[0].Text, "second line there");
   EXPECT_LT(Result->Lines[0].Words[0].Rect.Y, 60.0f) << "boxes are in pixels of the rectangle";
+}
+
+// The service with the component's enhancement switch; the result once it has arrived.
+TRtOcr::TResult RecognizeWaiting(TRtOcr& Component, const TRtOcr::TLanguage& Language, const QImage& Picture,
+                                 bool Enhance) {
+  Component.SetPicture(Picture);
+  Component.SetEnhance(Enhance);
+  std::optional<TRtOcr::TResult> Result;
+  Component.Recognize(
+      Language, [&](const TRtOcr::TResult& Arrived) { Result = Arrived; }, 0, 0, 0, 0);
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, WaitMs));
+  return Result.value_or(TRtOcr::TResult{TRtOcr::stError, {}, {}, 0});
+}
+
+// Small text on a light gradient, which bare Tesseract reads at half its
+// words or less: enhanced, it is read enlarged, and every word's box must
+// come back on the rendered line in the bitmap's own pixels.
+TEST_F(TesseractOcrService, HardTextIsReadEnhancedWithWordBoxesOnTheRenderedLines) {
+  const TScreenTextPicture Sample = RenderScreenText(TScreenTextClass::LightGradient, 12, 21, 21);
+  ASSERT_GT(EnhanceForRecognition(Sample.Image).front().Scale, 1);
+  const TRtOcr::TResult Result = RecognizeWaiting(*Component, English, Sample.Image, true);
+  ASSERT_EQ(Result.Status, TRtOcr::stCompleted);
+  EXPECT_GE(WordAccuracy(Sample.Lines, Result.Text), 0.85) << qPrintable(Result.Text.simplified());
+  ASSERT_EQ(Result.Lines.size(), Sample.LineBoxes.size()) << qPrintable(Result.Text);
+  for (std::size_t I = 0; I < Result.Lines.size(); ++I) {
+    SCOPED_TRACE(testing::Message() << "line " << I);
+    // Anti-aliased edges and the enlargement's rounding: two pixels either way.
+    const QRectF Ink = QRectF(Sample.LineBoxes[I]).adjusted(-2, -2, 3, 3);
+    QRectF Covered;
+    for (const TRtOcr::TWord& Word : Result.Lines[I].Words) {
+      const QRectF Box(Word.Rect.X, Word.Rect.Y, Word.Rect.Width, Word.Rect.Height);
+      EXPECT_TRUE(Ink.contains(Box)) << Word.Text.toStdString();
+      Covered |= Box;
+    }
+    EXPECT_LE(Covered.left(), Sample.LineBoxes[I].left() + 2);
+    EXPECT_GE(Covered.right(), Sample.LineBoxes[I].right() - 2);
+  }
+}
+
+// Off, the service reads the bitmap itself, exactly as the library does; on,
+// a plain capture is read untouched too.
+TEST_F(TesseractOcrService, WithoutEnhancementOrOnPlainTextTheBitmapIsReadAsItIs) {
+  TTesseractOCR5 Direct(DllPath);
+  ASSERT_TRUE(Direct.Initialize(DataPath, QStringLiteral("eng")));
+  struct TCase {
+    const char* Name;
+    QImage Picture;
+    bool Enhance;
+  };
+  const TCase Cases[] = {
+      {"hard, off", RenderScreenText(TScreenTextClass::LightGradient, 12, 21, 21).Image, false},
+      {"plain, on", RenderScreenText(TScreenTextClass::CleanLight, 22, 1).Image, true},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TTesseractWords Words;
+    ASSERT_TRUE(Direct.SetImage(Case.Picture));
+    ASSERT_TRUE(Direct.ExecuteWords(Words, nullptr));
+    const TOcrResult Expected = TTesseractOcrService::ResultFromWords(Words);
+    const TRtOcr::TResult Result = RecognizeWaiting(*Component, English, Case.Picture, Case.Enhance);
+    ASSERT_EQ(Result.Status, TRtOcr::stCompleted);
+    EXPECT_EQ(Result.Text, Expected.Text);
+    ASSERT_EQ(Result.Lines.size(), Expected.Lines.size());
+    for (std::size_t I = 0; I < Result.Lines.size(); ++I) {
+      ASSERT_EQ(Result.Lines[I].Words.size(), Expected.Lines[I].Words.size());
+      for (std::size_t W = 0; W < Result.Lines[I].Words.size(); ++W) {
+        const TRtOcr::TSRect& Got = Result.Lines[I].Words[W].Rect;
+        EXPECT_EQ((TOcrRect{Got.X, Got.Y, Got.Width, Got.Height}), Expected.Lines[I].Words[W].BoundingRect);
+      }
+    }
+  }
 }
 
 TEST_F(TesseractOcrService, CancelEndsARunningRecognitionAsCancelled) {

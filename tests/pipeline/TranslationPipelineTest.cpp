@@ -401,6 +401,28 @@ TEST_F(WindowsOCRPipeline, ALanguageNumberOutsideTheListSaysSoAndStartsNothing) 
   }
 }
 
+TEST_F(WindowsOCRPipeline, TheServiceEnhancesWhenTheSettingIsOnAndNoThresholdWasChosen) {
+  struct TCase {
+    const char* Stored; // [OCR] Enhance, or none
+    int32_t Threshold;
+    bool Enhanced;
+  };
+  const TCase Cases[] = {
+      {nullptr, -1, true}, {"1", -1, true}, {"0", -1, false}, {"1", 128, false}, {"1", 0, false},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(testing::Message() << (Case.Stored ? Case.Stored : "none") << ", threshold " << Case.Threshold);
+    if (Case.Stored)
+      Settings.WriteString("OCR", "Enhance", Case.Stored);
+    Pipeline.FOCRThreshold = Case.Threshold;
+    Pipeline.FScreenBitmap = QImage(40, 40, QImage::Format_RGB32);
+    Pipeline.Recognize();
+    ASSERT_FALSE(Desktop.Ocr.Operations.empty());
+    EXPECT_EQ(Desktop.Ocr.Operations.back()->Enhance(), Case.Enhanced);
+    Finish(TOcrAsyncStatus::Canceled);
+  }
+}
+
 TEST_F(WindowsOCRPipeline, ASecondCommandWhileTheServiceWorksIsRefused) {
   Pipeline.CaptureAndTranslate(false);
   EXPECT_THROW(Pipeline.CaptureAndTranslate(false), ERtOcrError);

@@ -9,12 +9,15 @@ public:
   TFakeRecognizer(TFakeOcrService& Service, TOcrLanguage Language)
       : FService(Service), FLanguage(std::move(Language)) {}
   std::shared_ptr<TOcrOperation> RecognizeAsync(std::shared_ptr<const TSoftwareBitmap> Bitmap) override {
-    return FService.Operations.emplace_back(std::make_shared<TFakeOcrOperation>(FLanguage, std::move(Bitmap)));
+    return FService.Operations.emplace_back(
+        std::make_shared<TFakeOcrOperation>(FLanguage, std::move(Bitmap), FEnhance));
   }
+  void SetEnhance(bool Enhance) override { FEnhance = Enhance; }
 
 private:
   TFakeOcrService& FService;
   const TOcrLanguage FLanguage;
+  bool FEnhance = false;
 };
 
 } // namespace

@@ -6,15 +6,18 @@
 // One scripted recognition: it ends when the test says so.
 class TFakeOcrOperation : public TOcrOperationState {
 public:
-  TFakeOcrOperation(TOcrLanguage Language, std::shared_ptr<const TSoftwareBitmap> Bitmap)
-      : FLanguage(std::move(Language)), FBitmap(std::move(Bitmap)) {}
+  TFakeOcrOperation(TOcrLanguage Language, std::shared_ptr<const TSoftwareBitmap> Bitmap, bool Enhance = false)
+      : FLanguage(std::move(Language)), FBitmap(std::move(Bitmap)), FEnhance(Enhance) {}
   // The language and the pixels the recognition was given.
   const TOcrLanguage& Language() const { return FLanguage; }
   const std::shared_ptr<const TSoftwareBitmap>& Bitmap() const { return FBitmap; }
+  // Whether the recognition was asked to enhance the pixels first.
+  bool Enhance() const { return FEnhance; }
 
 private:
   TOcrLanguage FLanguage;
   std::shared_ptr<const TSoftwareBitmap> FBitmap;
+  bool FEnhance = false;
 };
 
 // A recognition service for tests: offers the languages the test lists and
