@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/DesktopTools.h"
 #include "support/TestRuntime.h"
 
 // Automatic translation end to end on a private X server: real screen
@@ -20,23 +21,6 @@
 // test whose text changes under the watched area.
 
 namespace {
-
-class TTextWindow : public QWidget {
-public:
-  TTextWindow() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(100, 100, 900, 160); }
-  QString Text = QStringLiteral("Good morning, dear friends.");
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter Canvas(this);
-    Canvas.fillRect(rect(), Qt::white);
-    Canvas.setPen(Qt::black);
-    QFont Font(QStringLiteral("DejaVu Sans"));
-    Font.setPixelSize(40);
-    Canvas.setFont(Font);
-    Canvas.drawText(QPoint(40, 90), Text);
-  }
-};
 
 class AutoTranslateX11 : public ::testing::Test {
 protected:
@@ -82,7 +66,7 @@ protected:
   }};
   TTestRuntimeFolder Runtime;
   std::unique_ptr<TPlatform> Desktop;
-  TTextWindow Text;
+  TLargeTextWindow Text{QRect(100, 100, 900, 160), {{QPoint(40, 90), QStringLiteral("Good morning, dear friends.")}}};
   std::unique_ptr<TFormOCR> Form;
   int Ticks = 0;
 };
@@ -103,7 +87,7 @@ TEST_F(AutoTranslateX11, TranslatesAgainWhenTheTextChangesAndOnlyThen) {
   EXPECT_TRUE(Shown().contains(QStringLiteral("번역:Good morning")));
 
   // The text under the area changes: shown within two ticks.
-  Text.Text = QStringLiteral("Close the window now.");
+  Text.Lines[0].second = QStringLiteral("Close the window now.");
   Text.repaint();
   QGuiApplication::sync();
   const int TicksAtChange = Ticks;

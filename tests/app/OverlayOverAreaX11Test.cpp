@@ -23,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "support/DesktopTools.h"
+
 // Last, and without the macros that clash with GoogleTest's names.
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
@@ -37,39 +39,6 @@ const TRect Area{0, 0, 900, 300};
 const char* BoxColorSetting = "$0080FFFF";
 const QRgb BoxColor = qRgb(0xFF, 0xFF, 0x80);
 const std::string OverlayText = "OVERLAY WORDS HERE";
-
-// Two paragraphs of large English text, at the top left, outside the window
-// manager's care so that it stays exactly where it is put.
-class TTextWindow : public QWidget {
-public:
-  TTextWindow() : QWidget(nullptr, Qt::FramelessWindowHint | Qt::X11BypassWindowManagerHint) {
-    setGeometry(Area.Left, Area.Top, Area.Width(), Area.Height());
-  }
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter Canvas(this);
-    Canvas.fillRect(rect(), Qt::white);
-    Canvas.setPen(Qt::black);
-    QFont Font(QStringLiteral("DejaVu Sans"));
-    Font.setPixelSize(40);
-    Canvas.setFont(Font);
-    Canvas.drawText(QPoint(40, 80), QStringLiteral("Good morning, dear friends."));
-    Canvas.drawText(QPoint(40, 230), QStringLiteral("Close the window now."));
-  }
-};
-
-int RunTool(const QString& Program, const QStringList& Arguments, QString* Errors = nullptr) {
-  QProcess Process;
-  Process.start(Program, Arguments);
-  if (!Process.waitForStarted(5000))
-    return -1;
-  if (!QTest::qWaitFor([&] { return Process.state() == QProcess::NotRunning; }, 20000))
-    return -2;
-  if (Errors)
-    *Errors = QString::fromLocal8Bit(Process.readAllStandardError());
-  return Process.exitCode();
-}
 
 // A root window property's atom is set (a window manager's check window, a
 // compositing manager's selection owner).
@@ -198,7 +167,12 @@ protected:
   QProcess Manager;
   QProcess Korvex;
   QTemporaryDir Dir;
-  TTextWindow Text;
+  // Two paragraphs of large English text, outside the window manager's
+  // care so that it stays exactly where it is put.
+  TLargeTextWindow Text{QRect(Area.Left, Area.Top, Area.Width(), Area.Height()),
+                        {{QPoint(40, 80), QStringLiteral("Good morning, dear friends.")},
+                         {QPoint(40, 230), QStringLiteral("Close the window now.")}},
+                        Qt::X11BypassWindowManagerHint};
   TLoopbackServer Server{[](const httplib::Request&, httplib::Response& Response) {
     Response.set_content(nlohmann::json{{"translated_text", OverlayText}}.dump(), "application/json");
   }};

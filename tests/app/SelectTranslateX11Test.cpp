@@ -1,6 +1,7 @@
 #include "app/RemoteCommands.h"
 #include "ocr/tesseractocr.h"
 #include "platform/Platform.h"
+#include "support/DesktopTools.h"
 #include "support/ServerProcess.h"
 #include "text/LoopbackServer.h"
 
@@ -24,37 +25,6 @@ namespace {
 const char* BoxColorSetting = "$00C08040";
 const QRgb BoxColor = qRgb(0x40, 0x80, 0xC0);
 const TRect Area{80, 80, 1020, 440};
-
-// A plain window with two paragraphs of large English text.
-class TTextWindow : public QWidget {
-public:
-  TTextWindow() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(100, 100, 900, 320); }
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter Canvas(this);
-    Canvas.fillRect(rect(), Qt::white);
-    Canvas.setPen(Qt::black);
-    QFont Font(QStringLiteral("DejaVu Sans"));
-    Font.setPixelSize(40);
-    Canvas.setFont(Font);
-    Canvas.drawText(QPoint(40, 80), QStringLiteral("Good morning, dear friends."));
-    Canvas.drawText(QPoint(40, 250), QStringLiteral("Close the window now."));
-  }
-};
-
-// Runs a program to its end while this process keeps serving its windows.
-int RunTool(const QString& Program, const QStringList& Arguments, QString* Errors = nullptr) {
-  QProcess Process;
-  Process.start(Program, Arguments);
-  if (!Process.waitForStarted(5000))
-    return -1;
-  if (!QTest::qWaitFor([&] { return Process.state() == QProcess::NotRunning; }, 20000))
-    return -2;
-  if (Errors)
-    *Errors = QString::fromLocal8Bit(Process.readAllStandardError());
-  return Process.exitCode();
-}
 
 class SelectTranslateX11 : public ::testing::Test {
 protected:
@@ -196,7 +166,10 @@ protected:
                          "application/json");
   }};
   QTemporaryDir Dir;
-  TTextWindow Text;
+  // A plain window with two paragraphs of large English text.
+  TLargeTextWindow Text{QRect(100, 100, 900, 320),
+                        {{QPoint(40, 80), QStringLiteral("Good morning, dear friends.")},
+                         {QPoint(40, 250), QStringLiteral("Close the window now.")}}};
   QProcess Korvex;
 };
 

@@ -18,20 +18,10 @@
 
 #include <functional>
 
+#include "support/DesktopTools.h"
 #include "support/TestRuntime.h"
 
 namespace {
-
-// Runs a program to its end while this process keeps serving its windows.
-int RunTool(const QString& Program, const QStringList& Arguments) {
-  QProcess Process;
-  Process.start(Program, Arguments);
-  if (!Process.waitForStarted(5000))
-    return -1;
-  if (!QTest::qWaitFor([&] { return Process.state() == QProcess::NotRunning; }, 20000))
-    return -2;
-  return Process.exitCode();
-}
 
 // Clicks Button of the real pointer at a point of the screen.
 void ClickAt(const QPoint& Point, int Button) {
