@@ -16,33 +16,19 @@
 #include <chrono>
 #include <thread>
 
+#include "support/DesktopTools.h"
 #include "support/X11Windows.h"
 
 namespace {
 
-const QString MainTitle = QStringLiteral("Korvex v0.1");
-
 // Large English text for a full-screen translation to find.
-class TTextWindow : public QWidget {
-public:
-  TTextWindow() : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(100, 100, 900, 200); }
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter Canvas(this);
-    Canvas.fillRect(rect(), Qt::white);
-    QFont Font(QStringLiteral("DejaVu Sans"));
-    Font.setPixelSize(40);
-    Canvas.setFont(Font);
-    Canvas.drawText(QPoint(40, 100), QStringLiteral("Good morning, dear friends."));
-  }
+struct TGreetingWindow : TLargeTextWindow {
+  TGreetingWindow()
+      : TLargeTextWindow(QRect(100, 100, 900, 200),
+                         {{QPoint(40, 100), QStringLiteral("Good morning, dear friends.")}}) {}
 };
 
-int Xdo(const QStringList& Arguments) {
-  QProcess Tool;
-  Tool.start(QStringLiteral("xdotool"), Arguments);
-  return Tool.waitForFinished(10000) ? Tool.exitCode() : -1;
-}
+const QString MainTitle = QStringLiteral("Korvex v0.1");
 
 class CloseX11 : public ::testing::Test {
 protected:
@@ -68,6 +54,13 @@ protected:
 
   // Closes the main window as a window manager does and expects korvex to
   // end well.
+  // A dialog of korvex's (a message box, the notice) is on the screen.
+  bool ShowsADialog() {
+    return Windows
+        .Find(Korvex.Process.processId(), [](const auto& W) { return W.Types.contains("_NET_WM_WINDOW_TYPE_DIALOG"); })
+        .has_value();
+  }
+
   void CloseAndExpectTheEnd() {
     const auto Main = MainWindow();
     ASSERT_TRUE(Main);
@@ -100,7 +93,7 @@ protected:
 
 TEST_F(CloseX11, AfterAClickWithoutDragAndEscape) {
   // A translation shown first, as after a working session.
-  TTextWindow Text;
+  TGreetingWindow Text;
   Text.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
   Release = true;
@@ -138,7 +131,7 @@ TEST_F(CloseX11, InsideASelection) {
 }
 
 TEST_F(CloseX11, WhileTheTranslationServerKeepsItWaiting) {
-  TTextWindow Text;
+  TGreetingWindow Text;
   Text.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
   ASSERT_NO_FATAL_FAILURE(Start());
@@ -149,22 +142,14 @@ TEST_F(CloseX11, WhileTheTranslationServerKeepsItWaiting) {
 }
 
 TEST_F(CloseX11, WithAnErrorBoxOpen) {
-  TTextWindow Text;
+  TGreetingWindow Text;
   Text.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
   ReplyStatus = 400;
   ASSERT_NO_FATAL_FAILURE(Start());
   ASSERT_EQ(Korvex.Command("full-screen"), 0);
   // The box that says why the server refused.
-  ASSERT_TRUE(QTest::qWaitFor(
-      [this] {
-        return Windows
-            .Find(Korvex.Process.processId(),
-                  [](const auto& W) { return W.Types.contains("_NET_WM_WINDOW_TYPE_DIALOG"); })
-            .has_value();
-      },
-      20000))
-      << "no error box";
+  ASSERT_TRUE(QTest::qWaitFor([this] { return ShowsADialog(); }, 20000)) << "no error box";
   CloseAndExpectTheEnd();
 }
 
@@ -172,15 +157,7 @@ TEST_F(CloseX11, WithTheWaylandNoticeOpen) {
   QProcessEnvironment Wayland;
   Wayland.insert("XDG_SESSION_TYPE", "wayland");
   ASSERT_NO_FATAL_FAILURE(Start({}, Wayland));
-  ASSERT_TRUE(QTest::qWaitFor(
-      [this] {
-        return Windows
-            .Find(Korvex.Process.processId(),
-                  [](const auto& W) { return W.Types.contains("_NET_WM_WINDOW_TYPE_DIALOG"); })
-            .has_value();
-      },
-      10000))
-      << "no notice";
+  ASSERT_TRUE(QTest::qWaitFor([this] { return ShowsADialog(); }, 10000)) << "no notice";
   CloseAndExpectTheEnd();
 }
 

@@ -13,33 +13,19 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "support/DesktopTools.h"
 #include "support/X11Windows.h"
 
 namespace {
 
 const QString MainTitle = QStringLiteral("Korvex v0.1");
 
-// A plain window with a line of large English text, at Geometry.
-class TTextWindow : public QWidget {
-public:
-  explicit TTextWindow(const QRect& Geometry) : QWidget(nullptr, Qt::FramelessWindowHint) { setGeometry(Geometry); }
-
-protected:
-  void paintEvent(QPaintEvent*) override {
-    QPainter Canvas(this);
-    Canvas.fillRect(rect(), Qt::white);
-    QFont Font(QStringLiteral("DejaVu Sans"));
-    Font.setPixelSize(40);
-    Canvas.setFont(Font);
-    Canvas.drawText(QPoint(30, height() / 2 + 15), QStringLiteral("Good morning, dear friends."));
-  }
+// A plain window with a line of large English text across the middle of Geometry.
+struct TGreetingWindow : TLargeTextWindow {
+  explicit TGreetingWindow(const QRect& Geometry)
+      : TLargeTextWindow(Geometry,
+                         {{QPoint(30, Geometry.height() / 2 + 15), QStringLiteral("Good morning, dear friends.")}}) {}
 };
-
-int Xdo(const QStringList& Arguments) {
-  QProcess Tool;
-  Tool.start(QStringLiteral("xdotool"), Arguments);
-  return Tool.waitForFinished(10000) ? Tool.exitCode() : -1;
-}
 
 bool TwoMonitors() { return qEnvironmentVariable("KORVEX_X11_SETUP").contains("monitors=2"); }
 
@@ -78,14 +64,7 @@ protected:
 
   // The red frame of the selection window passes close to Corner.
   bool FrameAt(QPoint Corner) {
-    const QImage Copy = Desktop->CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3});
-    for (int Y = 0; Y < Copy.height(); ++Y)
-      for (int X = 0; X < Copy.width(); ++X) {
-        const QRgb P = Copy.pixel(X, Y);
-        if (qRed(P) > 120 && qGreen(P) < 60 && qBlue(P) < 60)
-          return true;
-      }
-    return false;
+    return HasSelectionFrameRed(Desktop->CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3}));
   }
 
   // Light pixels (the guidance text) in the strip at the top-left corner of
@@ -183,7 +162,7 @@ TEST_F(ScreenGeometryX11, TheOverlayLandsOnTheDraggedAreaWhateverQtScalingSays) 
   if (TwoMonitors())
     GTEST_SKIP() << "runs on one monitor";
   const QRect Area(150, 200, 1250, 500); // dragged from 150,200 to 1400,700
-  TTextWindow Text(Area.adjusted(50, 100, -50, -100));
+  TGreetingWindow Text(Area.adjusted(50, 100, -50, -100));
   Text.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
   const std::vector<std::pair<const char*, const char*>> Scalings = {{"QT_SCALE_FACTOR", "2"},
@@ -214,7 +193,7 @@ TEST_F(ScreenGeometryX11, TheSelectionCoversEveryMonitorWithTheGuidanceOnThePoin
   EXPECT_EQ(Monitors[1], (TRect{1920, 0, 3840, 1080}));
 
   const QRect Area(2100, 200, 1200, 400);
-  TTextWindow Text(Area.adjusted(50, 100, -50, -100));
+  TGreetingWindow Text(Area.adjusted(50, 100, -50, -100));
   Text.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
   ASSERT_NO_FATAL_FAILURE(Start());
@@ -239,7 +218,7 @@ TEST_F(ScreenGeometryX11, TheSelectionCoversEveryMonitorWithTheGuidanceOnThePoin
 TEST_F(ScreenGeometryX11, FullScreenTranslationTakesTheMonitorUnderThePointer) {
   if (!TwoMonitors())
     GTEST_SKIP() << "needs two monitors (tests/run-x11 --monitors 2)";
-  TTextWindow Text(QRect(2100, 300, 1200, 200));
+  TGreetingWindow Text(QRect(2100, 300, 1200, 200));
   Text.show();
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));
   ASSERT_NO_FATAL_FAILURE(Start());

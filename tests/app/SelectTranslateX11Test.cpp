@@ -108,14 +108,7 @@ protected:
 
   // The red frame of the selection window passes close to Corner.
   static bool FrameAt(QPoint Corner) {
-    const QImage Copy = Desktop->CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3});
-    for (int Y = 0; Y < Copy.height(); ++Y)
-      for (int X = 0; X < Copy.width(); ++X) {
-        const QRgb P = Copy.pixel(X, Y);
-        if (qRed(P) > 120 && qGreen(P) < 60 && qBlue(P) < 60)
-          return true;
-      }
-    return false;
+    return HasSelectionFrameRed(Desktop->CopyScreen({Corner.x() - 3, Corner.y() - 3, Corner.x() + 3, Corner.y() + 3}));
   }
 
   void Screenshot(const QString& Name) {

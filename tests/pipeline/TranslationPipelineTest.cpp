@@ -193,16 +193,19 @@ TEST_F(TranslationPipeline, WhatAnEngineThatFindsNothingDoesToTheShownResult) {
   EXPECT_TRUE(Server.Requests().empty());
 }
 
+// Whether recognition enhances the capture: only with [OCR] Enhance on (the
+// default) and no threshold chosen in the preprocessing picker.
+struct TEnhanceCase {
+  const char* Stored; // [OCR] Enhance, or none
+  int32_t Threshold;
+  bool Enhanced;
+};
+const TEnhanceCase EnhanceCases[] = {
+    {nullptr, -1, true}, {"1", -1, true}, {"0", -1, false}, {"1", 128, false}, {"1", 0, false},
+};
+
 TEST_F(TranslationPipeline, TheEngineEnhancesWhenTheSettingIsOnAndNoThresholdWasChosen) {
-  struct TCase {
-    const char* Stored; // [OCR] Enhance, or none
-    int32_t Threshold;
-    bool Enhanced;
-  };
-  const TCase Cases[] = {
-      {nullptr, -1, true}, {"1", -1, true}, {"0", -1, false}, {"1", 128, false}, {"1", 0, false},
-  };
-  for (const TCase& Case : Cases) {
+  for (const TEnhanceCase& Case : EnhanceCases) {
     SCOPED_TRACE(testing::Message() << (Case.Stored ? Case.Stored : "none") << ", threshold " << Case.Threshold);
     if (Case.Stored)
       Settings.WriteString("OCR", "Enhance", Case.Stored);
@@ -402,15 +405,7 @@ TEST_F(WindowsOCRPipeline, ALanguageNumberOutsideTheListSaysSoAndStartsNothing) 
 }
 
 TEST_F(WindowsOCRPipeline, TheServiceEnhancesWhenTheSettingIsOnAndNoThresholdWasChosen) {
-  struct TCase {
-    const char* Stored; // [OCR] Enhance, or none
-    int32_t Threshold;
-    bool Enhanced;
-  };
-  const TCase Cases[] = {
-      {nullptr, -1, true}, {"1", -1, true}, {"0", -1, false}, {"1", 128, false}, {"1", 0, false},
-  };
-  for (const TCase& Case : Cases) {
+  for (const TEnhanceCase& Case : EnhanceCases) {
     SCOPED_TRACE(testing::Message() << (Case.Stored ? Case.Stored : "none") << ", threshold " << Case.Threshold);
     if (Case.Stored)
       Settings.WriteString("OCR", "Enhance", Case.Stored);

@@ -5,6 +5,7 @@
 // English text for Korvex to read.
 
 #include <QFont>
+#include <QImage>
 #include <QPainter>
 #include <QPoint>
 #include <QProcess>
@@ -29,6 +30,21 @@ inline int RunTool(const QString& Program, const QStringList& Arguments, QString
   if (Errors)
     *Errors = QString::fromLocal8Bit(Process.readAllStandardError());
   return Process.exitCode();
+}
+
+// xdotool with Arguments, as RunTool runs it.
+inline int Xdo(const QStringList& Arguments) { return RunTool(QStringLiteral("xdotool"), Arguments); }
+
+// Whether Copy (a few pixels around a point) holds the red of the selection
+// window's frame.
+inline bool HasSelectionFrameRed(const QImage& Copy) {
+  for (int Y = 0; Y < Copy.height(); ++Y)
+    for (int X = 0; X < Copy.width(); ++X) {
+      const QRgb P = Copy.pixel(X, Y);
+      if (qRed(P) > 120 && qGreen(P) < 60 && qBlue(P) < 60)
+        return true;
+    }
+  return false;
 }
 
 // A frameless white window with black 40-pixel DejaVu Sans lines, each at
