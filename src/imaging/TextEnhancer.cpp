@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -85,11 +86,11 @@ public:
     FBlended.resize(size_t(FColumns));
     for (int C = 0; C < FColumns; ++C)
       FBlended[size_t(C)] = Cell(C, Y0) + (Cell(C, Y1) - Cell(C, Y0)) * TY;
+    PrepareColumns(Width);
     Out.resize(size_t(Width));
     for (int X = 0; X < Width; ++X) {
-      const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
-      const int X0 = int(GX), X1 = std::min(X0 + 1, FColumns - 1);
-      Out[size_t(X)] = FBlended[size_t(X0)] + (FBlended[size_t(X1)] - FBlended[size_t(X0)]) * (GX - X0);
+      const float Left = FBlended[FLeftCell[size_t(X)]], Right = FBlended[FRightCell[size_t(X)]];
+      Out[size_t(X)] = Left + (Right - Left) * FRightShare[size_t(X)];
     }
   }
 
@@ -97,6 +98,25 @@ private:
   int FBlock, FColumns, FRows;
   std::vector<float> FValues;
   mutable std::vector<float> FBlended; // ReadRow's scratch row
+  // Which two cells every pixel of a row lies between, and how far along:
+  // the same for every row, so worked out once.
+  mutable std::vector<size_t> FLeftCell, FRightCell;
+  mutable std::vector<float> FRightShare;
+
+  void PrepareColumns(int Width) const {
+    if (FRightShare.size() == size_t(Width))
+      return;
+    FLeftCell.resize(size_t(Width));
+    FRightCell.resize(size_t(Width));
+    FRightShare.resize(size_t(Width));
+    for (int X = 0; X < Width; ++X) {
+      const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
+      const int X0 = int(GX);
+      FLeftCell[size_t(X)] = size_t(X0);
+      FRightCell[size_t(X)] = size_t(std::min(X0 + 1, FColumns - 1));
+      FRightShare[size_t(X)] = GX - X0;
+    }
+  }
 };
 
 // The value below which Fraction of Values lie (Values is reordered).
@@ -136,10 +156,16 @@ std::vector<int> RegionPolarity(const TPlane<float>& Deviation, int Region, int&
   const int Rows = (Deviation.Height + Region - 1) / Region;
   std::vector<double> Bright(size_t(Columns) * Rows), Dark(size_t(Columns) * Rows);
   for (int Y = 0; Y < Deviation.Height; ++Y)
-    for (int X = 0; X < Deviation.Width; ++X) {
-      const float D = Deviation.At(X, Y);
-      const size_t I = size_t(Y / Region) * Columns + X / Region;
-      (D > 0 ? Bright[I] : Dark[I]) += double(D) * D;
+    for (int Left = 0; Left < Deviation.Width; Left += Region) {
+      // Summed in a register along the region's part of the row, in the
+      // same order as pixel by pixel.
+      const size_t I = size_t(Y / Region) * Columns + Left / Region;
+      double B = Bright[I], K = Dark[I];
+      for (int X = Left; X < std::min(Deviation.Width, Left + Region); ++X) {
+        const float D = Deviation.At(X, Y);
+        (D > 0 ? B : K) += double(D) * D;
+      }
+      Bright[I] = B, Dark[I] = K;
     }
   std::vector<int> Polarity(Bright.size());
   for (int R = 0; R < Rows; ++R)
@@ -321,6 +347,8 @@ TRect TEnhancedPicture::ToCapture(const TRect& Box) const {
   auto Up = [this](int32_t V) { return V >= 0 ? (V + Scale - 1) / Scale : -(-V / Scale); };
   return {Down(Box.Left), Down(Box.Top), Up(Box.Right), Up(Box.Bottom)};
 }
+
+bool TEnhancedPicture::IsCapture() const { return Scale == 1 && std::string_view(Method) == "original"; }
 
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   if (Capture.isNull() || Capture.width() <= 0 || Capture.height() <= 0)

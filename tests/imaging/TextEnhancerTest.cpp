@@ -165,8 +165,11 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
     return R;
   };
   RecognizeEnhanced(Hard.Image, Sure);
-  ASSERT_EQ(Seen.size(), 2u); // the best guess, and the capture in case the guess lost a line
-  EXPECT_EQ(Seen[1], Hard.Image);
+  // The capture, read while the analysis runs, and the best guess; the
+  // confident reading ends the search there.
+  ASSERT_EQ(Seen.size(), 2u);
+  EXPECT_EQ(Seen[0], Hard.Image);
+  EXPECT_NE(Seen[1], Hard.Image);
 
   Seen.clear();
   const QImage Plain = FourLineBenchmarkPicture();
