@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -200,4 +201,24 @@ TEST(EnhancedRecognition, AGivenUpRecognitionStopsTheChoiceAtOnce) {
     EXPECT_EQ(Chosen, Case.Chosen);
     EXPECT_EQ(Reads, Case.Reads);
   }
+}
+
+// The capture is read while the analysis runs on another thread: the
+// pictures are those of the analysis alone, and a failed read comes out as
+// it was thrown, after the analysis has let go of the capture.
+TEST(EnhancedRecognition, TheCaptureIsReadBesideTheAnalysisWithTheSameOutcome) {
+  const TScreenTextPicture Hard = RenderScreenText(TScreenTextClass::OutlinedSubtitle, 12, 5);
+  const std::vector<TEnhancedPicture> Alone = EnhanceForRecognition(Hard.Image);
+  int Reads = 0;
+  const std::vector<TEnhancedPicture> Beside = EnhanceWhile(Hard.Image, [&] { ++Reads; });
+  EXPECT_EQ(Reads, 1);
+  ASSERT_EQ(Beside.size(), Alone.size());
+  for (size_t I = 0; I < Alone.size(); ++I) {
+    EXPECT_EQ(Beside[I].Image, Alone[I].Image);
+    EXPECT_EQ(Beside[I].Scale, Alone[I].Scale);
+  }
+
+  std::optional<QImage> Capture = Hard.Image.copy();
+  EXPECT_THROW(EnhanceWhile(*Capture, [] { throw std::runtime_error("SetImage invalid"); }), std::runtime_error);
+  Capture.reset(); // freed while nothing reads it any more
 }
