@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -128,19 +129,55 @@ template <class T> T Percentile(std::vector<T>& Values, double Fraction) {
   return Values[K];
 }
 
+// Percentile(Values, Fraction) of the values ForEach hands its visitor, all
+// within 0 .. 256: they are counted per level first (nought apart, then
+// each whole number), and only those of the one level that holds the
+// wanted rank are sorted. Most of a capture is one flat background, whose
+// deviation is exactly nought, so often nothing is sorted at all.
+template <class TForEach> float LevelPercentile(size_t Count, double Fraction, const TForEach& ForEach) {
+  if (Count == 0)
+    return 0.f;
+  const size_t Rank = std::min(Count - 1, size_t(Fraction * double(Count)));
+  auto LevelOf = [](float Value) { return Value <= 0.f ? size_t(0) : 1 + std::min(size_t(Value), size_t(256)); };
+  std::array<size_t, 258> Levels{};
+  ForEach([&](float Value) { ++Levels[LevelOf(Value)]; });
+  size_t Below = 0, Level = 0;
+  while (Below + Levels[Level] <= Rank)
+    Below += Levels[Level++];
+  if (Level == 0)
+    return 0.f;
+  std::vector<float> Within;
+  Within.reserve(Levels[Level]);
+  ForEach([&](float Value) {
+    if (LevelOf(Value) == Level)
+      Within.push_back(Value);
+  });
+  const auto Wanted = Within.begin() + std::ptrdiff_t(Rank - Below);
+  std::nth_element(Within.begin(), Wanted, Within.end());
+  return *Wanted;
+}
+
 // The background of every block: its median grey. Text covers well under
 // half of any block a few text lines tall, so the median is the background
 // even under bold text.
 TCellGrid LocalBackground(const TPlane<uint8_t>& Grey, int Block) {
   TCellGrid Grid(Grey.Width, Grey.Height, Block);
-  std::vector<uint8_t> Cell;
+  // Counted per grey level: the same median Percentile gives, without
+  // sorting a cell's pixels.
+  std::array<int, 256> Levels{};
   for (int R = 0; R < Grid.Rows(); ++R)
     for (int C = 0; C < Grid.Columns(); ++C) {
-      Cell.clear();
+      Levels.fill(0);
+      const int Right = std::min(Grey.Width, (C + 1) * Block);
       for (int Y = R * Block; Y < std::min(Grey.Height, (R + 1) * Block); ++Y)
-        for (int X = C * Block; X < std::min(Grey.Width, (C + 1) * Block); ++X)
-          Cell.push_back(Grey.At(X, Y));
-      Grid.Cell(C, R) = Percentile(Cell, 0.5);
+        for (int X = C * Block; X < Right; ++X)
+          ++Levels[Grey.At(X, Y)];
+      const int Count = (std::min(Grey.Height, (R + 1) * Block) - R * Block) * (Right - C * Block);
+      // The level of the pixel at index Count / 2 in sorted order.
+      int Seen = 0, Level = 0;
+      while ((Seen += Levels[size_t(Level)]) <= Count / 2)
+        ++Level;
+      Grid.Cell(C, R) = float(Level);
     }
   return Grid;
 }
@@ -208,11 +245,16 @@ struct TStretchedInk {
 // dark as the rest; a region's contrast counts as no less than a share of the
 // capture's, or texture would turn into ink.
 TStretchedInk StretchInk(const TPlane<float>& InkStrength, float Noise) {
-  std::vector<float> Inked;
-  for (float S : InkStrength.Values)
-    if (S > 2 * Noise + 8)
-      Inked.push_back(S);
-  const float Contrast = std::max(Percentile(Inked, 0.95), 24.f);
+  const float InkedFrom = 2 * Noise + 8;
+  const size_t Inked = size_t(
+      std::count_if(InkStrength.Values.begin(), InkStrength.Values.end(), [&](float S) { return S > InkedFrom; }));
+  const float Contrast = std::max(LevelPercentile(Inked, 0.95,
+                                                  [&](const auto& Visit) {
+                                                    for (float S : InkStrength.Values)
+                                                      if (S > InkedFrom)
+                                                        Visit(S);
+                                                  }),
+                                  24.f);
   const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
   TStretchedInk Ink{{InkStrength.Width, InkStrength.Height}, {InkStrength.Width, InkStrength.Height}, Contrast};
   const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
@@ -246,6 +288,12 @@ int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
   std::vector<std::pair<int, int>> Stack;
   for (int Y0 = 0; Y0 < Ink.Height; ++Y0)
     for (int X0 = 0; X0 < Ink.Width; ++X0) {
+      // Most of a row is not ink: eight pixels at a time go by unread.
+      const uint8_t* Row = Ink.Values.data() + size_t(Y0) * size_t(Ink.Width);
+      for (uint64_t Eight = 0; X0 + 8 <= Ink.Width && (std::memcpy(&Eight, Row + X0, 8), Eight == 0);)
+        X0 += 8;
+      if (X0 >= Ink.Width)
+        break;
       if (!Ink.At(X0, Y0) || Seen.At(X0, Y0))
         continue;
       int Top = Y0, Bottom = Y0, Left = X0, Right = X0, Area = 0;
@@ -371,17 +419,16 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   int PolarityColumns = 0;
   const std::vector<int> Polarity = RegionPolarity(Deviation, PolarityRegion, PolarityColumns);
   TPlane<float> InkStrength(W, H);
-  std::vector<float> Strengths;
-  Strengths.reserve(size_t(W) * H);
   for (int Y = 0; Y < H; ++Y)
     for (int X = 0; X < W; ++X) {
       const int Sign = Polarity[size_t(Y / PolarityRegion) * PolarityColumns + X / PolarityRegion];
-      const float S = std::max(0.f, Sign * Deviation.At(X, Y));
-      InkStrength.At(X, Y) = S;
-      Strengths.push_back(std::abs(Deviation.At(X, Y)));
+      InkStrength.At(X, Y) = std::max(0.f, Sign * Deviation.At(X, Y));
     }
   // Noise: what most of the capture (background) deviates by.
-  const float Noise = Percentile(Strengths, 0.5);
+  const float Noise = LevelPercentile(Deviation.Values.size(), 0.5, [&](const auto& Visit) {
+    for (float D : Deviation.Values)
+      Visit(std::abs(D));
+  });
   const TStretchedInk Signed = StretchInk(InkStrength, Noise);
   const TPlane<uint8_t>& InkMask = Signed.Mask;
   const float Contrast = Signed.Contrast;
