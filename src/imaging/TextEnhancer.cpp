@@ -41,6 +41,11 @@ constexpr double MaxPixelsForAlternatives = 1e6;
 // Captures larger than this (beyond a 4K screen) are read as they are: the
 // analysis holds some 30 bytes per pixel, and enlarging is out of reach anyway.
 constexpr double MaxAnalysedPixels = 16.8e6;
+// Text drawn without anti-aliasing: of the pixels with some ink, no more
+// than this share lies between background and full ink. Tesseract reads such
+// text best enlarged only twice and softened, as if it had been smoothed.
+constexpr float HardEdgedShare = 0.12f;
+constexpr int HardEdgedScale = 2;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -212,6 +217,30 @@ bool TwoSided(const TPlane<float>& Deviation) {
   return std::min(Bright, Dark) >= TwoSidedShare * std::max(Bright, Dark);
 }
 
+// Whether the ink of Map (dark on white) has hard edges: hardly any pixel
+// between paper and full ink, as text drawn without anti-aliasing.
+bool HardEdged(const TPlane<uint8_t>& Map) {
+  size_t Inked = 0, Between = 0;
+  for (uint8_t V : Map.Values) {
+    if (V >= 242)
+      continue;
+    ++Inked;
+    Between += V > 38 && V < 217;
+  }
+  return Inked > 0 && float(Between) <= HardEdgedShare * float(Inked);
+}
+
+// The ink of one side of the background (+1 brighter, -1 darker) across the
+// whole capture. Shadowed and outlined letters have strong contrast on both
+// sides, and a small region may hold more of the shadow or the outline than
+// of the letters; one side for the whole capture keeps the letters whole.
+TPlane<float> OneSide(const TPlane<float>& Deviation, int Sign) {
+  TPlane<float> Side(Deviation.Width, Deviation.Height);
+  for (size_t I = 0; I < Side.Values.size(); ++I)
+    Side.Values[I] = std::max(0.f, Sign * Deviation.Values[I]);
+  return Side;
+}
+
 // The median height of the letter-like connected components of Ink: about
 // the x-height of the text.
 int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
@@ -302,6 +331,30 @@ QImage Enlarged(const QImage& Image, int Scale) {
   return Image.scaled(Image.width() * Scale, Image.height() * Scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// A grey picture (Format_RGB32) with every pixel the mean of its 3 x 3
+// neighbourhood: the steps of hard-edged letters rounded off.
+QImage Softened(const QImage& Grey) {
+  const int W = Grey.width(), H = Grey.height();
+  std::vector<int> Rows(size_t(W) * H); // each pixel summed with its left and right neighbours
+  for (int Y = 0; Y < H; ++Y) {
+    const auto* In = reinterpret_cast<const QRgb*>(Grey.constScanLine(Y));
+    for (int X = 0; X < W; ++X)
+      Rows[size_t(Y) * W + X] = qBlue(In[std::max(0, X - 1)]) + qBlue(In[X]) + qBlue(In[std::min(W - 1, X + 1)]);
+  }
+  QImage Out(W, H, QImage::Format_RGB32);
+  for (int Y = 0; Y < H; ++Y) {
+    const int* Above = &Rows[size_t(std::max(0, Y - 1)) * W];
+    const int* Here = &Rows[size_t(Y) * W];
+    const int* Below = &Rows[size_t(std::min(H - 1, Y + 1)) * W];
+    auto* Row = reinterpret_cast<QRgb*>(Out.scanLine(Y));
+    for (int X = 0; X < W; ++X) {
+      const int V = (Above[X] + Here[X] + Below[X] + 4) / 9;
+      Row[X] = qRgb(V, V, V);
+    }
+  }
+  return Out;
+}
+
 QImage GreyImage(const TPlane<uint8_t>& Plane) {
   QImage Image(Plane.Width, Plane.Height, QImage::Format_RGB32);
   for (int Y = 0; Y < Plane.Height; ++Y) {
@@ -359,7 +412,13 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const float Contrast = Signed.Contrast;
 
   const int LetterHeight = TypicalLetterHeight(InkMask);
-  const int Scale = EnlargementFor(LetterHeight, W, H);
+  const bool HardEdges = HardEdged(Signed.Map);
+  const int Scale = std::min(EnlargementFor(LetterHeight, W, H), HardEdges ? HardEdgedScale : MaxScale);
+  // Every picture but the capture, as dark ink on white paper, enlarged.
+  auto Picture = [&](const TPlane<uint8_t>& Map, const char* Method) {
+    QImage Image = Enlarged(GreyImage(Map), Scale);
+    return TEnhancedPicture{HardEdges && Scale > 1 ? Softened(Image) : std::move(Image), Scale, Method};
+  };
 
   // Plain text is what Tesseract reads best as it is: any change could only
   // move its boxes or cost time. Flat panels of either polarity side by side
@@ -371,19 +430,24 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   // (a panel edge taken for ink can cost a line next to it) the capture
   // still reads well, and it costs least to read.
   std::vector<TEnhancedPicture> Pictures;
-  Pictures.push_back({Enlarged(GreyImage(Signed.Map), Scale), Scale, "contrast"});
+  Pictures.push_back(Picture(Signed.Map, "contrast"));
   Pictures.push_back({Capture, 1, "original"});
   if (double(W) * H > MaxPixelsForAlternatives)
     return Pictures;
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
-    Pictures.push_back({Enlarged(GreyImage(*Ink), Scale), Scale, "ink colour"});
+    Pictures.push_back(Picture(*Ink, "ink colour"));
   // Letters with a shadow or an outline have contrast on both sides of the
-  // background; together the two sides draw them bolder, but whole.
+  // background. Which side is the letters no measure of contrast tells (a
+  // black shadow is further from the background than white letters), so
+  // both are offered, each for the whole capture; together the two sides
+  // draw the letters bolder, but whole.
   if (TwoSided(Deviation)) {
+    Pictures.push_back(Picture(StretchInk(OneSide(Deviation, 1), Noise).Map, "bright side"));
+    Pictures.push_back(Picture(StretchInk(OneSide(Deviation, -1), Noise).Map, "dark side"));
     TPlane<float> Both(W, H);
     for (size_t I = 0; I < Both.Values.size(); ++I)
       Both.Values[I] = std::abs(Deviation.Values[I]);
-    Pictures.push_back({Enlarged(GreyImage(StretchInk(Both, Noise).Map), Scale), Scale, "both sides"});
+    Pictures.push_back(Picture(StretchInk(Both, Noise).Map, "both sides"));
   }
   return Pictures;
 }
