@@ -46,6 +46,20 @@ constexpr double MaxAnalysedPixels = 16.8e6;
 // text best enlarged only twice and softened, as if it had been smoothed.
 constexpr float HardEdgedShare = 0.12f;
 constexpr int HardEdgedScale = 2;
+// A drop shadow: the letters again, offset by up to this many pixels, in
+// the other side's colour. It is taken for one when at least ShadowFit of the
+// other side's pixels lie at one offset from the letters' and the opposite
+// offset explains less than ShadowAsymmetry of that (an outline explains
+// both alike).
+constexpr int MaxShadowOffset = 3;
+constexpr double ShadowFit = 0.5;
+constexpr double ShadowAsymmetry = 0.4;
+// Coverage by the letters, as found under a shadow: below ShadowedCoverage
+// a pixel casts no shadow; the map goes from paper at CoverageFloor to full
+// ink at CoverageFull, which leaves the background's lighter patches out.
+constexpr float ShadowedCoverage = 0.35f;
+constexpr float CoverageFloor = 0.3f;
+constexpr float CoverageFull = 0.8f;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -239,6 +253,96 @@ TPlane<float> OneSide(const TPlane<float>& Deviation, int Sign) {
   for (size_t I = 0; I < Side.Values.size(); ++I)
     Side.Values[I] = std::max(0.f, Sign * Deviation.Values[I]);
   return Side;
+}
+
+struct TDropShadow {
+  int DX = 0, DY = 0; // where the shadow lies from the letters
+  int TextSign = 1;   // +1: the letters are the bright side
+};
+
+// Share of Shade's pixels whose pixel DX, DY back lies in Text.
+double ShadowFitAt(const TPlane<uint8_t>& Text, const TPlane<uint8_t>& Shade, int DX, int DY) {
+  double Pixels = 0, Cast = 0;
+  for (int Y = MaxShadowOffset; Y < Shade.Height - MaxShadowOffset; ++Y)
+    for (int X = MaxShadowOffset; X < Shade.Width - MaxShadowOffset; ++X)
+      if (Shade.At(X, Y)) {
+        ++Pixels;
+        Cast += Text.At(X - DX, Y - DY) != 0;
+      }
+  return Pixels >= 50 ? Cast / Pixels : 0.0;
+}
+
+// The drop shadow of the letters, when the sure ink of one side (BrightInk,
+// DarkInk) is mostly the other side's shifted by one small offset.
+std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, const TPlane<uint8_t>& DarkInk) {
+  TDropShadow Best;
+  double BestFit = 0;
+  for (int TextSign : {1, -1})
+    for (int DY = -MaxShadowOffset; DY <= MaxShadowOffset; ++DY)
+      for (int DX = -MaxShadowOffset; DX <= MaxShadowOffset; ++DX) {
+        if (DX == 0 && DY == 0)
+          continue;
+        const double Fit = ShadowFitAt(TextSign > 0 ? BrightInk : DarkInk, TextSign > 0 ? DarkInk : BrightInk, DX, DY);
+        if (Fit > BestFit) {
+          BestFit = Fit;
+          Best = {DX, DY, TextSign};
+        }
+      }
+  if (BestFit < ShadowFit)
+    return std::nullopt;
+  const double Opposite =
+      ShadowFitAt(Best.TextSign > 0 ? BrightInk : DarkInk, Best.TextSign > 0 ? DarkInk : BrightInk, -Best.DX, -Best.DY);
+  if (Opposite > ShadowAsymmetry * BestFit)
+    return std::nullopt;
+  return Best;
+}
+
+// The letters of a shadowed capture with the shadow taken out. A pixel at
+// the letters' edge mixes their colour with whatever lies beneath: the
+// background, or the shadow, which is the letters' own coverage one offset
+// back. Visiting the pixels so that the one an offset back comes first, each
+// pixel's coverage follows from its grey and what lies beneath it; against
+// the background alone the letters' shadowed edges would all but vanish.
+TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Background, const TDropShadow& Shadow,
+                              float TextGrey, float ShadowGrey) {
+  const int W = Grey.Width, H = Grey.Height;
+  TPlane<float> Coverage(W, H);
+  std::vector<float> BackgroundRows;
+  std::vector<float> Row;
+  for (int Y = 0; Y < H; ++Y) {
+    Background.ReadRow(Y, W, Row);
+    BackgroundRows.insert(BackgroundRows.end(), Row.begin(), Row.end());
+  }
+  const bool Forward = Shadow.DY > 0 || (Shadow.DY == 0 && Shadow.DX > 0);
+  const size_t Count = size_t(W) * H;
+  for (size_t N = 0; N < Count; ++N) {
+    const size_t I = Forward ? N : Count - 1 - N;
+    const int X = int(I % size_t(W)), Y = int(I / size_t(W));
+    const int BackX = X - Shadow.DX, BackY = Y - Shadow.DY;
+    float Shade = BackX >= 0 && BackY >= 0 && BackX < W && BackY < H ? Coverage.At(BackX, BackY) : 0.f;
+    if (Shade < ShadowedCoverage)
+      Shade = 0;
+    const float Beneath = ShadowGrey * Shade + (1 - Shade) * BackgroundRows[I];
+    const float Span = TextGrey - Beneath;
+    // Where the letters' colour is that of what lies beneath, nothing shows.
+    const float Cover = std::abs(Span) < 12 ? 0.f : std::clamp((float(Grey.Values[I]) - Beneath) / Span, 0.f, 1.f);
+    Coverage.Values[I] = Cover;
+  }
+  TPlane<uint8_t> Map(W, H);
+  for (size_t I = 0; I < Count; ++I) {
+    const float T = std::clamp((Coverage.Values[I] - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
+    Map.Values[I] = uint8_t(255 * (1 - T) + 0.5f);
+  }
+  return Map;
+}
+
+// The median grey of the pixels of Grey under Mask.
+float MedianGrey(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& Mask) {
+  std::vector<uint8_t> Values;
+  for (size_t I = 0; I < Grey.Values.size(); ++I)
+    if (Mask.Values[I])
+      Values.push_back(Grey.Values[I]);
+  return Percentile(Values, 0.5);
 }
 
 // The median height of the letter-like connected components of Ink: about
@@ -442,8 +546,16 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   // both are offered, each for the whole capture; together the two sides
   // draw the letters bolder, but whole.
   if (TwoSided(Deviation)) {
-    Pictures.push_back(Picture(StretchInk(OneSide(Deviation, 1), Noise).Map, "bright side"));
-    Pictures.push_back(Picture(StretchInk(OneSide(Deviation, -1), Noise).Map, "dark side"));
+    const TStretchedInk Bright = StretchInk(OneSide(Deviation, 1), Noise);
+    const TStretchedInk Dark = StretchInk(OneSide(Deviation, -1), Noise);
+    if (const std::optional<TDropShadow> Shadow = FindDropShadow(Bright.Mask, Dark.Mask)) {
+      const bool BrightText = Shadow->TextSign > 0;
+      const float TextGrey = MedianGrey(Grey, BrightText ? Bright.Mask : Dark.Mask);
+      const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark.Mask : Bright.Mask);
+      Pictures.push_back(Picture(WithoutShadow(Grey, Background, *Shadow, TextGrey, ShadowGrey), "unshadowed"));
+    }
+    Pictures.push_back(Picture(Bright.Map, "bright side"));
+    Pictures.push_back(Picture(Dark.Map, "dark side"));
     TPlane<float> Both(W, H);
     for (size_t I = 0; I < Both.Values.size(); ++I)
       Both.Values[I] = std::abs(Deviation.Values[I]);
