@@ -10,6 +10,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <unistd.h>
@@ -51,6 +52,11 @@ int main(int argc, char* argv[]) {
       std::fprintf(stderr, "korvex: %s\n", Message.c_str());
     return ExitCode;
   }
+  // Tesseract runs on one OpenMP thread unless the user's environment says
+  // otherwise. The GUI program's OpenMP runtime reads the limit as it loads,
+  // so without it there the GUI program would have to start itself afresh
+  // to set it; here it costs nothing.
+  setenv("OMP_THREAD_LIMIT", "1", 0);
   const std::string Gui = GuiProgramPath();
   if (!Gui.empty())
     execv(Gui.c_str(), argv);

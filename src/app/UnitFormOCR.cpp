@@ -65,10 +65,13 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
   }
   // Recognising a large capture frees tens of megabytes at once, which the
   // C library keeps in the heap unless asked; without this the resident
-  // memory would stay at the mark of the largest capture ever made. It runs
-  // once the result has been painted, off the user's wait.
+  // memory would stay at the mark of the largest capture ever made. Handing
+  // it back costs the next recognition the page faults of fetching it anew
+  // (a tenth of a full-screen recognition), so it is done only once the
+  // user has stopped asking for a few seconds: translations in a row reuse
+  // the heap as it is.
   FMemoryRelease.setSingleShot(true);
-  FMemoryRelease.setInterval(100);
+  FMemoryRelease.setInterval(3000);
   connect(&FMemoryRelease, &QTimer::timeout, this, [] { malloc_trim(0); });
   // Another command arriving ends a selection that waits for the user; the
   // new command runs once the selection has returned.

@@ -1,7 +1,8 @@
 #include "imaging/EnhancedRecognition.h"
 
 #include <cmath>
-#include <string_view>
+#include <future>
+#include <utility>
 
 namespace {
 
@@ -52,16 +53,30 @@ std::optional<size_t> ChooseRecognizedPicture(size_t Count, const TPictureRecogn
   return Best;
 }
 
+std::vector<TEnhancedPicture> EnhanceWhile(const QImage& Capture, const std::function<void()>& ReadCapture) {
+  std::future<std::vector<TEnhancedPicture>> Pictures =
+      std::async(std::launch::async, [Capture] { return EnhanceForRecognition(Capture); });
+  try {
+    ReadCapture();
+  } catch (...) {
+    Pictures.wait(); // the analysis reads Capture, which the caller may free
+    throw;
+  }
+  return Pictures.get();
+}
+
 TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& Recognize) {
-  const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Capture);
-  if (Pictures.empty())
+  if (Capture.isNull())
     return {};
-  if (Pictures.size() == 1 && Pictures.front().Scale == 1 && std::string_view(Pictures.front().Method) == "original")
-    return Recognize(Capture).Records;
+  std::optional<TRecognition> AsItIs;
+  const std::vector<TEnhancedPicture> Pictures = EnhanceWhile(Capture, [&] { AsItIs = Recognize(Capture); });
+  if (Pictures.size() == 1 && Pictures.front().IsCapture())
+    return std::move(AsItIs->Records);
 
   std::vector<TIteratorResultList> Found(Pictures.size());
   const std::optional<size_t> Best = ChooseRecognizedPicture(Pictures.size(), [&](size_t I) {
-    TRecognition Recognition = Recognize(Pictures[I].Image);
+    TRecognition Recognition =
+        Pictures[I].IsCapture() && AsItIs ? *std::exchange(AsItIs, std::nullopt) : Recognize(Pictures[I].Image);
     Found[I] = std::move(Recognition.Records);
     return std::optional(std::move(Recognition.Words));
   });

@@ -41,6 +41,14 @@ using TPictureRecognizer = std::function<std::optional<std::vector<TRecognizedWo
 // the choice at once.
 std::optional<size_t> ChooseRecognizedPicture(size_t Count, const TPictureRecognizer& Recognize);
 
+// EnhanceForRecognition(Capture), worked out on a thread of its own while
+// ReadCapture runs on the calling one. Every capture is read as it is, alone
+// when it is plain and second otherwise, so reading it alongside the
+// analysis takes the analysis off the user's wait wherever a second core is
+// free; the result is the same as reading the pictures one after another.
+// An exception from either side comes out here, once both have ended.
+std::vector<TEnhancedPicture> EnhanceWhile(const QImage& Capture, const std::function<void()>& ReadCapture);
+
 // Recognises the pictures of EnhanceForRecognition(Capture) in their order
 // and keeps the one whose words the recogniser is surest of; past the first
 // two (the best guess and the capture itself) the rest are skipped once a

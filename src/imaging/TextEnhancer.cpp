@@ -6,7 +6,9 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 namespace {
@@ -104,11 +106,11 @@ public:
     FBlended.resize(size_t(FColumns));
     for (int C = 0; C < FColumns; ++C)
       FBlended[size_t(C)] = Cell(C, Y0) + (Cell(C, Y1) - Cell(C, Y0)) * TY;
+    PrepareColumns(Width);
     Out.resize(size_t(Width));
     for (int X = 0; X < Width; ++X) {
-      const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
-      const int X0 = int(GX), X1 = std::min(X0 + 1, FColumns - 1);
-      Out[size_t(X)] = FBlended[size_t(X0)] + (FBlended[size_t(X1)] - FBlended[size_t(X0)]) * (GX - X0);
+      const float Left = FBlended[FLeftCell[size_t(X)]], Right = FBlended[FRightCell[size_t(X)]];
+      Out[size_t(X)] = Left + (Right - Left) * FRightShare[size_t(X)];
     }
   }
 
@@ -116,6 +118,25 @@ private:
   int FBlock, FColumns, FRows;
   std::vector<float> FValues;
   mutable std::vector<float> FBlended; // ReadRow's scratch row
+  // Which two cells every pixel of a row lies between, and how far along:
+  // the same for every row, so worked out once.
+  mutable std::vector<size_t> FLeftCell, FRightCell;
+  mutable std::vector<float> FRightShare;
+
+  void PrepareColumns(int Width) const {
+    if (FRightShare.size() == size_t(Width))
+      return;
+    FLeftCell.resize(size_t(Width));
+    FRightCell.resize(size_t(Width));
+    FRightShare.resize(size_t(Width));
+    for (int X = 0; X < Width; ++X) {
+      const float GX = std::clamp((X + 0.5f) / FBlock - 0.5f, 0.f, float(FColumns - 1));
+      const int X0 = int(GX);
+      FLeftCell[size_t(X)] = size_t(X0);
+      FRightCell[size_t(X)] = size_t(std::min(X0 + 1, FColumns - 1));
+      FRightShare[size_t(X)] = GX - X0;
+    }
+  }
 };
 
 // The value below which Fraction of Values lie (Values is reordered).
@@ -127,19 +148,55 @@ template <class T> T Percentile(std::vector<T>& Values, double Fraction) {
   return Values[K];
 }
 
+// Percentile(Values, Fraction) of the values ForEach hands its visitor, all
+// within 0 .. 256: they are counted per level first (nought apart, then
+// each whole number), and only those of the one level that holds the
+// wanted rank are sorted. Most of a capture is one flat background, whose
+// deviation is exactly nought, so often nothing is sorted at all.
+template <class TForEach> float LevelPercentile(size_t Count, double Fraction, const TForEach& ForEach) {
+  if (Count == 0)
+    return 0.f;
+  const size_t Rank = std::min(Count - 1, size_t(Fraction * double(Count)));
+  auto LevelOf = [](float Value) { return Value <= 0.f ? size_t(0) : 1 + std::min(size_t(Value), size_t(256)); };
+  std::array<size_t, 258> Levels{};
+  ForEach([&](float Value) { ++Levels[LevelOf(Value)]; });
+  size_t Below = 0, Level = 0;
+  while (Below + Levels[Level] <= Rank)
+    Below += Levels[Level++];
+  if (Level == 0)
+    return 0.f;
+  std::vector<float> Within;
+  Within.reserve(Levels[Level]);
+  ForEach([&](float Value) {
+    if (LevelOf(Value) == Level)
+      Within.push_back(Value);
+  });
+  const auto Wanted = Within.begin() + std::ptrdiff_t(Rank - Below);
+  std::nth_element(Within.begin(), Wanted, Within.end());
+  return *Wanted;
+}
+
 // The background of every block: its median grey. Text covers well under
 // half of any block a few text lines tall, so the median is the background
 // even under bold text.
 TCellGrid LocalBackground(const TPlane<uint8_t>& Grey, int Block) {
   TCellGrid Grid(Grey.Width, Grey.Height, Block);
-  std::vector<uint8_t> Cell;
+  // Counted per grey level: the same median Percentile gives, without
+  // sorting a cell's pixels.
+  std::array<int, 256> Levels{};
   for (int R = 0; R < Grid.Rows(); ++R)
     for (int C = 0; C < Grid.Columns(); ++C) {
-      Cell.clear();
+      Levels.fill(0);
+      const int Right = std::min(Grey.Width, (C + 1) * Block);
       for (int Y = R * Block; Y < std::min(Grey.Height, (R + 1) * Block); ++Y)
-        for (int X = C * Block; X < std::min(Grey.Width, (C + 1) * Block); ++X)
-          Cell.push_back(Grey.At(X, Y));
-      Grid.Cell(C, R) = Percentile(Cell, 0.5);
+        for (int X = C * Block; X < Right; ++X)
+          ++Levels[Grey.At(X, Y)];
+      const int Count = (std::min(Grey.Height, (R + 1) * Block) - R * Block) * (Right - C * Block);
+      // The level of the pixel at index Count / 2 in sorted order.
+      int Seen = 0, Level = 0;
+      while ((Seen += Levels[size_t(Level)]) <= Count / 2)
+        ++Level;
+      Grid.Cell(C, R) = float(Level);
     }
   return Grid;
 }
@@ -155,10 +212,16 @@ std::vector<int> RegionPolarity(const TPlane<float>& Deviation, int Region, int&
   const int Rows = (Deviation.Height + Region - 1) / Region;
   std::vector<double> Bright(size_t(Columns) * Rows), Dark(size_t(Columns) * Rows);
   for (int Y = 0; Y < Deviation.Height; ++Y)
-    for (int X = 0; X < Deviation.Width; ++X) {
-      const float D = Deviation.At(X, Y);
-      const size_t I = size_t(Y / Region) * Columns + X / Region;
-      (D > 0 ? Bright[I] : Dark[I]) += double(D) * D;
+    for (int Left = 0; Left < Deviation.Width; Left += Region) {
+      // Summed in a register along the region's part of the row, in the
+      // same order as pixel by pixel.
+      const size_t I = size_t(Y / Region) * Columns + Left / Region;
+      double B = Bright[I], K = Dark[I];
+      for (int X = Left; X < std::min(Deviation.Width, Left + Region); ++X) {
+        const float D = Deviation.At(X, Y);
+        (D > 0 ? B : K) += double(D) * D;
+      }
+      Bright[I] = B, Dark[I] = K;
     }
   std::vector<int> Polarity(Bright.size());
   for (int R = 0; R < Rows; ++R)
@@ -201,11 +264,16 @@ struct TStretchedInk {
 // dark as the rest; a region's contrast counts as no less than a share of the
 // capture's, or texture would turn into ink.
 TStretchedInk StretchInk(const TPlane<float>& InkStrength, float Noise) {
-  std::vector<float> Inked;
-  for (float S : InkStrength.Values)
-    if (S > 2 * Noise + 8)
-      Inked.push_back(S);
-  const float Contrast = std::max(Percentile(Inked, 0.95), 24.f);
+  const float InkedFrom = 2 * Noise + 8;
+  const size_t Inked = size_t(
+      std::count_if(InkStrength.Values.begin(), InkStrength.Values.end(), [&](float S) { return S > InkedFrom; }));
+  const float Contrast = std::max(LevelPercentile(Inked, 0.95,
+                                                  [&](const auto& Visit) {
+                                                    for (float S : InkStrength.Values)
+                                                      if (S > InkedFrom)
+                                                        Visit(S);
+                                                  }),
+                                  24.f);
   const TCellGrid LocalContrast = RegionContrast(InkStrength, ContrastBlock, Contrast * MinRegionContrast, Contrast);
   TStretchedInk Ink{{InkStrength.Width, InkStrength.Height}, {InkStrength.Width, InkStrength.Height}, Contrast};
   const float Floor = std::min(1.5f * Noise, Contrast * MinRegionContrast / 3);
@@ -353,6 +421,12 @@ int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
   std::vector<std::pair<int, int>> Stack;
   for (int Y0 = 0; Y0 < Ink.Height; ++Y0)
     for (int X0 = 0; X0 < Ink.Width; ++X0) {
+      // Most of a row is not ink: eight pixels at a time go by unread.
+      const uint8_t* Row = Ink.Values.data() + size_t(Y0) * size_t(Ink.Width);
+      for (uint64_t Eight = 0; X0 + 8 <= Ink.Width && (std::memcpy(&Eight, Row + X0, 8), Eight == 0);)
+        X0 += 8;
+      if (X0 >= Ink.Width)
+        break;
       if (!Ink.At(X0, Y0) || Seen.At(X0, Y0))
         continue;
       int Top = Y0, Bottom = Y0, Left = X0, Right = X0, Area = 0;
@@ -479,6 +553,8 @@ TRect TEnhancedPicture::ToCapture(const TRect& Box) const {
   return {Down(Box.Left), Down(Box.Top), Up(Box.Right), Up(Box.Bottom)};
 }
 
+bool TEnhancedPicture::IsCapture() const { return Scale == 1 && std::string_view(Method) == "original"; }
+
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   if (Capture.isNull() || Capture.width() <= 0 || Capture.height() <= 0)
     return {};
@@ -500,17 +576,16 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   int PolarityColumns = 0;
   const std::vector<int> Polarity = RegionPolarity(Deviation, PolarityRegion, PolarityColumns);
   TPlane<float> InkStrength(W, H);
-  std::vector<float> Strengths;
-  Strengths.reserve(size_t(W) * H);
   for (int Y = 0; Y < H; ++Y)
     for (int X = 0; X < W; ++X) {
       const int Sign = Polarity[size_t(Y / PolarityRegion) * PolarityColumns + X / PolarityRegion];
-      const float S = std::max(0.f, Sign * Deviation.At(X, Y));
-      InkStrength.At(X, Y) = S;
-      Strengths.push_back(std::abs(Deviation.At(X, Y)));
+      InkStrength.At(X, Y) = std::max(0.f, Sign * Deviation.At(X, Y));
     }
   // Noise: what most of the capture (background) deviates by.
-  const float Noise = Percentile(Strengths, 0.5);
+  const float Noise = LevelPercentile(Deviation.Values.size(), 0.5, [&](const auto& Visit) {
+    for (float D : Deviation.Values)
+      Visit(std::abs(D));
+  });
   const TStretchedInk Signed = StretchInk(InkStrength, Noise);
   const TPlane<uint8_t>& InkMask = Signed.Mask;
   const float Contrast = Signed.Contrast;

@@ -17,6 +17,8 @@ struct TEnhancedPicture {
   // Scale, outwards, so the result covers exactly the capture pixels whose
   // enlarged copies Box touches.
   TRect ToCapture(const TRect& Box) const;
+  // Whether this is the capture itself, untouched.
+  bool IsCapture() const;
 };
 
 // The pictures worth recognising for a capture of screen text. A plain

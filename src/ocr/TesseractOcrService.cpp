@@ -8,7 +8,9 @@
 
 #include <QImage>
 
+#include <optional>
 #include <pthread.h>
+#include <utility>
 
 namespace {
 
@@ -44,15 +46,8 @@ private:
   bool FEnhance = false;
 };
 
-TTesseractOcrService::TTesseractOcrService(const QString& DllPath, const QString& DataPath) : FDataPath(DataPath) {
-  // The libraries are loaded here, on the creating thread, like every other
-  // load of them; the worker only calls into them.
-  try {
-    FTesseract = std::make_unique<TTesseractOCR5>(DllPath);
-  } catch (const std::exception& Error) {
-    FLoadError = QString::fromUtf8(Error.what());
-  }
-}
+TTesseractOcrService::TTesseractOcrService(const QString& DllPath, const QString& DataPath)
+    : FDllPath(DllPath), FDataPath(DataPath) {}
 
 TTesseractOcrService::~TTesseractOcrService() {
   {
@@ -125,6 +120,15 @@ void TTesseractOcrService::Process(TOperation& Operation) {
   TOcrAsyncStatus Status = TOcrAsyncStatus::Error;
   TOcrResult Result;
   try {
+    // The libraries are loaded by the first recognition, on the worker: a
+    // program that makes the service at start-up does not wait for them.
+    if (!FTesseract && !FLoadFailed) {
+      try {
+        FTesseract = std::make_unique<TTesseractOCR5>(FDllPath);
+      } catch (const std::exception&) {
+        FLoadFailed = true; // every recognition ends with an error
+      }
+    }
     if (FTesseract && FLoadedCode != Operation.FCode) {
       FLoadedCode.clear();
       if (FTesseract->Initialize(FDataPath, Operation.FCode))
@@ -153,16 +157,26 @@ bool TTesseractOcrService::RecognizeAsItIs(const TOperation& Operation, TOcrResu
 }
 
 bool TTesseractOcrService::RecognizeEnhanced(const TOperation& Operation, TOcrResult& Result) {
-  const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Pixels(*Operation.FBitmap));
+  auto Read = [&](const QImage& Picture, TTesseractWords& Words) {
+    return !Operation.CancelRequested() && SetImage(Picture) &&
+           FTesseract->ExecuteWords(Words, &Operation.CancelFlag());
+  };
+  const QImage Capture = Pixels(*Operation.FBitmap);
+  TTesseractWords AsItIs;
+  std::optional<std::vector<TRecognizedWord>> AsItIsWords;
+  const std::vector<TEnhancedPicture> Pictures = EnhanceWhile(Capture, [&] {
+    if (Read(Capture, AsItIs))
+      AsItIsWords = FTesseract->RecognizedWords();
+  });
   std::vector<TTesseractWords> Found(Pictures.size());
   const std::optional<size_t> Best =
       ChooseRecognizedPicture(Pictures.size(), [&](size_t I) -> std::optional<std::vector<TRecognizedWord>> {
-        if (Operation.CancelRequested() || !SetImage(Pictures[I].Image) ||
-            !FTesseract->ExecuteWords(Found[I], &Operation.CancelFlag()))
+        if (Pictures[I].IsCapture()) {
+          Found[I] = std::move(AsItIs);
+          return std::exchange(AsItIsWords, std::nullopt);
+        }
+        if (!Read(Pictures[I].Image, Found[I]))
           return std::nullopt;
-        // A capture read as it is has nothing to be chosen against.
-        if (Pictures.size() == 1)
-          return std::vector<TRecognizedWord>{};
         return FTesseract->RecognizedWords();
       });
   if (!Best)

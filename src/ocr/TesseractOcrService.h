@@ -24,9 +24,9 @@ struct TTesseractWords;
 class TTesseractOcrService : public TOcrService {
 public:
   // DllPath is the folder of the Tesseract and Leptonica libraries, DataPath
-  // that of the trained data, both ending with a separator. A library that
-  // cannot be loaded is not an error here: every recognition then ends with
-  // the status Error.
+  // that of the trained data, both ending with a separator. The libraries
+  // are loaded by the first recognition; when they cannot be, every
+  // recognition ends with the status Error.
   TTesseractOcrService(const QString& DllPath, const QString& DataPath);
   // Cancels what runs and what waits (their handlers still run, with the
   // status Canceled) and waits for the worker thread to end.
@@ -39,9 +39,6 @@ public:
 
   // The worker thread's name, as the system lists it.
   static constexpr const char* WorkerThreadName = "korvex-ocr";
-
-  // Why the library could not be loaded; empty when it was.
-  const QString& LoadError() const { return FLoadError; }
 
   // Korvex's recognition of a bitmap at word level, lines and words in
   // reading order; what the worker runs for every operation.
@@ -67,10 +64,11 @@ private:
   // The bitmap's pixels, wrapped, not copied.
   static QImage Pixels(const TSoftwareBitmap& Bitmap);
 
-  QString FDataPath;
-  QString FLoadError;
-  // Only the worker uses it once the service is built.
+  const QString FDllPath;
+  const QString FDataPath;
+  // Made and used by the worker only; freed once the worker has ended.
   std::unique_ptr<TTesseractOCR5> FTesseract;
+  bool FLoadFailed = false;
   QString FLoadedCode;
 
   std::mutex FMutex;

@@ -6,8 +6,9 @@
 
 #include <QImage>
 
-#include <numbers>
 #include <algorithm>
+#include <mutex>
+#include <numbers>
 #include <stdexcept>
 
 using namespace tesseractocr;
@@ -32,14 +33,21 @@ void TTesseractOCR5::TAPIDeleter::operator()(tesseract::TessBaseAPI* API) const 
 }
 
 TTesseractOCR5::TTesseractOCR5(const QString& aDllPath) {
-  if (!capi::hTesseractLib)
-    capi::InitTesseractLib(aDllPath);
-  if (!capi::hTesseractLib)
-    throw std::runtime_error("Tesseract library is not loaded");
-  if (!leptonica::hLeptonicaLib)
-    leptonica::InitLeptonicaLib(aDllPath);
-  if (!leptonica::hLeptonicaLib)
-    throw std::runtime_error("Leptonica library is not loaded");
+  {
+    // Engines are made on more than one thread (the start-up load, the
+    // recognition service's worker); the first loads the libraries and
+    // binds their entry points, and every later one sees them bound.
+    static std::mutex LoadingLibraries;
+    std::lock_guard Lock(LoadingLibraries);
+    if (!capi::hTesseractLib)
+      capi::InitTesseractLib(aDllPath);
+    if (!capi::hTesseractLib)
+      throw std::runtime_error("Tesseract library is not loaded");
+    if (!leptonica::hLeptonicaLib)
+      leptonica::InitLeptonicaLib(aDllPath);
+    if (!leptonica::hLeptonicaLib)
+      throw std::runtime_error("Leptonica library is not loaded");
+  }
   FTessBaseAPI.reset(capi::TessBaseAPICreate());
 }
 

@@ -113,6 +113,33 @@ TEST_F(RemoteCommands, LauncherAndProgramSayTheSameWithoutAKorvex) {
   }
 }
 
+// Everything but a command goes to the GUI program beside the launcher,
+// with the arguments as given and Tesseract's OpenMP limit already in the
+// environment (the user's own limit kept), so that the GUI program need not
+// start itself afresh to set it.
+TEST_F(RemoteCommands, TheLauncherStartsTheGuiProgramWithTheOpenMPLimitSet) {
+  QTemporaryDir Folder;
+  ASSERT_TRUE(Folder.isValid());
+  ASSERT_TRUE(QFile::copy(QDir(KORVEX_RUNTIME_DIR).filePath("korvex"), Folder.filePath("korvex")));
+  QFile Gui(Folder.filePath("korvex-gui"));
+  ASSERT_TRUE(Gui.open(QIODevice::WriteOnly));
+  Gui.write("#!/bin/sh\necho \"$OMP_THREAD_LIMIT $*\"\n");
+  Gui.close();
+  Gui.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+  for (const auto& [Limit, Expected] :
+       std::vector<std::pair<QString, QString>>{{"", "1 --version"}, {"3", "3 --version"}}) {
+    QProcess Launcher;
+    QProcessEnvironment Environment = QProcessEnvironment::systemEnvironment();
+    Environment.remove("OMP_THREAD_LIMIT");
+    if (!Limit.isEmpty())
+      Environment.insert("OMP_THREAD_LIMIT", Limit);
+    Launcher.setProcessEnvironment(Environment);
+    Launcher.start(Folder.filePath("korvex"), {"--version"});
+    ASSERT_TRUE(Launcher.waitForFinished(10000));
+    EXPECT_EQ(QString::fromLocal8Bit(Launcher.readAllStandardOutput()).trimmed(), Expected);
+  }
+}
+
 TEST_F(RemoteCommands, WithoutARunningKorvexItSaysSoAndFails) {
   const TRun Run = SendFromOutside("translate");
   EXPECT_EQ(Run.ExitCode, 1);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 
 namespace {
 
@@ -165,8 +166,11 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
     return R;
   };
   RecognizeEnhanced(Hard.Image, Sure);
-  ASSERT_EQ(Seen.size(), 2u); // the best guess, and the capture in case the guess lost a line
-  EXPECT_EQ(Seen[1], Hard.Image);
+  // The capture, read while the analysis runs, and the best guess; the
+  // confident reading ends the search there.
+  ASSERT_EQ(Seen.size(), 2u);
+  EXPECT_EQ(Seen[0], Hard.Image);
+  EXPECT_NE(Seen[1], Hard.Image);
 
   Seen.clear();
   const QImage Plain = FourLineBenchmarkPicture();
@@ -197,4 +201,24 @@ TEST(EnhancedRecognition, AGivenUpRecognitionStopsTheChoiceAtOnce) {
     EXPECT_EQ(Chosen, Case.Chosen);
     EXPECT_EQ(Reads, Case.Reads);
   }
+}
+
+// The capture is read while the analysis runs on another thread: the
+// pictures are those of the analysis alone, and a failed read comes out as
+// it was thrown, after the analysis has let go of the capture.
+TEST(EnhancedRecognition, TheCaptureIsReadBesideTheAnalysisWithTheSameOutcome) {
+  const TScreenTextPicture Hard = RenderScreenText(TScreenTextClass::OutlinedSubtitle, 12, 5);
+  const std::vector<TEnhancedPicture> Alone = EnhanceForRecognition(Hard.Image);
+  int Reads = 0;
+  const std::vector<TEnhancedPicture> Beside = EnhanceWhile(Hard.Image, [&] { ++Reads; });
+  EXPECT_EQ(Reads, 1);
+  ASSERT_EQ(Beside.size(), Alone.size());
+  for (size_t I = 0; I < Alone.size(); ++I) {
+    EXPECT_EQ(Beside[I].Image, Alone[I].Image);
+    EXPECT_EQ(Beside[I].Scale, Alone[I].Scale);
+  }
+
+  std::optional<QImage> Capture = Hard.Image.copy();
+  EXPECT_THROW(EnhanceWhile(*Capture, [] { throw std::runtime_error("SetImage invalid"); }), std::runtime_error);
+  Capture.reset(); // freed while nothing reads it any more
 }

@@ -91,7 +91,6 @@ class TesseractOcrService : public ::testing::Test {
 protected:
   void SetUp() override {
     Service.emplace(DllPath, DataPath);
-    ASSERT_TRUE(Service->LoadError().isEmpty()) << Service->LoadError().toStdString();
     Component.emplace(*Service);
     const auto Found = FindTag(*Component, "en-US");
     ASSERT_TRUE(Found) << "no eng.traineddata in " << DataPath.toStdString();

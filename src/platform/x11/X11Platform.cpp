@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSet>
 #include <QThread>
 #include <QWidget>
 
@@ -96,6 +97,36 @@ private:
   Atom FDeleteWindow;
 };
 
+// Calls OnMapped for a window of Pending once Qt's connection hears that it
+// has been mapped.
+class TX11Platform::TMapWatch : public QAbstractNativeEventFilter {
+public:
+  explicit TMapWatch(std::function<void(unsigned long)> OnMapped) : FOnMapped(std::move(OnMapped)) {
+    QCoreApplication::instance()->installNativeEventFilter(this);
+  }
+  ~TMapWatch() override {
+    if (QCoreApplication::instance())
+      QCoreApplication::instance()->removeNativeEventFilter(this);
+  }
+
+  QSet<unsigned long> Pending;
+
+  bool nativeEventFilter(const QByteArray& Type, void* Message, qintptr*) override {
+    if (Type != "xcb_generic_event_t")
+      return false;
+    const auto* Event = static_cast<const xcb_generic_event_t*>(Message);
+    if ((Event->response_type & 0x7f) != XCB_MAP_NOTIFY)
+      return false;
+    const auto* Map = static_cast<const xcb_map_notify_event_t*>(Message);
+    if (Pending.remove(Map->window))
+      FOnMapped(Map->window);
+    return false;
+  }
+
+private:
+  std::function<void(unsigned long)> FOnMapped;
+};
+
 std::unique_ptr<TPlatform> CreateX11Platform(QString* Error) {
   Display* Dpy = XOpenDisplay(nullptr);
   if (!Dpy) {
@@ -111,6 +142,7 @@ TX11Platform::TX11Platform(_XDisplay* Dpy) : FDisplay(Dpy) {}
 TX11Platform::~TX11Platform() {
   FHotKeys.reset();
   FCloseRequests.reset();
+  FMapWatch.reset();
   if (FRepaintDisplay)
     XCloseDisplay(FRepaintDisplay);
   XCloseDisplay(FDisplay);
@@ -203,39 +235,59 @@ QMargins TX11Platform::FrameExtents(QWidget* Target) {
   return {};
 }
 
+namespace {
+const char* const HelperWindowStates[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER",
+                                          "_NET_WM_STATE_ABOVE"};
+} // namespace
+
 void TX11Platform::KeepOffTaskbar(QWidget* Target) {
   const ::Window Id = NativeWindow(Target);
-  const char* const Wanted[] = {"_NET_WM_STATE_SKIP_TASKBAR", "_NET_WM_STATE_SKIP_PAGER", "_NET_WM_STATE_ABOVE"};
   XWindowAttributes Attributes{};
   const bool Mapped = XGetWindowAttributes(FDisplay, Id, &Attributes) && Attributes.map_state != IsUnmapped;
-  const Atom StateAtom = XInternAtom(FDisplay, "_NET_WM_STATE", False);
+  const bool Managed =
+      !LongProperty(FDisplay, DefaultRootWindow(FDisplay), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty();
   if (!Mapped) {
     // The window manager takes the initial state from the window as it is
     // mapped; Qt adds its own states to what it finds there.
     std::vector<long> States = LongProperty(FDisplay, Id, "_NET_WM_STATE", XA_ATOM);
-    for (const char* Name : Wanted) {
+    for (const char* Name : HelperWindowStates) {
       const long State = long(XInternAtom(FDisplay, Name, False));
       if (std::find(States.begin(), States.end(), State) == States.end())
         States.push_back(State);
     }
-    XChangeProperty(FDisplay, Id, StateAtom, XA_ATOM, 32, PropModeReplace,
+    XChangeProperty(FDisplay, Id, XInternAtom(FDisplay, "_NET_WM_STATE", False), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(States.data()), int(States.size()));
-  } else if (!LongProperty(FDisplay, DefaultRootWindow(FDisplay), "_NET_SUPPORTING_WM_CHECK", XA_WINDOW).empty()) {
-    // A mapped window asks the window manager instead.
-    for (const char* Name : Wanted) {
-      XEvent Change{};
-      Change.xclient.type = ClientMessage;
-      Change.xclient.window = Id;
-      Change.xclient.message_type = StateAtom;
-      Change.xclient.format = 32;
-      Change.xclient.data.l[0] = 1; // add
-      Change.xclient.data.l[1] = long(XInternAtom(FDisplay, Name, False));
-      Change.xclient.data.l[3] = 1; // from an application
-      XSendEvent(FDisplay, DefaultRootWindow(FDisplay), False, SubstructureRedirectMask | SubstructureNotifyMask,
-                 &Change);
-    }
+  } else if (Managed) {
+    AskWindowManagerForStates(Id);
   }
   XSync(FDisplay, False);
+  // A window hidden just before is withdrawn by the window manager a moment
+  // later, and withdrawing erases its states, at times after the ones above
+  // were written: once the window is mapped and managed, they are asked for
+  // again.
+  if (Managed) {
+    if (!FMapWatch)
+      FMapWatch = std::make_unique<TMapWatch>([this](unsigned long Shown) {
+        AskWindowManagerForStates(Shown);
+        XSync(FDisplay, False);
+      });
+    FMapWatch->Pending.insert(Id);
+  }
+}
+
+void TX11Platform::AskWindowManagerForStates(unsigned long Id) {
+  for (const char* Name : HelperWindowStates) {
+    XEvent Change{};
+    Change.xclient.type = ClientMessage;
+    Change.xclient.window = Id;
+    Change.xclient.message_type = XInternAtom(FDisplay, "_NET_WM_STATE", False);
+    Change.xclient.format = 32;
+    Change.xclient.data.l[0] = 1; // add
+    Change.xclient.data.l[1] = long(XInternAtom(FDisplay, Name, False));
+    Change.xclient.data.l[3] = 1; // from an application
+    XSendEvent(FDisplay, DefaultRootWindow(FDisplay), False, SubstructureRedirectMask | SubstructureNotifyMask,
+               &Change);
+  }
 }
 
 TRect TX11Platform::WorkArea() {

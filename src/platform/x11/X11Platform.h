@@ -62,6 +62,11 @@ private:
   QHash<QWidget*, TWindowState> FWindows;
   class TCloseRequestFilter;
   std::unique_ptr<TCloseRequestFilter> FCloseRequests;
+  // Helper windows whose states are asked for again once they are mapped.
+  class TMapWatch;
+  std::unique_ptr<TMapWatch> FMapWatch;
+  // Asks the window manager to add the helper window states to window Id.
+  void AskWindowManagerForStates(unsigned long Id);
   // The connection that repaint watches read their events from
   // (X11RepaintWatch.cpp), opened on first use; none when it cannot be.
   _XDisplay* FRepaintDisplay = nullptr;
