@@ -371,8 +371,9 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
 // back. Visiting the pixels so that the one an offset back comes first, each
 // pixel's coverage follows from its grey and what lies beneath it; against
 // the background alone the letters' shadowed edges would all but vanish.
+// TextInk: where the letters' ink is sure.
 TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Background, const TDropShadow& Shadow,
-                              float TextGrey, float ShadowGrey) {
+                              float TextGrey, float ShadowGrey, const TPlane<uint8_t>& TextInk) {
   const int W = Grey.Width, H = Grey.Height;
   TPlane<float> Coverage(W, H);
   std::vector<float> BackgroundRows;
@@ -388,7 +389,10 @@ TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Back
     const int X = int(I % size_t(W)), Y = int(I / size_t(W));
     const int BackX = X - Shadow.DX, BackY = Y - Shadow.DY;
     float Shade = BackX >= 0 && BackY >= 0 && BackX < W && BackY < H ? Coverage.At(BackX, BackY) : 0.f;
-    if (Shade < ShadowedCoverage)
+    // Only the letters' sure ink casts a shadow: a lighter patch of the
+    // background taken for a letter's edge must not darken what lies beneath
+    // the next pixel, and that the next, in a streak.
+    if (Shade < ShadowedCoverage || !TextInk.At(BackX, BackY))
       Shade = 0;
     const float Beneath = ShadowGrey * Shade + (1 - Shade) * BackgroundRows[I];
     const float Span = TextGrey - Beneath;
@@ -605,32 +609,47 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   if (Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
     return {{Capture, 1, "original"}};
 
-  // The capture itself comes second: where the region analysis goes wrong
-  // (a panel edge taken for ink can cost a line next to it) the capture
-  // still reads well, and it costs least to read.
-  std::vector<TEnhancedPicture> Pictures;
-  Pictures.push_back(Picture(Signed.Map, "contrast"));
-  Pictures.push_back({Capture, 1, "original"});
-  if (double(W) * H > MaxPixelsForAlternatives)
-    return Pictures;
-  if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
-    Pictures.push_back(Picture(*Ink, "ink colour"));
   // Letters with a shadow or an outline have contrast on both sides of the
   // background. Which side is the letters no measure of contrast tells (a
   // black shadow is further from the background than white letters), so
   // both are offered, each for the whole capture; together the two sides
-  // draw the letters bolder, but whole.
-  if (TwoSided(Deviation)) {
-    const TStretchedInk Bright = StretchInk(OneSide(Deviation, 1), Noise);
-    const TStretchedInk Dark = StretchInk(OneSide(Deviation, -1), Noise);
-    if (const std::optional<TDropShadow> Shadow = FindDropShadow(Bright.Mask, Dark.Mask)) {
+  // draw the letters bolder, but whole. A drop shadow gives the side away:
+  // the letters with the shadow taken out are then the best guess.
+  const bool Alternatives = double(W) * H <= MaxPixelsForAlternatives;
+  const bool BothSides = Alternatives && TwoSided(Deviation);
+  std::optional<TStretchedInk> Bright, Dark;
+  std::optional<TEnhancedPicture> Unshadowed;
+  if (BothSides) {
+    Bright = StretchInk(OneSide(Deviation, 1), Noise);
+    Dark = StretchInk(OneSide(Deviation, -1), Noise);
+    if (const std::optional<TDropShadow> Shadow = FindDropShadow(Bright->Mask, Dark->Mask)) {
       const bool BrightText = Shadow->TextSign > 0;
-      const float TextGrey = MedianGrey(Grey, BrightText ? Bright.Mask : Dark.Mask);
-      const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark.Mask : Bright.Mask);
-      Pictures.push_back(Picture(WithoutShadow(Grey, Background, *Shadow, TextGrey, ShadowGrey), "unshadowed"));
+      const float TextGrey = MedianGrey(Grey, BrightText ? Bright->Mask : Dark->Mask);
+      const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark->Mask : Bright->Mask);
+      Unshadowed = Picture(
+          WithoutShadow(Grey, Background, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask),
+          "unshadowed");
     }
-    Pictures.push_back(Picture(Bright.Map, "bright side"));
-    Pictures.push_back(Picture(Dark.Map, "dark side"));
+  }
+
+  // The capture itself comes second: where the region analysis goes wrong
+  // (a panel edge taken for ink can cost a line next to it) the capture
+  // still reads well, and it costs least to read.
+  std::vector<TEnhancedPicture> Pictures;
+  if (Unshadowed)
+    Pictures.push_back(std::move(*Unshadowed));
+  else
+    Pictures.push_back(Picture(Signed.Map, "contrast"));
+  Pictures.push_back({Capture, 1, "original"});
+  if (!Alternatives)
+    return Pictures;
+  if (Pictures.front().Method != std::string_view("contrast"))
+    Pictures.push_back(Picture(Signed.Map, "contrast"));
+  if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
+    Pictures.push_back(Picture(*Ink, "ink colour"));
+  if (BothSides) {
+    Pictures.push_back(Picture(Bright->Map, "bright side"));
+    Pictures.push_back(Picture(Dark->Map, "dark side"));
     TPlane<float> Both(W, H);
     for (size_t I = 0; I < Both.Values.size(); ++I)
       Both.Values[I] = std::abs(Deviation.Values[I]);
