@@ -595,6 +595,13 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const float Contrast = Signed.Contrast;
 
   const int LetterHeight = TypicalLetterHeight(InkMask);
+
+  // Plain text is what Tesseract reads best as it is: any change could only
+  // move its boxes or cost time. Flat panels of either polarity side by side
+  // (a window on a dark desktop) are plain too: Tesseract inverts lines itself.
+  if (Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
+    return {{Capture, 1, "original"}};
+
   const bool HardEdges = HardEdged(Signed.Map);
   const int Scale = std::min(EnlargementFor(LetterHeight, W, H), HardEdges ? HardEdgedScale : MaxScale);
   // Every picture but the capture, as dark ink on white paper, enlarged.
@@ -602,12 +609,6 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
     QImage Image = Enlarged(GreyImage(Map), Scale);
     return TEnhancedPicture{HardEdges && Scale > 1 ? Softened(Image) : std::move(Image), Scale, Method};
   };
-
-  // Plain text is what Tesseract reads best as it is: any change could only
-  // move its boxes or cost time. Flat panels of either polarity side by side
-  // (a window on a dark desktop) are plain too: Tesseract inverts lines itself.
-  if (Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
-    return {{Capture, 1, "original"}};
 
   // Letters with a shadow or an outline have contrast on both sides of the
   // background. Which side is the letters no measure of contrast tells (a
