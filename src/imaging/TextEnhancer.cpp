@@ -328,21 +328,33 @@ struct TDropShadow {
   int TextSign = 1;   // +1: the letters are the bright side
 };
 
-// Share of Shade's pixels whose pixel DX, DY back lies in Text.
-double ShadowFitAt(const TPlane<uint8_t>& Text, const TPlane<uint8_t>& Shade, int DX, int DY) {
-  double Pixels = 0, Cast = 0;
-  for (int Y = MaxShadowOffset; Y < Shade.Height - MaxShadowOffset; ++Y)
-    for (int X = MaxShadowOffset; X < Shade.Width - MaxShadowOffset; ++X)
-      if (Shade.At(X, Y)) {
-        ++Pixels;
-        Cast += Text.At(X - DX, Y - DY) != 0;
-      }
-  return Pixels >= 50 ? Cast / Pixels : 0.0;
+// The pixels of Mask, away from its edges by more than a shadow's offset.
+std::vector<std::pair<int, int>> InnerPixels(const TPlane<uint8_t>& Mask) {
+  std::vector<std::pair<int, int>> Pixels;
+  for (int Y = MaxShadowOffset; Y < Mask.Height - MaxShadowOffset; ++Y)
+    for (int X = MaxShadowOffset; X < Mask.Width - MaxShadowOffset; ++X)
+      if (Mask.At(X, Y))
+        Pixels.push_back({X, Y});
+  return Pixels;
+}
+
+// Share of the shade's pixels whose pixel DX, DY back lies in Text.
+double ShadowFitAt(const TPlane<uint8_t>& Text, const std::vector<std::pair<int, int>>& Shade, int DX, int DY) {
+  if (Shade.size() < 50)
+    return 0.0;
+  size_t Cast = 0;
+  for (const auto& [X, Y] : Shade)
+    Cast += Text.At(X - DX, Y - DY) != 0;
+  return double(Cast) / double(Shade.size());
 }
 
 // The drop shadow of the letters, when the sure ink of one side (BrightInk,
 // DarkInk) is mostly the other side's shifted by one small offset.
 std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, const TPlane<uint8_t>& DarkInk) {
+  const std::vector<std::pair<int, int>> BrightPixels = InnerPixels(BrightInk), DarkPixels = InnerPixels(DarkInk);
+  auto Fit = [&](int TextSign, int DX, int DY) {
+    return TextSign > 0 ? ShadowFitAt(BrightInk, DarkPixels, DX, DY) : ShadowFitAt(DarkInk, BrightPixels, DX, DY);
+  };
   TDropShadow Best;
   double BestFit = 0;
   for (int TextSign : {1, -1})
@@ -350,17 +362,12 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
       for (int DX = -MaxShadowOffset; DX <= MaxShadowOffset; ++DX) {
         if (DX == 0 && DY == 0)
           continue;
-        const double Fit = ShadowFitAt(TextSign > 0 ? BrightInk : DarkInk, TextSign > 0 ? DarkInk : BrightInk, DX, DY);
-        if (Fit > BestFit) {
-          BestFit = Fit;
+        if (const double F = Fit(TextSign, DX, DY); F > BestFit) {
+          BestFit = F;
           Best = {DX, DY, TextSign};
         }
       }
-  if (BestFit < ShadowFit)
-    return std::nullopt;
-  const double Opposite =
-      ShadowFitAt(Best.TextSign > 0 ? BrightInk : DarkInk, Best.TextSign > 0 ? DarkInk : BrightInk, -Best.DX, -Best.DY);
-  if (Opposite > ShadowAsymmetry * BestFit)
+  if (BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
     return std::nullopt;
   return Best;
 }
@@ -388,12 +395,13 @@ TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Back
     const size_t I = Forward ? N : Count - 1 - N;
     const int X = int(I % size_t(W)), Y = int(I / size_t(W));
     const int BackX = X - Shadow.DX, BackY = Y - Shadow.DY;
-    float Shade = BackX >= 0 && BackY >= 0 && BackX < W && BackY < H ? Coverage.At(BackX, BackY) : 0.f;
     // Only the letters' sure ink casts a shadow: a lighter patch of the
     // background taken for a letter's edge must not darken what lies beneath
     // the next pixel, and that the next, in a streak.
-    if (Shade < ShadowedCoverage || !TextInk.At(BackX, BackY))
-      Shade = 0;
+    float Shade = 0;
+    if (BackX >= 0 && BackY >= 0 && BackX < W && BackY < H && TextInk.At(BackX, BackY) &&
+        Coverage.At(BackX, BackY) >= ShadowedCoverage)
+      Shade = Coverage.At(BackX, BackY);
     const float Beneath = ShadowGrey * Shade + (1 - Shade) * BackgroundRows[I];
     const float Span = TextGrey - Beneath;
     // Where the letters' colour is that of what lies beneath, nothing shows.
@@ -637,14 +645,11 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   // (a panel edge taken for ink can cost a line next to it) the capture
   // still reads well, and it costs least to read.
   std::vector<TEnhancedPicture> Pictures;
-  if (Unshadowed)
-    Pictures.push_back(std::move(*Unshadowed));
-  else
-    Pictures.push_back(Picture(Signed.Map, "contrast"));
+  Pictures.push_back(Unshadowed ? std::move(*Unshadowed) : Picture(Signed.Map, "contrast"));
   Pictures.push_back({Capture, 1, "original"});
   if (!Alternatives)
     return Pictures;
-  if (Pictures.front().Method != std::string_view("contrast"))
+  if (Unshadowed)
     Pictures.push_back(Picture(Signed.Map, "contrast"));
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
     Pictures.push_back(Picture(*Ink, "ink colour"));
