@@ -43,6 +43,25 @@ constexpr double MaxPixelsForAlternatives = 1e6;
 // Captures larger than this (beyond a 4K screen) are read as they are: the
 // analysis holds some 30 bytes per pixel, and enlarging is out of reach anyway.
 constexpr double MaxAnalysedPixels = 16.8e6;
+// Text drawn without anti-aliasing: of the pixels with some ink, no more
+// than this share lies between background and full ink. Tesseract reads such
+// text best enlarged only twice and softened, as if it had been smoothed.
+constexpr float HardEdgedShare = 0.12f;
+constexpr int HardEdgedScale = 2;
+// A drop shadow: the letters again, offset by up to this many pixels, in
+// the other side's colour. It is taken for one when at least ShadowFit of the
+// other side's pixels lie at one offset from the letters' and the opposite
+// offset explains less than ShadowAsymmetry of that (an outline explains
+// both alike).
+constexpr int MaxShadowOffset = 3;
+constexpr double ShadowFit = 0.5;
+constexpr double ShadowAsymmetry = 0.4;
+// Coverage by the letters, as found under a shadow: below ShadowedCoverage
+// a pixel casts no shadow; the map goes from paper at CoverageFloor to full
+// ink at CoverageFull, which leaves the background's lighter patches out.
+constexpr float ShadowedCoverage = 0.35f;
+constexpr float CoverageFloor = 0.3f;
+constexpr float CoverageFull = 0.8f;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -280,6 +299,132 @@ bool TwoSided(const TPlane<float>& Deviation) {
   return std::min(Bright, Dark) >= TwoSidedShare * std::max(Bright, Dark);
 }
 
+// Whether the ink of Map (dark on white) has hard edges: hardly any pixel
+// between paper and full ink, as text drawn without anti-aliasing.
+bool HardEdged(const TPlane<uint8_t>& Map) {
+  size_t Inked = 0, Between = 0;
+  for (uint8_t V : Map.Values) {
+    if (V >= 242)
+      continue;
+    ++Inked;
+    Between += V > 38 && V < 217;
+  }
+  return Inked > 0 && float(Between) <= HardEdgedShare * float(Inked);
+}
+
+// The ink of one side of the background (+1 brighter, -1 darker) across the
+// whole capture. Shadowed and outlined letters have strong contrast on both
+// sides, and a small region may hold more of the shadow or the outline than
+// of the letters; one side for the whole capture keeps the letters whole.
+TPlane<float> OneSide(const TPlane<float>& Deviation, int Sign) {
+  TPlane<float> Side(Deviation.Width, Deviation.Height);
+  for (size_t I = 0; I < Side.Values.size(); ++I)
+    Side.Values[I] = std::max(0.f, Sign * Deviation.Values[I]);
+  return Side;
+}
+
+struct TDropShadow {
+  int DX = 0, DY = 0; // where the shadow lies from the letters
+  int TextSign = 1;   // +1: the letters are the bright side
+};
+
+// The pixels of Mask, away from its edges by more than a shadow's offset.
+std::vector<std::pair<int, int>> InnerPixels(const TPlane<uint8_t>& Mask) {
+  std::vector<std::pair<int, int>> Pixels;
+  for (int Y = MaxShadowOffset; Y < Mask.Height - MaxShadowOffset; ++Y)
+    for (int X = MaxShadowOffset; X < Mask.Width - MaxShadowOffset; ++X)
+      if (Mask.At(X, Y))
+        Pixels.push_back({X, Y});
+  return Pixels;
+}
+
+// Share of the shade's pixels whose pixel DX, DY back lies in Text.
+double ShadowFitAt(const TPlane<uint8_t>& Text, const std::vector<std::pair<int, int>>& Shade, int DX, int DY) {
+  if (Shade.size() < 50)
+    return 0.0;
+  size_t Cast = 0;
+  for (const auto& [X, Y] : Shade)
+    Cast += Text.At(X - DX, Y - DY) != 0;
+  return double(Cast) / double(Shade.size());
+}
+
+// The drop shadow of the letters, when the sure ink of one side (BrightInk,
+// DarkInk) is mostly the other side's shifted by one small offset.
+std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, const TPlane<uint8_t>& DarkInk) {
+  const std::vector<std::pair<int, int>> BrightPixels = InnerPixels(BrightInk), DarkPixels = InnerPixels(DarkInk);
+  auto Fit = [&](int TextSign, int DX, int DY) {
+    return TextSign > 0 ? ShadowFitAt(BrightInk, DarkPixels, DX, DY) : ShadowFitAt(DarkInk, BrightPixels, DX, DY);
+  };
+  TDropShadow Best;
+  double BestFit = 0;
+  for (int TextSign : {1, -1})
+    for (int DY = -MaxShadowOffset; DY <= MaxShadowOffset; ++DY)
+      for (int DX = -MaxShadowOffset; DX <= MaxShadowOffset; ++DX) {
+        if (DX == 0 && DY == 0)
+          continue;
+        if (const double F = Fit(TextSign, DX, DY); F > BestFit) {
+          BestFit = F;
+          Best = {DX, DY, TextSign};
+        }
+      }
+  if (BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
+    return std::nullopt;
+  return Best;
+}
+
+// The letters of a shadowed capture with the shadow taken out. A pixel at
+// the letters' edge mixes their colour with whatever lies beneath: the
+// background, or the shadow, which is the letters' own coverage one offset
+// back. Visiting the pixels so that the one an offset back comes first, each
+// pixel's coverage follows from its grey and what lies beneath it; against
+// the background alone the letters' shadowed edges would all but vanish.
+// TextInk: where the letters' ink is sure.
+TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Background, const TDropShadow& Shadow,
+                              float TextGrey, float ShadowGrey, const TPlane<uint8_t>& TextInk) {
+  const int W = Grey.Width, H = Grey.Height;
+  TPlane<float> Coverage(W, H);
+  std::vector<float> BackgroundRows;
+  std::vector<float> Row;
+  for (int Y = 0; Y < H; ++Y) {
+    Background.ReadRow(Y, W, Row);
+    BackgroundRows.insert(BackgroundRows.end(), Row.begin(), Row.end());
+  }
+  const bool Forward = Shadow.DY > 0 || (Shadow.DY == 0 && Shadow.DX > 0);
+  const size_t Count = size_t(W) * H;
+  for (size_t N = 0; N < Count; ++N) {
+    const size_t I = Forward ? N : Count - 1 - N;
+    const int X = int(I % size_t(W)), Y = int(I / size_t(W));
+    const int BackX = X - Shadow.DX, BackY = Y - Shadow.DY;
+    // Only the letters' sure ink casts a shadow: a lighter patch of the
+    // background taken for a letter's edge must not darken what lies beneath
+    // the next pixel, and that the next, in a streak.
+    float Shade = 0;
+    if (BackX >= 0 && BackY >= 0 && BackX < W && BackY < H && TextInk.At(BackX, BackY) &&
+        Coverage.At(BackX, BackY) >= ShadowedCoverage)
+      Shade = Coverage.At(BackX, BackY);
+    const float Beneath = ShadowGrey * Shade + (1 - Shade) * BackgroundRows[I];
+    const float Span = TextGrey - Beneath;
+    // Where the letters' colour is that of what lies beneath, nothing shows.
+    const float Cover = std::abs(Span) < 12 ? 0.f : std::clamp((float(Grey.Values[I]) - Beneath) / Span, 0.f, 1.f);
+    Coverage.Values[I] = Cover;
+  }
+  TPlane<uint8_t> Map(W, H);
+  for (size_t I = 0; I < Count; ++I) {
+    const float T = std::clamp((Coverage.Values[I] - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
+    Map.Values[I] = uint8_t(255 * (1 - T) + 0.5f);
+  }
+  return Map;
+}
+
+// The median grey of the pixels of Grey under Mask.
+float MedianGrey(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& Mask) {
+  std::vector<uint8_t> Values;
+  for (size_t I = 0; I < Grey.Values.size(); ++I)
+    if (Mask.Values[I])
+      Values.push_back(Grey.Values[I]);
+  return Percentile(Values, 0.5);
+}
+
 // The median height of the letter-like connected components of Ink: about
 // the x-height of the text.
 int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
@@ -376,6 +521,30 @@ QImage Enlarged(const QImage& Image, int Scale) {
   return Image.scaled(Image.width() * Scale, Image.height() * Scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
 }
 
+// A grey picture (Format_RGB32) with every pixel the mean of its 3 x 3
+// neighbourhood: the steps of hard-edged letters rounded off.
+QImage Softened(const QImage& Grey) {
+  const int W = Grey.width(), H = Grey.height();
+  std::vector<int> Rows(size_t(W) * H); // each pixel summed with its left and right neighbours
+  for (int Y = 0; Y < H; ++Y) {
+    const auto* In = reinterpret_cast<const QRgb*>(Grey.constScanLine(Y));
+    for (int X = 0; X < W; ++X)
+      Rows[size_t(Y) * W + X] = qBlue(In[std::max(0, X - 1)]) + qBlue(In[X]) + qBlue(In[std::min(W - 1, X + 1)]);
+  }
+  QImage Out(W, H, QImage::Format_RGB32);
+  for (int Y = 0; Y < H; ++Y) {
+    const int* Above = &Rows[size_t(std::max(0, Y - 1)) * W];
+    const int* Here = &Rows[size_t(Y) * W];
+    const int* Below = &Rows[size_t(std::min(H - 1, Y + 1)) * W];
+    auto* Row = reinterpret_cast<QRgb*>(Out.scanLine(Y));
+    for (int X = 0; X < W; ++X) {
+      const int V = (Above[X] + Here[X] + Below[X] + 4) / 9;
+      Row[X] = qRgb(V, V, V);
+    }
+  }
+  return Out;
+}
+
 QImage GreyImage(const TPlane<uint8_t>& Plane) {
   QImage Image(Plane.Width, Plane.Height, QImage::Format_RGB32);
   for (int Y = 0; Y < Plane.Height; ++Y) {
@@ -434,7 +603,6 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const float Contrast = Signed.Contrast;
 
   const int LetterHeight = TypicalLetterHeight(InkMask);
-  const int Scale = EnlargementFor(LetterHeight, W, H);
 
   // Plain text is what Tesseract reads best as it is: any change could only
   // move its boxes or cost time. Flat panels of either polarity side by side
@@ -442,23 +610,56 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   if (Noise <= PlainNoise && Contrast >= PlainContrast && LetterHeight >= PlainLetterHeight)
     return {{Capture, 1, "original"}};
 
+  const bool HardEdges = HardEdged(Signed.Map);
+  const int Scale = std::min(EnlargementFor(LetterHeight, W, H), HardEdges ? HardEdgedScale : MaxScale);
+  // Every picture but the capture, as dark ink on white paper, enlarged.
+  auto Picture = [&](const TPlane<uint8_t>& Map, const char* Method) {
+    QImage Image = Enlarged(GreyImage(Map), Scale);
+    return TEnhancedPicture{HardEdges && Scale > 1 ? Softened(Image) : std::move(Image), Scale, Method};
+  };
+
+  // Letters with a shadow or an outline have contrast on both sides of the
+  // background. Which side is the letters no measure of contrast tells (a
+  // black shadow is further from the background than white letters), so
+  // both are offered, each for the whole capture; together the two sides
+  // draw the letters bolder, but whole. A drop shadow gives the side away:
+  // the letters with the shadow taken out are then the best guess.
+  const bool Alternatives = double(W) * H <= MaxPixelsForAlternatives;
+  const bool BothSides = Alternatives && TwoSided(Deviation);
+  std::optional<TStretchedInk> Bright, Dark;
+  std::optional<TEnhancedPicture> Unshadowed;
+  if (BothSides) {
+    Bright = StretchInk(OneSide(Deviation, 1), Noise);
+    Dark = StretchInk(OneSide(Deviation, -1), Noise);
+    if (const std::optional<TDropShadow> Shadow = FindDropShadow(Bright->Mask, Dark->Mask)) {
+      const bool BrightText = Shadow->TextSign > 0;
+      const float TextGrey = MedianGrey(Grey, BrightText ? Bright->Mask : Dark->Mask);
+      const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark->Mask : Bright->Mask);
+      Unshadowed = Picture(
+          WithoutShadow(Grey, Background, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask),
+          "unshadowed");
+    }
+  }
+
   // The capture itself comes second: where the region analysis goes wrong
   // (a panel edge taken for ink can cost a line next to it) the capture
   // still reads well, and it costs least to read.
   std::vector<TEnhancedPicture> Pictures;
-  Pictures.push_back({Enlarged(GreyImage(Signed.Map), Scale), Scale, "contrast"});
+  Pictures.push_back(Unshadowed ? std::move(*Unshadowed) : Picture(Signed.Map, "contrast"));
   Pictures.push_back({Capture, 1, "original"});
-  if (double(W) * H > MaxPixelsForAlternatives)
+  if (!Alternatives)
     return Pictures;
+  if (Unshadowed)
+    Pictures.push_back(Picture(Signed.Map, "contrast"));
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
-    Pictures.push_back({Enlarged(GreyImage(*Ink), Scale), Scale, "ink colour"});
-  // Letters with a shadow or an outline have contrast on both sides of the
-  // background; together the two sides draw them bolder, but whole.
-  if (TwoSided(Deviation)) {
+    Pictures.push_back(Picture(*Ink, "ink colour"));
+  if (BothSides) {
+    Pictures.push_back(Picture(Bright->Map, "bright side"));
+    Pictures.push_back(Picture(Dark->Map, "dark side"));
     TPlane<float> Both(W, H);
     for (size_t I = 0; I < Both.Values.size(); ++I)
       Both.Values[I] = std::abs(Deviation.Values[I]);
-    Pictures.push_back({Enlarged(GreyImage(StretchInk(Both, Noise).Map), Scale), Scale, "both sides"});
+    Pictures.push_back(Picture(StretchInk(Both, Noise).Map, "both sides"));
   }
   return Pictures;
 }

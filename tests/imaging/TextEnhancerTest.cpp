@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <string_view>
 
 namespace {
 
@@ -84,6 +85,45 @@ TEST(TextEnhancer, HardCapturesBecomeDarkTextOnWhiteEnlargedByAWholeFactor) {
     EXPECT_TRUE(std::any_of(Pictures.begin(), Pictures.end(),
                             [&](const TEnhancedPicture& P) { return P.Scale == 1 && P.Image == Sample.Image; }));
   }
+}
+
+// Text drawn without anti-aliasing reads best enlarged only twice, its steps
+// softened; a drop shadow is taken out, but an outline is no shadow.
+TEST(TextEnhancer, HardEdgesAreSoftenedAndOnlyADropShadowIsTakenOut) {
+  struct TCase {
+    TScreenTextClass Class;
+    bool HardEdged;
+    bool Unshadowed;
+  };
+  for (const TCase& Case :
+       {TCase{TScreenTextClass::Aliased, true, false}, TCase{TScreenTextClass::ShadowedSubtitle, false, true},
+        TCase{TScreenTextClass::OutlinedSubtitle, false, false}}) {
+    SCOPED_TRACE(ScreenTextClassName(Case.Class));
+    const TScreenTextPicture Sample = RenderScreenText(Case.Class, 13, 2, 0);
+    const std::vector<TEnhancedPicture> Pictures = EnhanceForRecognition(Sample.Image);
+    ASSERT_GE(Pictures.size(), 2u);
+    // 13 px text is enlarged three or four times, unless its edges are hard.
+    if (Case.HardEdged)
+      EXPECT_EQ(Pictures.front().Scale, 2);
+    else
+      EXPECT_GT(Pictures.front().Scale, 2);
+    const auto Unshadowed = std::find_if(Pictures.begin(), Pictures.end(), [](const TEnhancedPicture& P) {
+      return std::string_view(P.Method) == "unshadowed";
+    });
+    ASSERT_EQ(Unshadowed != Pictures.end(), Case.Unshadowed);
+    if (Case.Unshadowed) {
+      const auto [Inside, Outside] = DarkInsideAndOutside(*Unshadowed, Sample.LineBoxes);
+      EXPECT_GT(Inside, 0.08);
+      EXPECT_LT(Outside, Inside / 5);
+    }
+  }
+  // Softened: the enlarged hard edges have grey steps between ink and paper.
+  const QImage Soft = EnhanceForRecognition(RenderScreenText(TScreenTextClass::Aliased, 13, 2, 0).Image).front().Image;
+  int Between = 0;
+  for (int Y = 0; Y < Soft.height(); ++Y)
+    for (int X = 0; X < Soft.width(); ++X)
+      Between += Grey(Soft, X, Y) > 60 && Grey(Soft, X, Y) < 200;
+  EXPECT_GT(Between, 100);
 }
 
 // Recognition time grows with the pixels read: a full screen of small text

@@ -90,7 +90,8 @@ TEST_F(EnhancedRecognition, BoxesOfEnlargedTextLieOnTheCapturedLetters) {
 }
 
 // Kinds of screen text that bare Tesseract reads at half its words or less
-// (faint grey text: 0.93 at 9 px), at the sizes users meet them.
+// (faint grey text: 0.93 at 9 px; text drawn without anti-aliasing: 0.88),
+// at the sizes users meet them.
 TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
   constexpr double Floor = 0.85;
   struct TCase {
@@ -102,6 +103,8 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       {TScreenTextClass::OutlinedSubtitle, 12}, {TScreenTextClass::OutlinedSubtitle, 14},
       {TScreenTextClass::YellowOnTexture, 12},  {TScreenTextClass::YellowOnTexture, 14},
       {TScreenTextClass::FaintGrey, 9},         {TScreenTextClass::FaintGrey, 12},
+      {TScreenTextClass::ShadowedSubtitle, 13}, {TScreenTextClass::ShadowedSubtitle, 16},
+      {TScreenTextClass::Aliased, 9},           {TScreenTextClass::Aliased, 11},
   };
   for (const TCase& Case : Cases) {
     const TScreenTextPicture Sample = RenderScreenText(Case.Class, Case.Size, 21, 21);
