@@ -135,6 +135,9 @@ inline constexpr const char* LeptonicaLibraryNames[] = {"libleptonica.so.6", "li
 #define KORVEX_LEPTONICA_ENTRY_POINTS(X)                                                                               \
   X(pixRead)                                                                                                           \
   X(pixDestroy)                                                                                                        \
+  X(pixCreateNoInit)                                                                                                   \
+  X(pixGetData)                                                                                                        \
+  X(pixGetWpl)                                                                                                         \
   X(boxaGetBox)                                                                                                        \
   X(boxaGetCount)                                                                                                      \
   X(boxDestroy)                                                                                                        \

@@ -149,7 +149,7 @@ TEST_F(TesseractEngine, DestructionEndsThenDeletesItsOwnHandle) {
   EXPECT_EQ(Fake->Calls, (TStrings{"Create", "End", "Delete"}));
 }
 
-// The library reads 4 bytes per pixel as R, G, B and an unused fourth byte.
+// The library gets every pixel as red, green, blue and an unused fourth byte.
 TEST_F(TesseractEngine, SetImageHandsTheLibraryEveryColourOfAnyFormat) {
   const QImage::Format Formats[] = {QImage::Format_RGB32,
                                     QImage::Format_ARGB32,

@@ -3,6 +3,7 @@
 // expects differently fails to compile here.
 #include "FakeTesseract.h"
 
+#include <leptonica/allheaders.h>
 #include <tesseract/capi.h>
 
 #include <cstring>
@@ -60,6 +61,22 @@ void TessBaseAPISetImage(TessBaseAPI*, const unsigned char* imagedata, int width
   Fake.Calls.push_back("SetImage");
   Fake.Image = {width, height, bytes_per_pixel, bytes_per_line,
                 std::vector<unsigned char>(imagedata, imagedata + static_cast<size_t>(height) * bytes_per_line)};
+}
+
+// Recorded as the bytes the library reads from a 32-bit image: red, green,
+// blue and the fourth byte of every word, from the top.
+void TessBaseAPISetImage2(TessBaseAPI*, struct Pix* pix) {
+  Fake.Calls.push_back("SetImage");
+  const int Width = pixGetWidth(pix), Height = pixGetHeight(pix), WordsPerLine = pixGetWpl(pix);
+  const l_uint32* Words = pixGetData(pix);
+  std::vector<unsigned char> Bytes;
+  for (int Y = 0; Y < Height; ++Y)
+    for (int X = 0; X < Width; ++X) {
+      const l_uint32 Word = Words[static_cast<size_t>(Y) * WordsPerLine + X];
+      for (int Shift : {24, 16, 8, 0})
+        Bytes.push_back(static_cast<unsigned char>(Word >> Shift));
+    }
+  Fake.Image = {Width, Height, 4, 4 * Width, std::move(Bytes)};
 }
 
 int TessBaseAPIRecognize(TessBaseAPI*, ETEXT_DESC* monitor) {
