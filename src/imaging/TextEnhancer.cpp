@@ -62,6 +62,9 @@ constexpr double ShadowAsymmetry = 0.4;
 constexpr float ShadowedCoverage = 0.35f;
 constexpr float CoverageFloor = 0.3f;
 constexpr float CoverageFull = 0.8f;
+// How many pixels of the enlarged picture an outlined letter's strokes are
+// thickened by on each side, to close what the outline ate.
+constexpr int OutlineRepair = 2;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -557,6 +560,31 @@ QImage GreyImage(const TPlane<uint8_t>& Plane) {
   return Image;
 }
 
+// Image (grey, dark ink on white) with every stroke Reach pixels bolder on
+// each side: each pixel takes the darkest grey within Reach of it, along
+// the rows and then along the columns.
+QImage Bolder(const QImage& Image, int Reach) {
+  const int W = Image.width(), H = Image.height();
+  TPlane<uint8_t> Across(W, H), Result(W, H);
+  for (int Y = 0; Y < H; ++Y) {
+    const auto* Row = reinterpret_cast<const QRgb*>(Image.constScanLine(Y));
+    for (int X = 0; X < W; ++X) {
+      int Darkest = 255;
+      for (int N = std::max(0, X - Reach); N <= std::min(W - 1, X + Reach); ++N)
+        Darkest = std::min(Darkest, qRed(Row[N]));
+      Across.At(X, Y) = uint8_t(Darkest);
+    }
+  }
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      uint8_t Darkest = 255;
+      for (int N = std::max(0, Y - Reach); N <= std::min(H - 1, Y + Reach); ++N)
+        Darkest = std::min(Darkest, Across.At(X, N));
+      Result.At(X, Y) = Darkest;
+    }
+  return GreyImage(Result);
+}
+
 } // namespace
 
 TRect TEnhancedPicture::ToCapture(const TRect& Box) const {
@@ -656,6 +684,13 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   if (BothSides) {
     Pictures.push_back(Picture(Bright->Map, "bright side"));
     Pictures.push_back(Picture(Dark->Map, "dark side"));
+    // An outline eats into thin strokes and serifs, which Tesseract then
+    // reads as broken letters; drawn bolder, they close again.
+    for (TEnhancedPicture Side :
+         {Picture(Bright->Map, "bright side, bolder"), Picture(Dark->Map, "dark side, bolder")}) {
+      Side.Image = Bolder(Side.Image, OutlineRepair);
+      Pictures.push_back(std::move(Side));
+    }
     TPlane<float> Both(W, H);
     for (size_t I = 0; I < Both.Values.size(); ++I)
       Both.Values[I] = std::abs(Deviation.Values[I]);
