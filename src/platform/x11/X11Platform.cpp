@@ -58,28 +58,46 @@ bool IsKeycodeDown(const char Keymap[32], KeyCode Code) {
   return Code != 0 && (Keymap[Code / 8] & (1 << (Code % 8))) != 0;
 }
 
-} // namespace
-
-// The window manager's close requests (WM_DELETE_WINDOW) to the windows that
-// have a handler, taken before Qt, which drops them while a modal dialog runs.
-class TX11Platform::TCloseRequestFilter : public QAbstractNativeEventFilter {
+// A filter of the events of one type that Qt's X connection receives, in
+// place for as long as it lives.
+class TXcbEventFilter : public QAbstractNativeEventFilter {
 public:
-  TCloseRequestFilter(Atom Protocols, Atom DeleteWindow) : FProtocols(Protocols), FDeleteWindow(DeleteWindow) {
+  explicit TXcbEventFilter(uint8_t EventType) : FEventType(EventType) {
     QCoreApplication::instance()->installNativeEventFilter(this);
   }
-  ~TCloseRequestFilter() override {
+  ~TXcbEventFilter() override {
     if (QCoreApplication::instance())
       QCoreApplication::instance()->removeNativeEventFilter(this);
   }
 
-  std::vector<std::pair<QPointer<QWidget>, std::function<void()>>> Handlers;
-
-  bool nativeEventFilter(const QByteArray& Type, void* Message, qintptr*) override {
+  bool nativeEventFilter(const QByteArray& Type, void* Message, qintptr*) final {
     if (Type != "xcb_generic_event_t")
       return false;
     const auto* Event = static_cast<const xcb_generic_event_t*>(Message);
-    if ((Event->response_type & 0x7f) != XCB_CLIENT_MESSAGE)
-      return false;
+    return (Event->response_type & 0x7f) == FEventType && Filter(Message);
+  }
+
+protected:
+  // An event of the type; true when it is taken and Qt must not see it.
+  virtual bool Filter(void* Event) = 0;
+
+private:
+  uint8_t FEventType;
+};
+
+} // namespace
+
+// The window manager's close requests (WM_DELETE_WINDOW) to the windows that
+// have a handler, taken before Qt, which drops them while a modal dialog runs.
+class TX11Platform::TCloseRequestFilter : public TXcbEventFilter {
+public:
+  TCloseRequestFilter(Atom Protocols, Atom DeleteWindow)
+      : TXcbEventFilter(XCB_CLIENT_MESSAGE), FProtocols(Protocols), FDeleteWindow(DeleteWindow) {}
+
+  std::vector<std::pair<QPointer<QWidget>, std::function<void()>>> Handlers;
+
+protected:
+  bool Filter(void* Message) override {
     const auto* Client = static_cast<const xcb_client_message_event_t*>(Message);
     if (Client->format != 32 || Client->type != FProtocols || Client->data.data32[0] != FDeleteWindow)
       return false;
@@ -99,24 +117,15 @@ private:
 
 // Calls OnMapped for a window of Pending once Qt's connection hears that it
 // has been mapped.
-class TX11Platform::TMapWatch : public QAbstractNativeEventFilter {
+class TX11Platform::TMapWatch : public TXcbEventFilter {
 public:
-  explicit TMapWatch(std::function<void(unsigned long)> OnMapped) : FOnMapped(std::move(OnMapped)) {
-    QCoreApplication::instance()->installNativeEventFilter(this);
-  }
-  ~TMapWatch() override {
-    if (QCoreApplication::instance())
-      QCoreApplication::instance()->removeNativeEventFilter(this);
-  }
+  explicit TMapWatch(std::function<void(unsigned long)> OnMapped)
+      : TXcbEventFilter(XCB_MAP_NOTIFY), FOnMapped(std::move(OnMapped)) {}
 
   QSet<unsigned long> Pending;
 
-  bool nativeEventFilter(const QByteArray& Type, void* Message, qintptr*) override {
-    if (Type != "xcb_generic_event_t")
-      return false;
-    const auto* Event = static_cast<const xcb_generic_event_t*>(Message);
-    if ((Event->response_type & 0x7f) != XCB_MAP_NOTIFY)
-      return false;
+protected:
+  bool Filter(void* Message) override {
     const auto* Map = static_cast<const xcb_map_notify_event_t*>(Message);
     if (Pending.remove(Map->window))
       FOnMapped(Map->window);
