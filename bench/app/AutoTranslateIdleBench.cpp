@@ -7,6 +7,7 @@
 #include "app/UnitFormOCR.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
+#include "support/RuntimeFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -63,8 +64,7 @@ void RunIdle(benchmark::State& State, bool AutoTranslation) {
     return;
   }
   QTemporaryDir Runtime;
-  for (const char* Name : {"Tesseract", "tessdata"})
-    QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(QLatin1String(Name)), Runtime.filePath(QLatin1String(Name)));
+  LinkRecognitionData(Runtime.path());
   TConfigIni(Runtime.filePath(QStringLiteral("Config.ini"))).WriteString("Translation", "AutoInterval", "1000");
   TFormOCR Form(Runtime.path(), *Desktop);
   if (Form.StartFailed()) {

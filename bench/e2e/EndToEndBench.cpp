@@ -22,6 +22,7 @@
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.utils.h"
 #include "platform/Platform.h"
+#include "support/RuntimeFolder.h"
 #include "support/TextImages.h"
 #include "text/LoopbackServer.h"
 
@@ -239,17 +240,13 @@ public:
   bool Prepare(const QString& Program) {
     if (!FDir.isValid())
       return false;
-    const QDir Runtime(RuntimeDir);
     if (!QFile::copy(Program, FDir.filePath("korvex")))
       return false;
     // The launcher runs the GUI program beside it, when the build has one.
     const QString Gui = QFileInfo(Program).dir().filePath("korvex-gui");
     if (QFileInfo::exists(Gui) && !QFile::copy(Gui, FDir.filePath("korvex-gui")))
       return false;
-    for (const char* Name : {"Tesseract", "tessdata"})
-      if (!QFile::link(Runtime.filePath(Name), FDir.filePath(Name)))
-        return false;
-    return WriteConfig();
+    return LinkRecognitionData(FDir.path()) && WriteConfig();
   }
 
   bool WriteConfig() {

@@ -3,6 +3,7 @@
 #include "imaging/OCRPreprocessor.h"
 #include "overlay/TranslateForm.h"
 #include "platform/fake/FakePlatform.h"
+#include "support/RuntimeFolder.h"
 
 #include <QAction>
 #include <QApplication>
@@ -31,8 +32,7 @@ class CaptureController : public ::testing::Test {
 protected:
   void SetUp() override {
     ASSERT_TRUE(Dir.isValid());
-    for (const char* Name : {"Tesseract", "tessdata"})
-      ASSERT_TRUE(QFile::link(QDir(KORVEX_RUNTIME_DIR).filePath(Name), Dir.filePath(Name)));
+    ASSERT_TRUE(LinkRecognitionData(Dir.path()));
     Form = std::make_unique<TFormOCR>(Dir.path(), Desktop);
     ASSERT_FALSE(Form->StartFailed());
     Form->show();

@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "support/DesktopTools.h"
+#include "support/RuntimeFolder.h"
 
 // Last, and without the macros that clash with GoogleTest's names.
 #include <X11/Xatom.h>
@@ -77,11 +78,7 @@ protected:
     }
 
     ASSERT_TRUE(Dir.isValid());
-    const QDir Runtime(KORVEX_RUNTIME_DIR);
-    for (const char* Name : {"korvex", "korvex-gui"}) // the launcher and the program it runs
-      ASSERT_TRUE(QFile::copy(Runtime.filePath(Name), Dir.filePath(Name))) << Name;
-    for (const char* Name : {"Tesseract", "tessdata"})
-      ASSERT_TRUE(QFile::link(Runtime.filePath(Name), Dir.filePath(Name)));
+    ASSERT_TRUE(MakeRuntimeFolder(Dir.path()));
     // A plain desktop, so that nothing but the text can be read.
     XSetWindowBackground(Dpy, DefaultRootWindow(Dpy), WhitePixel(Dpy, DefaultScreen(Dpy)));
     XClearWindow(Dpy, DefaultRootWindow(Dpy));

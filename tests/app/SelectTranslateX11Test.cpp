@@ -2,6 +2,7 @@
 #include "ocr/tesseractocr.h"
 #include "platform/Platform.h"
 #include "support/DesktopTools.h"
+#include "support/RuntimeFolder.h"
 #include "support/ServerProcess.h"
 #include "text/LoopbackServer.h"
 
@@ -36,11 +37,7 @@ protected:
     // A runtime folder of the test's own: Korvex reads Config.ini beside
     // its executable.
     ASSERT_TRUE(Dir.isValid());
-    const QDir Runtime(KORVEX_RUNTIME_DIR);
-    for (const char* Name : {"korvex", "korvex-gui"}) // the launcher and the program it runs
-      ASSERT_TRUE(QFile::copy(Runtime.filePath(Name), Dir.filePath(Name))) << Name;
-    for (const char* Name : {"Tesseract", "tessdata"})
-      ASSERT_TRUE(QFile::link(Runtime.filePath(Name), Dir.filePath(Name)));
+    ASSERT_TRUE(MakeRuntimeFolder(Dir.path()));
 
     Text.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&Text));

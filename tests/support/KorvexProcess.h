@@ -5,6 +5,7 @@
 // the user runs it.
 
 #include "app/RemoteCommands.h"
+#include "support/RuntimeFolder.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,12 +17,7 @@
 class TKorvexProcess {
 public:
   TKorvexProcess() {
-    const QDir Runtime(KORVEX_RUNTIME_DIR);
-    // The launcher and the GUI program it runs.
-    for (const char* Name : {"korvex", "korvex-gui"})
-      QFile::copy(Runtime.filePath(Name), Dir.filePath(Name));
-    for (const char* Name : {"Tesseract", "tessdata"})
-      QFile::link(Runtime.filePath(Name), Dir.filePath(Name));
+    MakeRuntimeFolder(Dir.path());
     Process.setProcessChannelMode(QProcess::SeparateChannels);
   }
   ~TKorvexProcess() { Stop(); }
