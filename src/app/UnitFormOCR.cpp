@@ -5,6 +5,7 @@
 #include "app/Application.h"
 #include "app/ToolImages.h"
 #include "capture/SelectForm.h"
+#include "core/ReusableMemory.h"
 #include "core/ScopeExit.h"
 #include "ocr/TesseractEngine.h"
 #include "ocr/TesseractOcrService.h"
@@ -69,10 +70,13 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
   // it back costs the next recognition the page faults of fetching it anew
   // (a tenth of a full-screen recognition), so it is done only once the
   // user has stopped asking for a few seconds: translations in a row reuse
-  // the heap as it is.
+  // the heap and the kept picture blocks (ReusableMemory.h) as they are.
   FMemoryRelease.setSingleShot(true);
   FMemoryRelease.setInterval(3000);
-  connect(&FMemoryRelease, &QTimer::timeout, this, [] { malloc_trim(0); });
+  connect(&FMemoryRelease, &QTimer::timeout, this, [] {
+    ReusableMemory::Release();
+    malloc_trim(0);
+  });
   // Another command arriving ends a selection that waits for the user; the
   // new command runs once the selection has returned.
   connect(&FCommands, &TCommandQueue::CommandWaiting, this, [this] {

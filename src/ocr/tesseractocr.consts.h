@@ -146,4 +146,5 @@ inline constexpr const char* LeptonicaLibraryNames[] = {"libleptonica.so.6", "li
   X(pixWriteMemPng)                                                                                                    \
   X(pixWriteMemBmp)                                                                                                    \
   X(pixDeskew)                                                                                                         \
-  X(lept_free)
+  X(lept_free)                                                                                                         \
+  X(setPixMemoryManager)

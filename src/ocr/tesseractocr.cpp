@@ -1,5 +1,6 @@
 #include "ocr/tesseractocr.h"
 
+#include "core/ReusableMemory.h"
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.leptonica.h"
 #include "ocr/tesseractocr.utils.h"
@@ -50,8 +51,11 @@ TTesseractOCR5::TTesseractOCR5(const QString& aDllPath) {
       capi::InitTesseractLib(aDllPath);
     if (!capi::hTesseractLib)
       throw std::runtime_error("Tesseract library is not loaded");
-    if (!leptonica::hLeptonicaLib)
-      leptonica::InitLeptonicaLib(aDllPath);
+    // The libraries' pictures reuse the blocks of the last recognition (see
+    // ReusableMemory.h), from before the first engine exists. Pictures made
+    // before that came from malloc too and are freed alike.
+    if (!leptonica::hLeptonicaLib && leptonica::InitLeptonicaLib(aDllPath))
+      leptonica::setPixMemoryManager(&ReusableMemory::Take, &ReusableMemory::GiveBack);
     if (!leptonica::hLeptonicaLib)
       throw std::runtime_error("Leptonica library is not loaded");
   }

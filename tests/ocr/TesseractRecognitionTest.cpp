@@ -2,6 +2,7 @@
 // pictures rendered here.
 #include "TesseractTestSupport.h"
 
+#include "core/ReusableMemory.h"
 #include "ocr/tesseractocr.h"
 
 #include <QFont>
@@ -72,6 +73,27 @@ TEST_F(TesseractRecognition, PicturesWithoutTextAddNothing) {
     Engine->Execute(tesseract::RIL_TEXTLINE, List);
     EXPECT_EQ(List, TIteratorResultList{Earlier}) << Picture.width();
   }
+}
+
+// The library's pictures come from reusable memory: a screen-sized page
+// leaves its blocks behind for the next, which reads the same from them.
+TEST_F(TesseractRecognition, ALargePageReusesTheLibrarysPictureMemoryAndReadsTheSame) {
+  ReusableMemory::Release();
+  QImage Page(1600, 900, QImage::Format_RGB32);
+  Page.fill(Qt::white);
+  QPainter(&Page).drawImage(100, 300, RenderLines(Lines));
+  std::vector<TIteratorResultList> Readings;
+  for (int Run = 0; Run < 3; ++Run) {
+    ASSERT_TRUE(Engine->SetImage(Page));
+    Engine->Execute(tesseract::RIL_TEXTLINE, Readings.emplace_back());
+    Engine->Clear();
+    EXPECT_GE(ReusableMemory::KeptBytes(), size_t(Page.sizeInBytes())) << Run;
+  }
+  ASSERT_EQ(Readings[0].size(), 3u);
+  EXPECT_EQ(Readings[1], Readings[0]);
+  EXPECT_EQ(Readings[2], Readings[0]);
+  ReusableMemory::Release();
+  EXPECT_EQ(ReusableMemory::KeptBytes(), 0u);
 }
 
 } // namespace

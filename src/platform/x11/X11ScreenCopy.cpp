@@ -1,5 +1,6 @@
 #include "platform/x11/X11ScreenCopy.h"
 
+#include "core/ReusableMemory.h"
 #include "platform/x11/X11Platform.h"
 
 #include <QRect>
@@ -202,7 +203,7 @@ TX11ScreenCopy::~TX11ScreenCopy() = default;
 bool TX11ScreenCopy::UsesShm() const { return FState->Shm; }
 
 QImage TX11ScreenCopy::Copy(const TRect& Rect) {
-  QImage Copy(std::max(0, Rect.Width()), std::max(0, Rect.Height()), QImage::Format_RGB32);
+  QImage Copy = ReusableMemory::NewImage(Rect.Width(), Rect.Height(), QImage::Format_RGB32);
   if (Copy.isNull())
     return Copy;
   // The root window's current size (it follows screen changes, unlike the
