@@ -2,7 +2,6 @@
 
 #include <malloc.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <vector>
@@ -11,33 +10,43 @@ namespace ReusableMemory {
 
 namespace {
 
+// Larger pictures are QImage's own business.
+constexpr qsizetype LargestImageBytes = qsizetype{1} << 30;
+
 struct TKeptBlock {
   void* Block;
   size_t Bytes; // usable size
 };
 
-// Larger pictures are QImage's own business.
-constexpr qsizetype LargestImageBytes = qsizetype{1} << 30;
+struct TPool {
+  std::mutex Guard;
+  std::vector<TKeptBlock> Kept;
+  size_t Total = 0;
+};
 
-std::mutex Guard;
-std::vector<TKeptBlock> Kept;
-size_t Total = 0;
+// Never destroyed: libraries unloaded at exit still give their pictures
+// back, possibly after this file's objects would have been destroyed.
+TPool& Pool() {
+  static TPool* const Instance = new TPool;
+  return *Instance;
+}
 
 } // namespace
 
 void* Take(size_t Bytes) {
   if (Bytes >= MinKeptBytes) {
-    std::lock_guard Lock(Guard);
+    TPool& P = Pool();
+    std::lock_guard Lock(P.Guard);
     // The smallest kept block that fits and wastes under an eighth of
     // itself: the same picture size asks for the same bytes every time.
-    auto Best = Kept.end();
-    for (auto It = Kept.begin(); It != Kept.end(); ++It)
-      if (It->Bytes >= Bytes && It->Bytes - Bytes <= It->Bytes / 8 && (Best == Kept.end() || It->Bytes < Best->Bytes))
+    auto Best = P.Kept.end();
+    for (auto It = P.Kept.begin(); It != P.Kept.end(); ++It)
+      if (It->Bytes >= Bytes && It->Bytes - Bytes <= It->Bytes / 8 && (Best == P.Kept.end() || It->Bytes < Best->Bytes))
         Best = It;
-    if (Best != Kept.end()) {
+    if (Best != P.Kept.end()) {
       void* Block = Best->Block;
-      Total -= Best->Bytes;
-      Kept.erase(Best);
+      P.Total -= Best->Bytes;
+      P.Kept.erase(Best);
       return Block;
     }
   }
@@ -49,10 +58,11 @@ void GiveBack(void* Block) {
     return;
   const size_t Bytes = malloc_usable_size(Block);
   if (Bytes >= MinKeptBytes) {
-    std::lock_guard Lock(Guard);
-    if (Total + Bytes <= MaxKeptBytes) {
-      Kept.push_back({Block, Bytes});
-      Total += Bytes;
+    TPool& P = Pool();
+    std::lock_guard Lock(P.Guard);
+    if (P.Total + Bytes <= MaxKeptBytes) {
+      P.Kept.push_back({Block, Bytes});
+      P.Total += Bytes;
       return;
     }
   }
@@ -62,17 +72,19 @@ void GiveBack(void* Block) {
 void Release() {
   std::vector<TKeptBlock> Freed;
   {
-    std::lock_guard Lock(Guard);
-    Freed.swap(Kept);
-    Total = 0;
+    TPool& P = Pool();
+    std::lock_guard Lock(P.Guard);
+    Freed.swap(P.Kept);
+    P.Total = 0;
   }
   for (const TKeptBlock& Block : Freed)
     std::free(Block.Block);
 }
 
 size_t KeptBytes() {
-  std::lock_guard Lock(Guard);
-  return Total;
+  TPool& P = Pool();
+  std::lock_guard Lock(P.Guard);
+  return P.Total;
 }
 
 QImage NewImage(int Width, int Height, QImage::Format Format) {
