@@ -62,6 +62,9 @@ constexpr double ShadowAsymmetry = 0.4;
 constexpr float ShadowedCoverage = 0.35f;
 constexpr float CoverageFloor = 0.3f;
 constexpr float CoverageFull = 0.8f;
+// A pixel this far from the background towards the shadow's grey is shadow
+// itself, and casts no letter.
+constexpr float ShadedItself = 0.3f;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
@@ -326,6 +329,17 @@ TPlane<float> OneSide(const TPlane<float>& Deviation, int Sign) {
   return Side;
 }
 
+// Background's grey at every pixel, row after row.
+std::vector<float> BackgroundAtPixels(const TCellGrid& Background, int Width, int Height) {
+  std::vector<float> Pixels, Row;
+  Pixels.reserve(size_t(Width) * Height);
+  for (int Y = 0; Y < Height; ++Y) {
+    Background.ReadRow(Y, Width, Row);
+    Pixels.insert(Pixels.end(), Row.begin(), Row.end());
+  }
+  return Pixels;
+}
+
 struct TDropShadow {
   int DX = 0, DY = 0; // where the shadow lies from the letters
   int TextSign = 1;   // +1: the letters are the bright side
@@ -382,16 +396,11 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
 // pixel's coverage follows from its grey and what lies beneath it; against
 // the background alone the letters' shadowed edges would all but vanish.
 // TextInk: where the letters' ink is sure.
-TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Background, const TDropShadow& Shadow,
-                              float TextGrey, float ShadowGrey, const TPlane<uint8_t>& TextInk) {
+TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const std::vector<float>& BackgroundRows,
+                              const TDropShadow& Shadow, float TextGrey, float ShadowGrey,
+                              const TPlane<uint8_t>& TextInk) {
   const int W = Grey.Width, H = Grey.Height;
   TPlane<float> Coverage(W, H);
-  std::vector<float> BackgroundRows;
-  std::vector<float> Row;
-  for (int Y = 0; Y < H; ++Y) {
-    Background.ReadRow(Y, W, Row);
-    BackgroundRows.insert(BackgroundRows.end(), Row.begin(), Row.end());
-  }
   const bool Forward = Shadow.DY > 0 || (Shadow.DY == 0 && Shadow.DX > 0);
   const size_t Count = size_t(W) * H;
   for (size_t N = 0; N < Count; ++N) {
@@ -416,6 +425,32 @@ TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Back
     const float T = std::clamp((Coverage.Values[I] - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
     Map.Values[I] = uint8_t(255 * (1 - T) + 0.5f);
   }
+  return Map;
+}
+
+// The letters of a shadowed capture found from their shadow: a pixel is
+// letter as far as the pixel one shadow offset on has the shadow's colour,
+// unless it has that colour itself. Where the letters' colour is close to
+// the background's (white text over a light sky) only the shadow still
+// draws them.
+TPlane<uint8_t> FromShadow(const TPlane<uint8_t>& Grey, const std::vector<float>& BackgroundGrey,
+                           const TDropShadow& Shadow, float ShadowGrey) {
+  const int W = Grey.Width, H = Grey.Height;
+  // How far a pixel lies from the background towards the shadow's grey.
+  auto Shade = [&](int X, int Y) {
+    const size_t I = size_t(Y) * W + X;
+    const float Span = BackgroundGrey[I] - ShadowGrey;
+    return std::abs(Span) < 12 ? 0.f : std::clamp((BackgroundGrey[I] - float(Grey.Values[I])) / Span, 0.f, 1.f);
+  };
+  TPlane<uint8_t> Map(W, H, 255);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      const int NX = X + Shadow.DX, NY = Y + Shadow.DY;
+      if (NX < 0 || NY < 0 || NX >= W || NY >= H || Shade(X, Y) > ShadedItself)
+        continue;
+      const float T = std::clamp((Shade(NX, NY) - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
+      Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
+    }
   return Map;
 }
 
@@ -663,9 +698,15 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       const bool BrightText = Shadow->TextSign > 0;
       const float TextGrey = MedianGrey(Grey, BrightText ? Bright->Mask : Dark->Mask);
       const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark->Mask : Bright->Mask);
-      Unshadowed = Picture(
-          WithoutShadow(Grey, Background, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask),
-          "unshadowed");
+      // The letters as their own grey draws them and as their shadow does:
+      // each pixel as dark as either makes it.
+      const std::vector<float> BackgroundGrey = BackgroundAtPixels(Background, W, H);
+      TPlane<uint8_t> Letters =
+          WithoutShadow(Grey, BackgroundGrey, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask);
+      const TPlane<uint8_t> Cast = FromShadow(Grey, BackgroundGrey, *Shadow, ShadowGrey);
+      for (size_t I = 0; I < Cast.Values.size(); ++I)
+        Letters.Values[I] = std::min(Letters.Values[I], Cast.Values[I]);
+      Unshadowed = Picture(Letters, "unshadowed");
     }
   }
 

@@ -114,6 +114,9 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       {TScreenTextClass::FaintGrey, 12},
       {TScreenTextClass::ShadowedSubtitle, 13},
       {TScreenTextClass::ShadowedSubtitle, 16},
+      // Small white text over light parts of the photo: read at 0.73 when
+      // only its contrast with the background, not its shadow, drew it.
+      {TScreenTextClass::ShadowedSubtitle, 10, 0, 0, 0.95},
       {TScreenTextClass::Aliased, 9},
       {TScreenTextClass::Aliased, 11},
   };
