@@ -65,6 +65,8 @@ constexpr float CoverageFull = 0.8f;
 // A pixel this far from the background towards the shadow's grey is shadow
 // itself, and casts no letter.
 constexpr float ShadedItself = 0.3f;
+// Ink patches this many letter heights tall are the background's, not text.
+constexpr double TallPatch = 2.5;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
@@ -463,12 +465,16 @@ float MedianGrey(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& Mask) {
   return Percentile(Values, 0.5);
 }
 
-// The median height of the letter-like connected components of Ink: about
-// the x-height of the text.
-int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
+// A patch of ink: pixels joined side by side, and the box around them.
+struct TInkPatch {
+  int Top, Bottom, Left, Right;
+  const std::vector<std::pair<int, int>>& Pixels;
+};
+
+// Calls Visit(TInkPatch) for every patch of the pixels of Ink that are set.
+template <class TVisit> void ForEachPatch(const TPlane<uint8_t>& Ink, const TVisit& Visit) {
   TPlane<uint8_t> Seen(Ink.Width, Ink.Height);
-  std::vector<int> Heights;
-  std::vector<std::pair<int, int>> Stack;
+  std::vector<std::pair<int, int>> Stack, Pixels;
   for (int Y0 = 0; Y0 < Ink.Height; ++Y0)
     for (int X0 = 0; X0 < Ink.Width; ++X0) {
       // Most of a row is not ink: eight pixels at a time go by unread.
@@ -479,13 +485,14 @@ int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
         break;
       if (!Ink.At(X0, Y0) || Seen.At(X0, Y0))
         continue;
-      int Top = Y0, Bottom = Y0, Left = X0, Right = X0, Area = 0;
+      int Top = Y0, Bottom = Y0, Left = X0, Right = X0;
       Stack.assign(1, {X0, Y0});
+      Pixels.clear();
       Seen.At(X0, Y0) = 1;
       while (!Stack.empty()) {
         const auto [X, Y] = Stack.back();
         Stack.pop_back();
-        ++Area;
+        Pixels.push_back({X, Y});
         Top = std::min(Top, Y), Bottom = std::max(Bottom, Y), Left = std::min(Left, X), Right = std::max(Right, X);
         for (const auto& [DX, DY] : std::array<std::pair<int, int>, 4>{{{1, 0}, {-1, 0}, {0, 1}, {0, -1}}}) {
           const int NX = X + DX, NY = Y + DY;
@@ -495,13 +502,39 @@ int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
           }
         }
       }
-      const int H = Bottom - Top + 1, W = Right - Left + 1;
-      if (H >= 3 && Area >= 4 && W <= 3 * H && H <= Ink.Height / 2)
-        Heights.push_back(H);
+      Visit(TInkPatch{Top, Bottom, Left, Right, Pixels});
     }
+}
+
+// The median height of the letter-like connected components of Ink: about
+// the x-height of the text.
+int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
+  std::vector<int> Heights;
+  ForEachPatch(Ink, [&](const TInkPatch& Patch) {
+    const int H = Patch.Bottom - Patch.Top + 1, W = Patch.Right - Patch.Left + 1;
+    if (H >= 3 && Patch.Pixels.size() >= 4 && W <= 3 * H && H <= Ink.Height / 2)
+      Heights.push_back(H);
+  });
   if (Heights.size() < 3)
     return 0;
   return Percentile(Heights, 0.5);
+}
+
+// Map (dark ink on white) with every patch of ink much taller than its
+// letters turned to paper: a patch of the background lighter or darker than
+// the rest, which no letter is.
+void EraseTallPatches(TPlane<uint8_t>& Map) {
+  TPlane<uint8_t> Ink(Map.Width, Map.Height);
+  for (size_t I = 0; I < Map.Values.size(); ++I)
+    Ink.Values[I] = Map.Values[I] < 128;
+  const int LetterHeight = TypicalLetterHeight(Ink);
+  if (LetterHeight <= 0)
+    return;
+  ForEachPatch(Ink, [&](const TInkPatch& Patch) {
+    if (Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight)
+      for (const auto& [X, Y] : Patch.Pixels)
+        Map.At(X, Y) = 255;
+  });
 }
 
 // Dark where a pixel has the colour of the ink, white where it is far from
@@ -706,6 +739,9 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       const TPlane<uint8_t> Cast = FromShadow(Grey, BackgroundGrey, *Shadow, ShadowGrey);
       for (size_t I = 0; I < Cast.Values.size(); ++I)
         Letters.Values[I] = std::min(Letters.Values[I], Cast.Values[I]);
+      // Patches of the photo lighter than their surroundings come out as
+      // ink too, but far taller than letters.
+      EraseTallPatches(Letters);
       Unshadowed = Picture(Letters, "unshadowed");
     }
   }
