@@ -12,8 +12,9 @@
 
 // A word the recogniser found, as far as choosing between pictures needs it.
 struct TRecognizedWord {
-  int Letters = 0;        // letters and digits in the word
-  float Confidence = 0.f; // 0 .. 100
+  int Letters = 0;           // letters and digits in the word
+  float Confidence = 0.f;    // 0 .. 100
+  bool InDictionary = false; // a word of the recogniser's language, as far as it knows one
 };
 
 // What a recogniser made of one picture.

@@ -62,6 +62,11 @@ constexpr double ShadowAsymmetry = 0.4;
 constexpr float ShadowedCoverage = 0.35f;
 constexpr float CoverageFloor = 0.3f;
 constexpr float CoverageFull = 0.8f;
+// A pixel this far from the background towards the shadow's grey is shadow
+// itself, and casts no letter.
+constexpr float ShadedItself = 0.3f;
+// Ink patches this many letter heights tall are the background's, not text.
+constexpr double TallPatch = 2.5;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
@@ -326,6 +331,17 @@ TPlane<float> OneSide(const TPlane<float>& Deviation, int Sign) {
   return Side;
 }
 
+// Background's grey at every pixel, row after row.
+std::vector<float> BackgroundAtPixels(const TCellGrid& Background, int Width, int Height) {
+  std::vector<float> Pixels, Row;
+  Pixels.reserve(size_t(Width) * Height);
+  for (int Y = 0; Y < Height; ++Y) {
+    Background.ReadRow(Y, Width, Row);
+    Pixels.insert(Pixels.end(), Row.begin(), Row.end());
+  }
+  return Pixels;
+}
+
 struct TDropShadow {
   int DX = 0, DY = 0; // where the shadow lies from the letters
   int TextSign = 1;   // +1: the letters are the bright side
@@ -382,16 +398,11 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
 // pixel's coverage follows from its grey and what lies beneath it; against
 // the background alone the letters' shadowed edges would all but vanish.
 // TextInk: where the letters' ink is sure.
-TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Background, const TDropShadow& Shadow,
-                              float TextGrey, float ShadowGrey, const TPlane<uint8_t>& TextInk) {
+TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const std::vector<float>& BackgroundRows,
+                              const TDropShadow& Shadow, float TextGrey, float ShadowGrey,
+                              const TPlane<uint8_t>& TextInk) {
   const int W = Grey.Width, H = Grey.Height;
   TPlane<float> Coverage(W, H);
-  std::vector<float> BackgroundRows;
-  std::vector<float> Row;
-  for (int Y = 0; Y < H; ++Y) {
-    Background.ReadRow(Y, W, Row);
-    BackgroundRows.insert(BackgroundRows.end(), Row.begin(), Row.end());
-  }
   const bool Forward = Shadow.DY > 0 || (Shadow.DY == 0 && Shadow.DX > 0);
   const size_t Count = size_t(W) * H;
   for (size_t N = 0; N < Count; ++N) {
@@ -419,6 +430,32 @@ TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const TCellGrid& Back
   return Map;
 }
 
+// The letters of a shadowed capture found from their shadow: a pixel is
+// letter as far as the pixel one shadow offset on has the shadow's colour,
+// unless it has that colour itself. Where the letters' colour is close to
+// the background's (white text over a light sky) only the shadow still
+// draws them.
+TPlane<uint8_t> FromShadow(const TPlane<uint8_t>& Grey, const std::vector<float>& BackgroundGrey,
+                           const TDropShadow& Shadow, float ShadowGrey) {
+  const int W = Grey.Width, H = Grey.Height;
+  // How far a pixel lies from the background towards the shadow's grey.
+  auto Shade = [&](int X, int Y) {
+    const size_t I = size_t(Y) * W + X;
+    const float Span = BackgroundGrey[I] - ShadowGrey;
+    return std::abs(Span) < 12 ? 0.f : std::clamp((BackgroundGrey[I] - float(Grey.Values[I])) / Span, 0.f, 1.f);
+  };
+  TPlane<uint8_t> Map(W, H, 255);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      const int NX = X + Shadow.DX, NY = Y + Shadow.DY;
+      if (NX < 0 || NY < 0 || NX >= W || NY >= H || Shade(X, Y) > ShadedItself)
+        continue;
+      const float T = std::clamp((Shade(NX, NY) - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
+      Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
+    }
+  return Map;
+}
+
 // The median grey of the pixels of Grey under Mask.
 float MedianGrey(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& Mask) {
   std::vector<uint8_t> Values;
@@ -428,12 +465,16 @@ float MedianGrey(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& Mask) {
   return Percentile(Values, 0.5);
 }
 
-// The median height of the letter-like connected components of Ink: about
-// the x-height of the text.
-int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
+// A patch of ink: pixels joined side by side, and the box around them.
+struct TInkPatch {
+  int Top, Bottom, Left, Right;
+  const std::vector<std::pair<int, int>>& Pixels;
+};
+
+// Calls Visit(TInkPatch) for every patch of the pixels of Ink that are set.
+template <class TVisit> void ForEachPatch(const TPlane<uint8_t>& Ink, const TVisit& Visit) {
   TPlane<uint8_t> Seen(Ink.Width, Ink.Height);
-  std::vector<int> Heights;
-  std::vector<std::pair<int, int>> Stack;
+  std::vector<std::pair<int, int>> Stack, Pixels;
   for (int Y0 = 0; Y0 < Ink.Height; ++Y0)
     for (int X0 = 0; X0 < Ink.Width; ++X0) {
       // Most of a row is not ink: eight pixels at a time go by unread.
@@ -444,13 +485,14 @@ int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
         break;
       if (!Ink.At(X0, Y0) || Seen.At(X0, Y0))
         continue;
-      int Top = Y0, Bottom = Y0, Left = X0, Right = X0, Area = 0;
+      int Top = Y0, Bottom = Y0, Left = X0, Right = X0;
       Stack.assign(1, {X0, Y0});
+      Pixels.clear();
       Seen.At(X0, Y0) = 1;
       while (!Stack.empty()) {
         const auto [X, Y] = Stack.back();
         Stack.pop_back();
-        ++Area;
+        Pixels.push_back({X, Y});
         Top = std::min(Top, Y), Bottom = std::max(Bottom, Y), Left = std::min(Left, X), Right = std::max(Right, X);
         for (const auto& [DX, DY] : std::array<std::pair<int, int>, 4>{{{1, 0}, {-1, 0}, {0, 1}, {0, -1}}}) {
           const int NX = X + DX, NY = Y + DY;
@@ -460,13 +502,39 @@ int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
           }
         }
       }
-      const int H = Bottom - Top + 1, W = Right - Left + 1;
-      if (H >= 3 && Area >= 4 && W <= 3 * H && H <= Ink.Height / 2)
-        Heights.push_back(H);
+      Visit(TInkPatch{Top, Bottom, Left, Right, Pixels});
     }
+}
+
+// The median height of the letter-like connected components of Ink: about
+// the x-height of the text.
+int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
+  std::vector<int> Heights;
+  ForEachPatch(Ink, [&](const TInkPatch& Patch) {
+    const int H = Patch.Bottom - Patch.Top + 1, W = Patch.Right - Patch.Left + 1;
+    if (H >= 3 && Patch.Pixels.size() >= 4 && W <= 3 * H && H <= Ink.Height / 2)
+      Heights.push_back(H);
+  });
   if (Heights.size() < 3)
     return 0;
   return Percentile(Heights, 0.5);
+}
+
+// Map (dark ink on white) with every patch of ink much taller than its
+// letters turned to paper: a patch of the background lighter or darker than
+// the rest, which no letter is.
+void EraseTallPatches(TPlane<uint8_t>& Map) {
+  TPlane<uint8_t> Ink(Map.Width, Map.Height);
+  for (size_t I = 0; I < Map.Values.size(); ++I)
+    Ink.Values[I] = Map.Values[I] < 128;
+  const int LetterHeight = TypicalLetterHeight(Ink);
+  if (LetterHeight <= 0)
+    return;
+  ForEachPatch(Ink, [&](const TInkPatch& Patch) {
+    if (Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight)
+      for (const auto& [X, Y] : Patch.Pixels)
+        Map.At(X, Y) = 255;
+  });
 }
 
 // Dark where a pixel has the colour of the ink, white where it is far from
@@ -663,9 +731,18 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       const bool BrightText = Shadow->TextSign > 0;
       const float TextGrey = MedianGrey(Grey, BrightText ? Bright->Mask : Dark->Mask);
       const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark->Mask : Bright->Mask);
-      Unshadowed = Picture(
-          WithoutShadow(Grey, Background, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask),
-          "unshadowed");
+      // The letters as their own grey draws them and as their shadow does:
+      // each pixel as dark as either makes it.
+      const std::vector<float> BackgroundGrey = BackgroundAtPixels(Background, W, H);
+      TPlane<uint8_t> Letters =
+          WithoutShadow(Grey, BackgroundGrey, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask);
+      const TPlane<uint8_t> Cast = FromShadow(Grey, BackgroundGrey, *Shadow, ShadowGrey);
+      for (size_t I = 0; I < Cast.Values.size(); ++I)
+        Letters.Values[I] = std::min(Letters.Values[I], Cast.Values[I]);
+      // Patches of the photo lighter than their surroundings come out as
+      // ink too, but far taller than letters.
+      EraseTallPatches(Letters);
+      Unshadowed = Picture(Letters, "unshadowed");
     }
   }
 

@@ -207,7 +207,8 @@ std::vector<TRecognizedWord> TTesseractOCR5::RecognizedWords() {
     const QString Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), Level), true);
     const int Letters = int(std::count_if(Text.begin(), Text.end(), [](QChar C) { return C.isLetterOrNumber(); }));
     if (Letters > 0)
-      Words.push_back({Letters, capi::TessResultIteratorConfidence(Iterator.get(), Level)});
+      Words.push_back({Letters, capi::TessResultIteratorConfidence(Iterator.get(), Level),
+                       capi::TessResultIteratorWordIsFromDictionary(Iterator.get()) != 0});
   } while (capi::TessResultIteratorNext(Iterator.get(), Level));
   return Words;
 }

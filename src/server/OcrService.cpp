@@ -239,7 +239,8 @@ private:
       const QString Word = QString::fromUtf8(Raw ? Raw.get() : "");
       const int Letters = int(std::count_if(Word.begin(), Word.end(), [](QChar C) { return C.isLetterOrNumber(); }));
       if (Letters > 0)
-        Recognition.Words.push_back({Letters, Iterator->Confidence(tesseract::RIL_WORD)});
+        Recognition.Words.push_back(
+            {Letters, Iterator->Confidence(tesseract::RIL_WORD), Iterator->WordIsFromDictionary()});
     } while (Iterator->Next(tesseract::RIL_WORD));
     return true;
   }

@@ -219,6 +219,17 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
   EXPECT_EQ(Seen[0], Plain);
 }
 
+// A word of the recogniser's language outweighs a surer reading that is
+// not one: at small sizes Tesseract can be surer of "Frogress" on one
+// picture than of "Progress" on another.
+TEST(EnhancedRecognition, AWordOfTheLanguageOutweighsASurerMisreading) {
+  const std::vector<std::vector<TRecognizedWord>> Readings = {{{8, 90.f, false}}, {{8, 75.f, true}}};
+  const std::optional<size_t> Chosen = ChooseRecognizedPicture(
+      Readings.size(), [&](size_t Index) { return std::optional(Readings[Index]); });
+  EXPECT_EQ(Chosen, 1u);
+  EXPECT_GT(RecognitionScore({{}, Readings[1]}), RecognitionScore({{}, Readings[0]}));
+}
+
 // A recognition given up (cancelled) on one picture ends the choice at once:
 // no further picture is read and none is chosen.
 TEST(EnhancedRecognition, AGivenUpRecognitionStopsTheChoiceAtOnce) {

@@ -114,6 +114,12 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       {TScreenTextClass::FaintGrey, 12},
       {TScreenTextClass::ShadowedSubtitle, 13},
       {TScreenTextClass::ShadowedSubtitle, 16},
+      // Small white text over light parts of the photo: read at 0.73 when
+      // only its contrast with the background, not its shadow, drew it.
+      {TScreenTextClass::ShadowedSubtitle, 10, 0, 0, 0.95},
+      // Light patches of the photo, as tall as a line, taken for letters:
+      // read at 0.55 while they stayed in.
+      {TScreenTextClass::ShadowedSubtitle, 9, 1, 1, 0.9},
       {TScreenTextClass::Aliased, 9},
       {TScreenTextClass::Aliased, 11},
   };
