@@ -1,6 +1,7 @@
 #include "ocr/tesseractocr.h"
 
 #include "core/ReusableMemory.h"
+#include "imaging/RecognitionGrey.h"
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.leptonica.h"
 #include "ocr/tesseractocr.utils.h"
@@ -76,36 +77,31 @@ bool TTesseractOCR5::Initialize(const QString& ADataPath, const QString& ALangua
 bool TTesseractOCR5::SetImage(const QImage& ABitmap) {
   if (!FTessBaseAPI || !FInitialized || ABitmap.isNull())
     return false;
-  // The library keeps a 32-bit Leptonica image of its own, which Leptonica
-  // cannot make at 2 GiB or more; the library would crash.
+  // Pictures whose 32-bit image would reach 2 GiB are refused: Leptonica
+  // cannot make such images and the library would crash on them.
   if (static_cast<qint64>(ABitmap.width()) * ABitmap.height() * 4 >= MaxLibraryImageBytes)
     return false;
-  // The pixels go over as a Leptonica image, each word red, green, blue and
-  // a full fourth byte from the top: the very image the library builds from
-  // raw RGBX bytes, made here in one pass instead of a conversion to RGBX
-  // and the library's own pixel-by-pixel copy. Every colour of any format
-  // is kept (RGB32 and ARGB32 as they are, the others through RGBX, which
-  // drops alpha and leaves red, green and blue as they are).
-  const bool Rgb32 = ABitmap.format() == QImage::Format_RGB32 || ABitmap.format() == QImage::Format_ARGB32;
-  const QImage Source = Rgb32 ? ABitmap : ABitmap.convertToFormat(QImage::Format_RGBX8888);
-  if (Source.isNull())
+  // The pixels go over as an 8-bit Leptonica image of the grey levels the
+  // library would compute itself (see RecognitionGrey), made here in one
+  // pass instead of the library's own copy, conversion and thresholding of
+  // the colours.
+  const QImage Grey = RecognitionGrey(ABitmap);
+  if (Grey.isNull())
     return false;
-  const std::unique_ptr<Pix, TPixDeleter> Picture(leptonica::pixCreateNoInit(Source.width(), Source.height(), 32));
+  const std::unique_ptr<Pix, TPixDeleter> Picture(leptonica::pixCreateNoInit(Grey.width(), Grey.height(), 8));
   if (!Picture)
     return false;
   l_uint32* const Words = leptonica::pixGetData(Picture.get());
   const int WordsPerLine = leptonica::pixGetWpl(Picture.get());
-  for (int Y = 0; Y < Source.height(); ++Y) {
+  for (int Y = 0; Y < Grey.height(); ++Y) {
     l_uint32* Out = Words + static_cast<qsizetype>(Y) * WordsPerLine;
-    const uchar* Line = Source.constScanLine(Y);
-    if (Rgb32) {
-      // 0xAARRGGBB becomes 0xRRGGBBFF.
-      const auto* In = reinterpret_cast<const quint32*>(Line);
-      for (int X = 0; X < Source.width(); ++X)
-        Out[X] = (In[X] << 8) | 0xffu;
-    } else {
-      for (int X = 0; X < Source.width(); ++X, Line += 4)
-        Out[X] = (l_uint32(Line[0]) << 24) | (l_uint32(Line[1]) << 16) | (l_uint32(Line[2]) << 8) | Line[3];
+    const uchar* Line = Grey.constScanLine(Y);
+    // Leptonica keeps four 8-bit pixels to a word, the first in the top byte.
+    for (int X = 0; X < Grey.width(); X += 4) {
+      l_uint32 Word = 0;
+      for (int I = 0; I < 4; ++I)
+        Word = (Word << 8) | (X + I < Grey.width() ? Line[X + I] : 0u);
+      Out[X / 4] = Word;
     }
   }
   // The library takes a copy; this one goes at the end of the scope.

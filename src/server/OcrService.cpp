@@ -3,6 +3,7 @@
 #include "OcrImage.h"
 
 #include "imaging/EnhancedRecognition.h"
+#include "imaging/RecognitionGrey.h"
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -203,9 +204,12 @@ private:
   // every word; false when Tesseract fails on it.
   bool RecognizeOne(tesseract::TessBaseAPI& Api, const QImage& Picture, tesseract::PageIteratorLevel Level,
                     TRecognition& Recognition) {
-    // Tesseract reads four bytes a pixel as R, G, B, A.
-    const QImage Rgba = Picture.convertToFormat(QImage::Format_RGBA8888);
-    Api.SetImage(Rgba.constBits(), Rgba.width(), Rgba.height(), 4, int(Rgba.bytesPerLine()));
+    // The grey levels Tesseract would compute itself, as the desktop's
+    // engine hands them over (see RecognitionGrey).
+    const QImage Grey = RecognitionGrey(Picture);
+    if (Grey.isNull())
+      return false;
+    Api.SetImage(Grey.constBits(), Grey.width(), Grey.height(), 1, int(Grey.bytesPerLine()));
     // Shutting down stops a long recognition instead of waiting for it.
     tesseract::ETEXT_DESC Monitor;
     Monitor.cancel = [](void* Stopping, int) { return static_cast<std::atomic<bool>*>(Stopping)->load(); };

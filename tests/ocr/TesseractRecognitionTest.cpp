@@ -87,7 +87,8 @@ TEST_F(TesseractRecognition, ALargePageReusesTheLibrarysPictureMemoryAndReadsThe
     ASSERT_TRUE(Engine->SetImage(Page));
     Engine->Execute(tesseract::RIL_TEXTLINE, Readings.emplace_back());
     Engine->Clear();
-    EXPECT_GE(ReusableMemory::KeptBytes(), size_t(Page.sizeInBytes())) << Run;
+    // At least the library's own 8-bit copy of the page.
+    EXPECT_GE(ReusableMemory::KeptBytes(), size_t(Page.width()) * Page.height()) << Run;
   }
   ASSERT_EQ(Readings[0].size(), 3u);
   EXPECT_EQ(Readings[1], Readings[0]);

@@ -67,16 +67,24 @@ void TessBaseAPISetImage(TessBaseAPI*, const unsigned char* imagedata, int width
 // blue and the fourth byte of every word, from the top.
 void TessBaseAPISetImage2(TessBaseAPI*, struct Pix* pix) {
   Fake.Calls.push_back("SetImage");
+  // Bytes as the raw SetImage takes them: one a pixel for 8-bit images,
+  // R, G, B, A for 32-bit ones. Leptonica keeps the first pixel of each
+  // word in its top byte.
   const int Width = pixGetWidth(pix), Height = pixGetHeight(pix), WordsPerLine = pixGetWpl(pix);
+  const int BytesPerPixel = pixGetDepth(pix) / 8;
   const l_uint32* Words = pixGetData(pix);
   std::vector<unsigned char> Bytes;
-  for (int Y = 0; Y < Height; ++Y)
+  for (int Y = 0; Y < Height; ++Y) {
+    const l_uint32* Line = Words + static_cast<size_t>(Y) * WordsPerLine;
     for (int X = 0; X < Width; ++X) {
-      const l_uint32 Word = Words[static_cast<size_t>(Y) * WordsPerLine + X];
-      for (int Shift : {24, 16, 8, 0})
-        Bytes.push_back(static_cast<unsigned char>(Word >> Shift));
+      if (BytesPerPixel == 1)
+        Bytes.push_back(static_cast<unsigned char>(Line[X / 4] >> (24 - 8 * (X % 4))));
+      else
+        for (int Shift : {24, 16, 8, 0})
+          Bytes.push_back(static_cast<unsigned char>(Line[X] >> Shift));
     }
-  Fake.Image = {Width, Height, 4, 4 * Width, std::move(Bytes)};
+  }
+  Fake.Image = {Width, Height, BytesPerPixel, BytesPerPixel * Width, std::move(Bytes)};
 }
 
 int TessBaseAPIRecognize(TessBaseAPI*, ETEXT_DESC* monitor) {
