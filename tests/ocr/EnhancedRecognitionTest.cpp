@@ -108,6 +108,11 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // A bold serif whose hairlines the outline all but covers: read at
       // 0.45 when no picture drew the strokes bolder.
       {TScreenTextClass::OutlinedSubtitle, 12, 3, 3, 0.75},
+      // Small bold serif letters over dark and light parts of the picture
+      // alike, whose hairlines either side's map loses: read at 0.27 and
+      // 0.09 before the letters were taken from within their outline.
+      {TScreenTextClass::OutlinedSubtitle, 10, 3, 3, 0.75},
+      {TScreenTextClass::OutlinedSubtitle, 9, 7, 7, 0.55},
       {TScreenTextClass::YellowOnTexture, 12},
       {TScreenTextClass::YellowOnTexture, 14},
       {TScreenTextClass::FaintGrey, 9},
