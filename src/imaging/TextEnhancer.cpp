@@ -80,6 +80,9 @@ constexpr int OutlineMapLevel = 192;
 constexpr float OutlineLevel = 0.25f;
 constexpr float LetterLevel = 0.7f;
 constexpr double LetterColouredShare = 0.3;
+// Within patches that ran out of their outline into the background, the
+// outline is taken again up to StrictOutlineLevel of the way.
+constexpr float StrictOutlineLevel = 0.4f;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -579,25 +582,40 @@ TEnclosedLetters EnclosedLetters(const TPlane<uint8_t>& Grey, const TPlane<uint8
   for (size_t I = 0; I < Inside.Values.size(); ++I)
     Inside.Values[I] = OutlineMap.Values[I] >= OutlineMapLevel && Level(I) >= OutlineLevel;
   size_t Enclosed = 0;
-  ForEachPatch(Inside, [&](const TInkPatch& Patch) {
-    size_t Ink = 0, Coloured = 0;
-    for (const auto& [X, Y] : Patch.Pixels) {
-      const size_t I = size_t(Y) * W + X;
-      Ink += TextInk.Values[I] != 0;
-      Coloured += Level(I) >= LetterLevel;
-    }
-    // Patches taller than letters are the background around them, and
-    // patches mostly of other greys the holes of letters or the background
-    // between them.
-    if (Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight ||
-        double(Coloured) < LetterColouredShare * double(Patch.Pixels.size()))
-      return;
-    Enclosed += Ink;
-    for (const auto& [X, Y] : Patch.Pixels) {
-      const float T = std::clamp((Level(size_t(Y) * W + X) - OutlineLevel) / (LetterLevel - OutlineLevel), 0.f, 1.f);
-      Letters.Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
-    }
-  });
+  // Draws the letter-like patches of Within, and marks the patches taller
+  // than letters in Open.
+  TPlane<uint8_t> Open(W, H);
+  auto TakeLetters = [&](const TPlane<uint8_t>& Within) {
+    ForEachPatch(Within, [&](const TInkPatch& Patch) {
+      size_t Ink = 0, Coloured = 0;
+      for (const auto& [X, Y] : Patch.Pixels) {
+        const size_t I = size_t(Y) * W + X;
+        Ink += TextInk.Values[I] != 0;
+        Coloured += Level(I) >= LetterLevel;
+      }
+      // Patches taller than letters are the background around them, and
+      // patches mostly of other greys the holes of letters or the background
+      // between them.
+      const bool Tall = Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight;
+      for (const auto& [X, Y] : Patch.Pixels)
+        Open.At(X, Y) = Tall;
+      if (Tall || double(Coloured) < LetterColouredShare * double(Patch.Pixels.size()))
+        return;
+      Enclosed += Ink;
+      for (const auto& [X, Y] : Patch.Pixels) {
+        const float T = std::clamp((Level(size_t(Y) * W + X) - OutlineLevel) / (LetterLevel - OutlineLevel), 0.f, 1.f);
+        Letters.Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
+      }
+    });
+  };
+  TakeLetters(Inside);
+  // A letter's patch runs into the background through a gap in the outline,
+  // where the outline's edge blends with a background of its own brightness;
+  // within the patches that ran out, a stricter outline closes such gaps.
+  TPlane<uint8_t> Stricter(W, H);
+  for (size_t I = 0; I < Stricter.Values.size(); ++I)
+    Stricter.Values[I] = Open.Values[I] && Level(I) >= StrictOutlineLevel;
+  TakeLetters(Stricter);
   // The outline itself is no letter.
   for (size_t I = 0; I < Inside.Values.size(); ++I)
     if (!Inside.Values[I])
