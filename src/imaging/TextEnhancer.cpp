@@ -52,10 +52,13 @@ constexpr int HardEdgedScale = 2;
 // the other side's colour. It is taken for one when at least ShadowFit of the
 // other side's pixels lie at one offset from the letters' and the opposite
 // offset explains less than ShadowAsymmetry of that (an outline explains
-// both alike).
+// both alike). Thin strokes fit the shadow read the other way round (the
+// shadow as letters, cast back up) nearly as well; when it fits at least
+// MirroredShadowFit as well as the best, the one cast downwards is taken.
 constexpr int MaxShadowOffset = 3;
 constexpr double ShadowFit = 0.5;
 constexpr double ShadowAsymmetry = 0.4;
+constexpr double MirroredShadowFit = 0.75;
 // Coverage by the letters, as found under a shadow: below ShadowedCoverage
 // a pixel casts no shadow; the map goes from paper at CoverageFloor to full
 // ink at CoverageFull, which leaves the background's lighter patches out.
@@ -399,6 +402,15 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
           Best = {DX, DY, TextSign};
         }
       }
+  // The same pixels read the other way round (the shadow taken for the
+  // letters, cast back up) fit almost as well where strokes are hardly wider
+  // than the offset; on screens, shadows fall downwards.
+  const TDropShadow Mirrored{-Best.DX, -Best.DY, -Best.TextSign};
+  if (const double MirroredFit = Fit(Mirrored.TextSign, Mirrored.DX, Mirrored.DY);
+      (Mirrored.DY > 0 || (Mirrored.DY == 0 && Mirrored.DX > 0)) && MirroredFit >= MirroredShadowFit * BestFit) {
+    Best = Mirrored;
+    BestFit = MirroredFit;
+  }
   if (BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
     return std::nullopt;
   return Best;

@@ -125,6 +125,9 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // Light patches of the photo, as tall as a line, taken for letters:
       // read at 0.55 while they stayed in.
       {TScreenTextClass::ShadowedSubtitle, 9, 1, 1, 0.9},
+      // Hairlines hardly wider than the shadow's offset, which fit the shadow
+      // taken for the letters as well: read at 0.36 while the shadow was.
+      {TScreenTextClass::ShadowedSubtitle, 9, 7, 7, 0.55},
       {TScreenTextClass::Aliased, 9},
       {TScreenTextClass::Aliased, 11},
   };
