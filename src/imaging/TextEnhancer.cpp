@@ -568,9 +568,10 @@ void EraseTallPatches(TPlane<uint8_t>& Map) {
 // that either side's map breaks them; but the outline encloses each letter,
 // and the patch of pixels within it is the letter whole. Each such patch
 // comes out graded by how close its pixels come to the letters' grey (the
-// hole of a small "e" that the patch takes in stays light), the rest as the
-// letters' side's map has it: where the background is as dark as the outline
-// a letter's patch runs into it, and the map still draws the letter there.
+// hole of a small "e" that the patch takes in stays light), the outline as
+// paper, and the rest as the letters' side's map has it: where the background
+// is as dark as the outline a letter's patch runs into it, and the map still
+// draws the letter there.
 // Share: how much of the letters' sure ink lies in enclosed patches.
 struct TEnclosedLetters {
   TPlane<uint8_t> Map;
