@@ -52,10 +52,13 @@ constexpr int HardEdgedScale = 2;
 // the other side's colour. It is taken for one when at least ShadowFit of the
 // other side's pixels lie at one offset from the letters' and the opposite
 // offset explains less than ShadowAsymmetry of that (an outline explains
-// both alike).
+// both alike). Thin strokes fit the shadow read the other way round (the
+// shadow as letters, cast back up) nearly as well; when it fits at least
+// MirroredShadowFit as well as the best, the one cast downwards is taken.
 constexpr int MaxShadowOffset = 3;
 constexpr double ShadowFit = 0.5;
 constexpr double ShadowAsymmetry = 0.4;
+constexpr double MirroredShadowFit = 0.75;
 // Coverage by the letters, as found under a shadow: below ShadowedCoverage
 // a pixel casts no shadow; the map goes from paper at CoverageFloor to full
 // ink at CoverageFull, which leaves the background's lighter patches out.
@@ -70,6 +73,19 @@ constexpr double TallPatch = 2.5;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
+// Outlined letters: the outline is what the other side's map inks past
+// OutlineMapLevel (a quarter of the way to full ink), and whatever lies
+// within OutlineLevel of the way from the outline's grey to the letters'.
+// A patch inside it is a letter when LetterColouredShare of its pixels lie
+// beyond LetterLevel of that way; the letter is drawn from paper at
+// OutlineLevel to full ink at LetterLevel.
+constexpr int OutlineMapLevel = 192;
+constexpr float OutlineLevel = 0.25f;
+constexpr float LetterLevel = 0.7f;
+constexpr double LetterColouredShare = 0.3;
+// Within patches that ran out of their outline into the background, the
+// outline is taken again up to StrictOutlineLevel of the way.
+constexpr float StrictOutlineLevel = 0.4f;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -386,6 +402,15 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
           Best = {DX, DY, TextSign};
         }
       }
+  // The same pixels read the other way round (the shadow taken for the
+  // letters, cast back up) fit almost as well where strokes are hardly wider
+  // than the offset; on screens, shadows fall downwards.
+  const TDropShadow Mirrored{-Best.DX, -Best.DY, -Best.TextSign};
+  if (const double MirroredFit = Fit(Mirrored.TextSign, Mirrored.DX, Mirrored.DY);
+      (Mirrored.DY > 0 || (Mirrored.DY == 0 && Mirrored.DX > 0)) && MirroredFit >= MirroredShadowFit * BestFit) {
+    Best = Mirrored;
+    BestFit = MirroredFit;
+  }
   if (BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
     return std::nullopt;
   return Best;
@@ -535,6 +560,83 @@ void EraseTallPatches(TPlane<uint8_t>& Map) {
       for (const auto& [X, Y] : Patch.Pixels)
         Map.At(X, Y) = 255;
   });
+}
+
+// Letters drawn with an outline (TextInk: the letters' side's sure ink,
+// TextMap its map; OutlineInk, OutlineMap the other side's). Against a busy
+// background the outline's edge greys the thin strokes of small letters, so
+// that either side's map breaks them; but the outline encloses each letter,
+// and the patch of pixels within it is the letter whole. Each such patch
+// comes out graded by how close its pixels come to the letters' grey (the
+// hole of a small "e" that the patch takes in stays light), the outline as
+// paper, and the rest as the letters' side's map has it: where the background
+// is as dark as the outline a letter's patch runs into it, and the map still
+// draws the letter there.
+// Share: how much of the letters' sure ink lies in enclosed patches.
+struct TEnclosedLetters {
+  TPlane<uint8_t> Map;
+  double Share = 0;
+};
+
+TEnclosedLetters EnclosedLetters(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& TextInk,
+                                 const TPlane<uint8_t>& TextMap, const TPlane<uint8_t>& OutlineInk,
+                                 const TPlane<uint8_t>& OutlineMap) {
+  const int W = TextInk.Width, H = TextInk.Height;
+  TEnclosedLetters Letters{TextMap};
+  const int LetterHeight = TypicalLetterHeight(TextInk);
+  const float TextGrey = MedianGrey(Grey, TextInk), OutlineGrey = MedianGrey(Grey, OutlineInk);
+  if (LetterHeight <= 0 || std::abs(TextGrey - OutlineGrey) < 12)
+    return Letters;
+  // How far a pixel's grey lies from the outline's towards the letters'.
+  auto Level = [&](size_t I) { return (float(Grey.Values[I]) - OutlineGrey) / (TextGrey - OutlineGrey); };
+  // The outline: what the other side's map inks at all, and whatever is
+  // nearly as dark (light) as the outline, as a background that swallows it.
+  TPlane<uint8_t> Inside(W, H);
+  for (size_t I = 0; I < Inside.Values.size(); ++I)
+    Inside.Values[I] = OutlineMap.Values[I] >= OutlineMapLevel && Level(I) >= OutlineLevel;
+  size_t Enclosed = 0;
+  // Draws the letter-like patches of Within, and marks the patches taller
+  // than letters in Open.
+  TPlane<uint8_t> Open(W, H);
+  auto TakeLetters = [&](const TPlane<uint8_t>& Within) {
+    ForEachPatch(Within, [&](const TInkPatch& Patch) {
+      size_t Ink = 0, Coloured = 0;
+      for (const auto& [X, Y] : Patch.Pixels) {
+        const size_t I = size_t(Y) * W + X;
+        Ink += TextInk.Values[I] != 0;
+        Coloured += Level(I) >= LetterLevel;
+      }
+      // Patches taller than letters are the background around them, and
+      // patches mostly of other greys the holes of letters or the background
+      // between them.
+      const bool Tall = Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight;
+      for (const auto& [X, Y] : Patch.Pixels)
+        Open.At(X, Y) = Tall;
+      if (Tall || double(Coloured) < LetterColouredShare * double(Patch.Pixels.size()))
+        return;
+      Enclosed += Ink;
+      for (const auto& [X, Y] : Patch.Pixels) {
+        const float T = std::clamp((Level(size_t(Y) * W + X) - OutlineLevel) / (LetterLevel - OutlineLevel), 0.f, 1.f);
+        Letters.Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
+      }
+    });
+  };
+  TakeLetters(Inside);
+  // A letter's patch runs into the background through a gap in the outline,
+  // where the outline's edge blends with a background of its own brightness;
+  // within the patches that ran out, a stricter outline closes such gaps.
+  TPlane<uint8_t> Stricter(W, H);
+  for (size_t I = 0; I < Stricter.Values.size(); ++I)
+    Stricter.Values[I] = Open.Values[I] && Level(I) >= StrictOutlineLevel;
+  TakeLetters(Stricter);
+  // The outline itself is no letter.
+  for (size_t I = 0; I < Inside.Values.size(); ++I)
+    if (!Inside.Values[I])
+      Letters.Map.Values[I] = 255;
+  EraseTallPatches(Letters.Map);
+  const auto TextPixels = std::count(TextInk.Values.begin(), TextInk.Values.end(), uint8_t(1));
+  Letters.Share = TextPixels > 0 ? double(Enclosed) / double(TextPixels) : 0.0;
+  return Letters;
 }
 
 // Dark where a pixel has the colour of the ink, white where it is far from
@@ -723,7 +825,7 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const bool Alternatives = double(W) * H <= MaxPixelsForAlternatives;
   const bool BothSides = Alternatives && TwoSided(Deviation);
   std::optional<TStretchedInk> Bright, Dark;
-  std::optional<TEnhancedPicture> Unshadowed;
+  std::optional<TEnhancedPicture> Unshadowed, Outlined;
   if (BothSides) {
     Bright = StretchInk(OneSide(Deviation, 1), Noise);
     Dark = StretchInk(OneSide(Deviation, -1), Noise);
@@ -743,6 +845,16 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       // ink too, but far taller than letters.
       EraseTallPatches(Letters);
       Unshadowed = Picture(Letters, "unshadowed");
+    } else {
+      // Without a shadow the other side may be an outline. The side whose
+      // ink lies within it is the letters: the outline's own ink, joined
+      // with the background beyond it, is hardly ever enclosed.
+      TEnclosedLetters Letters = EnclosedLetters(Grey, Bright->Mask, Bright->Map, Dark->Mask, Dark->Map);
+      if (TEnclosedLetters Reverse = EnclosedLetters(Grey, Dark->Mask, Dark->Map, Bright->Mask, Bright->Map);
+          Reverse.Share > Letters.Share)
+        Letters = std::move(Reverse);
+      if (Letters.Share > 0)
+        Outlined = Picture(Letters.Map, "outlined");
     }
   }
 
@@ -750,11 +862,14 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   // (a panel edge taken for ink can cost a line next to it) the capture
   // still reads well, and it costs least to read.
   std::vector<TEnhancedPicture> Pictures;
-  Pictures.push_back(Unshadowed ? std::move(*Unshadowed) : Picture(Signed.Map, "contrast"));
+  if (Unshadowed || Outlined)
+    Pictures.push_back(Unshadowed ? std::move(*Unshadowed) : std::move(*Outlined));
+  else
+    Pictures.push_back(Picture(Signed.Map, "contrast"));
   Pictures.push_back({Capture, 1, "original"});
   if (!Alternatives)
     return Pictures;
-  if (Unshadowed)
+  if (Unshadowed || Outlined)
     Pictures.push_back(Picture(Signed.Map, "contrast"));
   if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
     Pictures.push_back(Picture(*Ink, "ink colour"));

@@ -28,11 +28,13 @@ struct TEnhancedPicture {
 // every region decided on its own), then the capture itself ("original"),
 // then the alternatives for coloured text on busy backgrounds ("ink colour":
 // the distance from the text's colour) and for shadowed or outlined text
-// ("unshadowed" when a drop shadow is found, then "bright side", "dark side",
-// both of them again with their strokes drawn bolder where an outline ate
-// into them, and "both sides"). Every picture but the original shows the text dark on
-// white, with small text enlarged by a whole factor so that boxes map back
-// exactly; text drawn without anti-aliasing is enlarged at most twice and
-// softened. Null or empty captures give no picture at all; captures beyond a
+// ("bright side", "dark side", both of them again with their strokes drawn
+// bolder where an outline ate into them, and "both sides"). Shadowed or
+// outlined text has its own best guess ahead of the rest: "unshadowed" when
+// a drop shadow is found, else "outlined", the letters taken from within
+// their outline; "contrast" then follows the capture. Every picture but the
+// original shows the text dark on white, with small text enlarged by a whole
+// factor so that boxes map back exactly; text drawn without anti-aliasing is
+// enlarged at most twice and softened. Null or empty captures give no picture at all; captures beyond a
 // 4K screen's size come back alone and untouched.
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture);

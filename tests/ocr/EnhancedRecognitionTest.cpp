@@ -108,6 +108,11 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // A bold serif whose hairlines the outline all but covers: read at
       // 0.45 when no picture drew the strokes bolder.
       {TScreenTextClass::OutlinedSubtitle, 12, 3, 3, 0.75},
+      // Small bold serif letters over dark and light parts of the picture
+      // alike, whose hairlines either side's map loses: read at 0.27 and
+      // 0.09 before the letters were taken from within their outline.
+      {TScreenTextClass::OutlinedSubtitle, 10, 3, 3, 0.75},
+      {TScreenTextClass::OutlinedSubtitle, 9, 7, 7, 0.55},
       {TScreenTextClass::YellowOnTexture, 12},
       {TScreenTextClass::YellowOnTexture, 14},
       {TScreenTextClass::FaintGrey, 9},
@@ -120,6 +125,9 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // Light patches of the photo, as tall as a line, taken for letters:
       // read at 0.55 while they stayed in.
       {TScreenTextClass::ShadowedSubtitle, 9, 1, 1, 0.9},
+      // Hairlines hardly wider than the shadow's offset, which fit the shadow
+      // taken for the letters as well: read at 0.36 while the shadow was.
+      {TScreenTextClass::ShadowedSubtitle, 9, 7, 7, 0.55},
       {TScreenTextClass::Aliased, 9},
       {TScreenTextClass::Aliased, 11},
   };
