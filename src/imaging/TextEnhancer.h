@@ -35,6 +35,7 @@ struct TEnhancedPicture {
 // their outline; "contrast" then follows the capture. Every picture but the
 // original shows the text dark on white, with small text enlarged by a whole
 // factor so that boxes map back exactly; text drawn without anti-aliasing is
-// enlarged at most twice and softened. Null or empty captures give no picture at all; captures beyond a
-// 4K screen's size come back alone and untouched.
+// enlarged at most twice and softened. Null or empty captures give no
+// picture at all; captures beyond a 4K screen's size come back alone and
+// untouched.
 std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture);
