@@ -12,7 +12,7 @@
 // memory, and the processor takes a page fault for every 4 KiB the first
 // time it is written: thousands per recognition, about a tenth of its time.
 // Kept here instead, a buffer of the same size is handed out again with its
-// pages still in place. What is kept is handed back by ReleaseReusableMemory,
+// pages still in place. What is kept is freed by Release(),
 // which the application calls once translations pause, so memory stays
 // claimed only while the user is working.
 //

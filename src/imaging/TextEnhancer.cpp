@@ -68,6 +68,8 @@ constexpr float CoverageFull = 0.8f;
 // A pixel this far from the background towards the shadow's grey is shadow
 // itself, and casts no letter.
 constexpr float ShadedItself = 0.3f;
+// Two greys closer than this are too close to grade anything between them.
+constexpr float MinGreySpan = 12.f;
 // Ink patches this many letter heights tall are the background's, not text.
 constexpr double TallPatch = 2.5;
 // How many pixels of the enlarged picture an outlined letter's strokes are
@@ -444,7 +446,8 @@ TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const std::vector<flo
     const float Beneath = ShadowGrey * Shade + (1 - Shade) * BackgroundRows[I];
     const float Span = TextGrey - Beneath;
     // Where the letters' colour is that of what lies beneath, nothing shows.
-    const float Cover = std::abs(Span) < 12 ? 0.f : std::clamp((float(Grey.Values[I]) - Beneath) / Span, 0.f, 1.f);
+    const float Cover =
+        std::abs(Span) < MinGreySpan ? 0.f : std::clamp((float(Grey.Values[I]) - Beneath) / Span, 0.f, 1.f);
     Coverage.Values[I] = Cover;
   }
   TPlane<uint8_t> Map(W, H);
@@ -467,7 +470,8 @@ TPlane<uint8_t> FromShadow(const TPlane<uint8_t>& Grey, const std::vector<float>
   auto Shade = [&](int X, int Y) {
     const size_t I = size_t(Y) * W + X;
     const float Span = BackgroundGrey[I] - ShadowGrey;
-    return std::abs(Span) < 12 ? 0.f : std::clamp((BackgroundGrey[I] - float(Grey.Values[I])) / Span, 0.f, 1.f);
+    return std::abs(Span) < MinGreySpan ? 0.f
+                                        : std::clamp((BackgroundGrey[I] - float(Grey.Values[I])) / Span, 0.f, 1.f);
   };
   TPlane<uint8_t> Map(W, H, 255);
   for (int Y = 0; Y < H; ++Y)
@@ -585,7 +589,7 @@ TEnclosedLetters EnclosedLetters(const TPlane<uint8_t>& Grey, const TPlane<uint8
   TEnclosedLetters Letters{TextMap};
   const int LetterHeight = TypicalLetterHeight(TextInk);
   const float TextGrey = MedianGrey(Grey, TextInk), OutlineGrey = MedianGrey(Grey, OutlineInk);
-  if (LetterHeight <= 0 || std::abs(TextGrey - OutlineGrey) < 12)
+  if (LetterHeight <= 0 || std::abs(TextGrey - OutlineGrey) < MinGreySpan)
     return Letters;
   // How far a pixel's grey lies from the outline's towards the letters'.
   auto Level = [&](size_t I) { return (float(Grey.Values[I]) - OutlineGrey) / (TextGrey - OutlineGrey); };
