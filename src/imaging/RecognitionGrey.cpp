@@ -1,5 +1,7 @@
 #include "imaging/RecognitionGrey.h"
 
+#include "core/ReusableMemory.h"
+
 #include <array>
 #include <cstdint>
 
@@ -35,7 +37,9 @@ QImage RecognitionGrey(const QImage& Picture) {
   // RGBX, which keeps red, green and blue as they are and drops alpha.
   const bool Rgb32 = Picture.format() == QImage::Format_RGB32 || Picture.format() == QImage::Format_ARGB32;
   const QImage Source = Rgb32 ? Picture : Picture.convertToFormat(QImage::Format_RGBX8888);
-  QImage Grey(Source.size(), QImage::Format_Grayscale8);
+  // A screen's grey picture is megabytes, made on every read: its block is
+  // reused from the last one with its pages in place.
+  QImage Grey = ReusableMemory::NewImage(Source.width(), Source.height(), QImage::Format_Grayscale8);
   if (Source.isNull() || Grey.isNull())
     return {};
   const TLuminanceTables& T = LuminanceTables();
