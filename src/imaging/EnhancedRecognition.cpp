@@ -1,5 +1,7 @@
 #include "imaging/EnhancedRecognition.h"
 
+#include "imaging/WordReadings.h"
+
 #include <cmath>
 #include <future>
 #include <utility>
@@ -19,9 +21,9 @@ constexpr size_t MinPicturesRead = 2;
 // than of the right one on another.
 constexpr double DictionaryWordBonus = 0.6;
 
-double MeanConfidence(const TRecognition& Recognition) {
+double MeanConfidence(const std::vector<TRecognizedWord>& Words) {
   double Sum = 0, Letters = 0;
-  for (const TRecognizedWord& Word : Recognition.Words) {
+  for (const TRecognizedWord& Word : Words) {
     Sum += double(Word.Confidence) * Word.Letters;
     Letters += Word.Letters;
   }
@@ -37,25 +39,33 @@ double RecognitionScore(const TRecognition& Recognition) {
   return Score;
 }
 
-std::optional<size_t> ChooseRecognizedPicture(size_t Count, const TPictureRecognizer& Recognize) {
-  std::optional<size_t> Best;
-  TRecognition BestWords;
+std::optional<TChosenPicture> ChooseRecognizedPicture(size_t Count, const TPictureRecognizer& Recognize) {
+  std::vector<std::vector<TRecognizedWord>> Read;
+  std::optional<TChosenPicture> Chosen;
   double BestScore = -INFINITY;
   for (size_t I = 0; I < Count; ++I) {
     std::optional<std::vector<TRecognizedWord>> Words = Recognize(I);
     if (!Words)
       return std::nullopt;
-    TRecognition Recognition{{}, std::move(*Words)};
-    const double Score = RecognitionScore(Recognition);
-    if (!Best || Score > BestScore) {
-      Best = I;
+    Read.push_back(std::move(*Words));
+    const double Score = RecognitionScore({{}, Read.back()});
+    if (!Chosen || Score > BestScore) {
+      Chosen = TChosenPicture{I, Read.back(), {}};
       BestScore = Score;
-      BestWords = std::move(Recognition);
     }
-    if (I >= MinPicturesRead - 1 && MeanConfidence(BestWords) >= ConfidentReading)
+    std::vector<const std::vector<TRecognizedWord>*> Others;
+    for (size_t J = 0; J < Read.size(); ++J)
+      if (J != Chosen->Index)
+        Others.push_back(&Read[J]);
+    Chosen->Replacements = BetterWordReadings(Chosen->Words, Others);
+
+    bool Doubtful = false;
+    for (size_t W = 0; W < Chosen->Words.size(); ++W)
+      Doubtful = Doubtful || (Chosen->Replacements[W].isEmpty() && IsDoubtfulWord(Chosen->Words[W]));
+    if (I >= MinPicturesRead - 1 && !Doubtful && MeanConfidence(Chosen->Words) >= ConfidentReading)
       break;
   }
-  return Best;
+  return Chosen;
 }
 
 std::vector<TEnhancedPicture> EnhanceWhile(const QImage& Capture, const std::function<void()>& ReadCapture) {
@@ -79,18 +89,20 @@ TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& 
     return std::move(AsItIs->Records);
 
   std::vector<TIteratorResultList> Found(Pictures.size());
-  const std::optional<size_t> Best = ChooseRecognizedPicture(Pictures.size(), [&](size_t I) {
+  const std::optional<TChosenPicture> Chosen = ChooseRecognizedPicture(Pictures.size(), [&](size_t I) {
     TRecognition Recognition =
         Pictures[I].IsCapture() && AsItIs ? *std::exchange(AsItIs, std::nullopt) : Recognize(Pictures[I].Image);
     Found[I] = std::move(Recognition.Records);
+    for (TRecognizedWord& Word : Recognition.Words)
+      Word.Box = Pictures[I].ToCapture(Word.Box);
     return std::optional(std::move(Recognition.Words));
   });
-  if (!Best)
+  if (!Chosen)
     return {};
 
-  TIteratorResultList Records = std::move(Found[*Best]);
+  TIteratorResultList Records = std::move(Found[Chosen->Index]);
   for (TIteratorResult& Record : Records) {
-    const TRect Box = Pictures[*Best].ToCapture({Record.Left, Record.Top, Record.Right, Record.Bottom});
+    const TRect Box = Pictures[Chosen->Index].ToCapture({Record.Left, Record.Top, Record.Right, Record.Bottom});
     Record.Left = Box.Left;
     Record.Top = Box.Top;
     Record.Right = Box.Right;
@@ -99,5 +111,6 @@ TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& 
     if (Record.FFontSize != 0)
       Record.FFontSize = FontSizeForHeight(double(Box.Bottom) - Box.Top);
   }
+  ReplaceWords(Records, Chosen->Words, Chosen->Replacements);
   return Records;
 }

@@ -169,21 +169,40 @@ bool TTesseractOcrService::RecognizeEnhanced(const TOperation& Operation, TOcrRe
       AsItIsWords = FTesseract->RecognizedWords();
   });
   std::vector<TTesseractWords> Found(Pictures.size());
-  const std::optional<size_t> Best =
+  const std::optional<TChosenPicture> Chosen =
       ChooseRecognizedPicture(Pictures.size(), [&](size_t I) -> std::optional<std::vector<TRecognizedWord>> {
+        std::optional<std::vector<TRecognizedWord>> Words;
         if (Pictures[I].IsCapture()) {
           Found[I] = std::move(AsItIs);
-          return std::exchange(AsItIsWords, std::nullopt);
+          Words = std::exchange(AsItIsWords, std::nullopt);
+        } else if (Read(Pictures[I].Image, Found[I])) {
+          Words = FTesseract->RecognizedWords();
         }
-        if (!Read(Pictures[I].Image, Found[I]))
-          return std::nullopt;
-        return FTesseract->RecognizedWords();
+        if (Words)
+          for (TRecognizedWord& Word : *Words)
+            Word.Box = Pictures[I].ToCapture(Word.Box);
+        return Words;
       });
-  if (!Best)
+  if (!Chosen)
     return false;
-  Result = ResultFromWords(Found[*Best]);
+  const TEnhancedPicture& Best = Pictures[Chosen->Index];
+  TTesseractWords& BestWords = Found[Chosen->Index];
+  // The chosen words are those of BestWords that hold letters, in the same
+  // order: the better readings go in where text and box agree.
+  size_t Next = 0;
+  for (TTesseractWord& Word : BestWords.Words) {
+    if (Next == Chosen->Words.size())
+      break;
+    const TRecognizedWord& Same = Chosen->Words[Next];
+    if (Word.Text != Same.Text || Best.ToCapture({Word.Left, Word.Top, Word.Right, Word.Bottom}) != Same.Box)
+      continue;
+    if (!Chosen->Replacements[Next].isEmpty())
+      Word.Text = Chosen->Replacements[Next];
+    ++Next;
+  }
+  Result = ResultFromWords(BestWords);
   // A whole factor: dividing the picture's boxes gives the bitmap's exactly.
-  const float Scale = float(Pictures[*Best].Scale);
+  const float Scale = float(Best.Scale);
   for (TOcrLine& Line : Result.Lines)
     for (TOcrWord& Word : Line.Words) {
       TOcrRect& Box = Word.BoundingRect;

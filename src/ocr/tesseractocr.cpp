@@ -200,11 +200,13 @@ std::vector<TRecognizedWord> TTesseractOCR5::RecognizedWords() {
     return Words;
   const auto Level = tesseract::RIL_WORD;
   do {
-    const QString Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), Level), true);
+    QString Text = PUTF8CharToString(capi::TessResultIteratorGetUTF8Text(Iterator.get(), Level), true);
     const int Letters = int(std::count_if(Text.begin(), Text.end(), [](QChar C) { return C.isLetterOrNumber(); }));
-    if (Letters > 0)
+    TRect Box;
+    const TessPageIterator* Page = capi::TessResultIteratorGetPageIterator(Iterator.get());
+    if (Letters > 0 && capi::TessPageIteratorBoundingBox(Page, Level, &Box.Left, &Box.Top, &Box.Right, &Box.Bottom))
       Words.push_back({Letters, capi::TessResultIteratorConfidence(Iterator.get(), Level),
-                       capi::TessResultIteratorWordIsFromDictionary(Iterator.get()) != 0});
+                       capi::TessResultIteratorWordIsFromDictionary(Iterator.get()) != 0, std::move(Text), Box});
   } while (capi::TessResultIteratorNext(Iterator.get(), Level));
   return Words;
 }

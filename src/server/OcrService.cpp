@@ -242,9 +242,10 @@ private:
       std::unique_ptr<char[]> Raw(Iterator->GetUTF8Text(tesseract::RIL_WORD));
       const QString Word = QString::fromUtf8(Raw ? Raw.get() : "");
       const int Letters = int(std::count_if(Word.begin(), Word.end(), [](QChar C) { return C.isLetterOrNumber(); }));
-      if (Letters > 0)
-        Recognition.Words.push_back(
-            {Letters, Iterator->Confidence(tesseract::RIL_WORD), Iterator->WordIsFromDictionary()});
+      TRect Box;
+      if (Letters > 0 && Iterator->BoundingBox(tesseract::RIL_WORD, &Box.Left, &Box.Top, &Box.Right, &Box.Bottom))
+        Recognition.Words.push_back({Letters, Iterator->Confidence(tesseract::RIL_WORD),
+                                     Iterator->WordIsFromDictionary(), Word, Box});
     } while (Iterator->Next(tesseract::RIL_WORD));
     return true;
   }

@@ -16,6 +16,10 @@ namespace {
 
 int Grey(const QImage& Image, int X, int Y) { return qGray(Image.pixel(X, Y)); }
 
+TRecognizedWord Word(int Letters, float Confidence, bool InDictionary = false, const QString& Text = {}) {
+  return {Letters, Confidence, InDictionary, Text, {}};
+}
+
 // The share of dark pixels (grey below 128) of the picture inside Boxes
 // (capture pixels) and outside them.
 std::pair<double, double> DarkInsideAndOutside(const TEnhancedPicture& Picture, const std::vector<QRect>& Boxes) {
@@ -184,7 +188,7 @@ TEST(EnhancedRecognition, KeepsTheSurestPictureAndMapsItsBoxesBack) {
       const int S = Enlarged ? Scale : 1;
       TRecognition R;
       R.Records = {{7 * S + 1, 5 * S, 20 * S - 1, 9 * S + 1, Enlarged ? "big" : "small", 1, 0, 99}};
-      R.Words = {{5, Enlarged ? Case.EnlargedConfidence : Case.OriginalConfidence}};
+      R.Words = {Word(5, Enlarged ? Case.EnlargedConfidence : Case.OriginalConfidence)};
       return R;
     });
     EXPECT_EQ(Calls, int(Pictures.size())); // none read confidently: every picture is tried
@@ -202,7 +206,7 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
   auto Sure = [&](const QImage& Picture) {
     Seen.push_back(Picture);
     TRecognition R;
-    R.Words = {{6, 95.f}};
+    R.Words = {Word(6, 95.f, true, QStringLiteral("Garden"))};
     return R;
   };
   RecognizeEnhanced(Hard.Image, Sure);
@@ -223,17 +227,18 @@ TEST(EnhancedRecognition, AConfidentReadingEndsTheSearchAndAPlainCaptureIsReadOn
 // not one: at small sizes Tesseract can be surer of "Frogress" on one
 // picture than of "Progress" on another.
 TEST(EnhancedRecognition, AWordOfTheLanguageOutweighsASurerMisreading) {
-  const std::vector<std::vector<TRecognizedWord>> Readings = {{{8, 90.f, false}}, {{8, 75.f, true}}};
-  const std::optional<size_t> Chosen = ChooseRecognizedPicture(
+  const std::vector<std::vector<TRecognizedWord>> Readings = {{Word(8, 90.f)}, {Word(8, 75.f, true)}};
+  const std::optional<TChosenPicture> Chosen = ChooseRecognizedPicture(
       Readings.size(), [&](size_t Index) { return std::optional(Readings[Index]); });
-  EXPECT_EQ(Chosen, 1u);
+  ASSERT_TRUE(Chosen);
+  EXPECT_EQ(Chosen->Index, 1u);
   EXPECT_GT(RecognitionScore({{}, Readings[1]}), RecognitionScore({{}, Readings[0]}));
 }
 
 // A recognition given up (cancelled) on one picture ends the choice at once:
 // no further picture is read and none is chosen.
 TEST(EnhancedRecognition, AGivenUpRecognitionStopsTheChoiceAtOnce) {
-  const std::vector<TRecognizedWord> Unsure = {{5, 40.f}};
+  const std::vector<TRecognizedWord> Unsure = {Word(5, 40.f)};
   struct TCase {
     size_t GivenUpAt; // past the end: never
     std::optional<size_t> Chosen;
@@ -242,14 +247,14 @@ TEST(EnhancedRecognition, AGivenUpRecognitionStopsTheChoiceAtOnce) {
   for (const TCase& Case : {TCase{0, std::nullopt, 1}, TCase{1, std::nullopt, 2}, TCase{9, 0u, 4}}) {
     SCOPED_TRACE(testing::Message() << "given up at " << Case.GivenUpAt);
     size_t Reads = 0;
-    const std::optional<size_t> Chosen =
+    const std::optional<TChosenPicture> Chosen =
         ChooseRecognizedPicture(4, [&](size_t Index) -> std::optional<std::vector<TRecognizedWord>> {
           ++Reads;
           if (Index == Case.GivenUpAt)
             return std::nullopt;
           return Unsure;
         });
-    EXPECT_EQ(Chosen, Case.Chosen);
+    EXPECT_EQ(Chosen ? std::optional(Chosen->Index) : std::nullopt, Case.Chosen);
     EXPECT_EQ(Reads, Case.Reads);
   }
 }

@@ -1,0 +1,142 @@
+#include "imaging/WordReadings.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <cstdint>
+#include <optional>
+
+namespace {
+
+// Two words lie on the same spot when their boxes overlap by at least this
+// much of their union.
+constexpr double SameSpot = 0.5;
+// Words that another reading splits lie this much within the word's box, and
+// together cover this much of its width.
+constexpr double WithinWord = 0.8;
+constexpr double SplitCover = 0.7;
+// Readings of one word differ in a letter or two: more changes than this
+// share of the longer spelling is another word found at that spot.
+constexpr double MaxSpellingChange = 0.34;
+// A word of the language replaces another one only when the recogniser is
+// this much surer of it (confidence, 0 .. 100).
+constexpr float MuchSurer = 20.f;
+
+int64_t Area(const TRect& Box) { return Box.IsEmpty() ? 0 : int64_t(Box.Width()) * Box.Height(); }
+
+TRect Overlap(const TRect& A, const TRect& B) {
+  return {std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right), std::min(A.Bottom, B.Bottom)};
+}
+
+double OverlapOfUnion(const TRect& A, const TRect& B) {
+  const int64_t Both = Area(Overlap(A, B));
+  const int64_t Union = Area(A) + Area(B) - Both;
+  return Union > 0 ? double(Both) / double(Union) : 0.0;
+}
+
+// The letters and digits of Text, lower case: what two readings of a word
+// are compared on.
+QString Spelling(const QString& Text) {
+  QString Letters;
+  for (QChar C : Text)
+    if (C.isLetterOrNumber())
+      Letters += C.toLower();
+  return Letters;
+}
+
+int EditDistance(const QString& A, const QString& B) {
+  std::vector<int> Row(size_t(B.size()) + 1);
+  for (size_t J = 0; J < Row.size(); ++J)
+    Row[J] = int(J);
+  for (qsizetype I = 1; I <= A.size(); ++I) {
+    int Diagonal = Row[0];
+    Row[0] = int(I);
+    for (qsizetype J = 1; J <= B.size(); ++J) {
+      const int Above = Row[size_t(J)];
+      Row[size_t(J)] = std::min({Above + 1, Row[size_t(J) - 1] + 1, Diagonal + (A[I - 1] == B[J - 1] ? 0 : 1)});
+      Diagonal = Above;
+    }
+  }
+  return Row.back();
+}
+
+bool CloseInSpelling(const QString& A, const QString& B) {
+  const QString X = Spelling(A), Y = Spelling(B);
+  return EditDistance(X, Y) <= MaxSpellingChange * double(std::max(X.size(), Y.size()));
+}
+
+// What Other reads at Word's spot: the words it splits Word into, or else
+// the one word on the same spot; nothing when neither is there.
+std::optional<TRecognizedWord> ReadingAt(const TRecognizedWord& Word, const std::vector<TRecognizedWord>& Other) {
+  TRecognizedWord Split{0, 100.f, true, {}, Word.Box};
+  QStringList Texts;
+  int Covered = 0;
+  for (const TRecognizedWord& Part : Other)
+    if (Area(Part.Box) > 0 && double(Area(Overlap(Part.Box, Word.Box))) >= WithinWord * double(Area(Part.Box))) {
+      Texts << Part.Text;
+      Split.Letters += Part.Letters;
+      Split.Confidence = std::min(Split.Confidence, Part.Confidence);
+      Split.InDictionary = Split.InDictionary && Part.InDictionary;
+      Covered += Part.Box.Width();
+    }
+  if (Texts.size() >= 2 && Covered >= SplitCover * Word.Box.Width()) {
+    Split.Text = Texts.join(QLatin1Char(' '));
+    return Split;
+  }
+
+  const TRecognizedWord* Same = nullptr;
+  double BestOverlap = SameSpot;
+  for (const TRecognizedWord& Candidate : Other) {
+    const double Share = OverlapOfUnion(Candidate.Box, Word.Box);
+    if (Share >= BestOverlap) {
+      BestOverlap = Share;
+      Same = &Candidate;
+    }
+  }
+  return Same ? std::optional(*Same) : std::nullopt;
+}
+
+} // namespace
+
+bool IsDoubtfulWord(const TRecognizedWord& Word) {
+  return !Word.InDictionary && std::count_if(Word.Text.begin(), Word.Text.end(), [](QChar C) { return C.isLetter(); }) >= 2;
+}
+
+std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chosen,
+                                        const std::vector<const std::vector<TRecognizedWord>*>& Others) {
+  std::vector<QString> Replacements(Chosen.size());
+  for (size_t I = 0; I < Chosen.size(); ++I) {
+    const TRecognizedWord& Word = Chosen[I];
+    std::optional<TRecognizedWord> Best;
+    for (const std::vector<TRecognizedWord>* Other : Others) {
+      std::optional<TRecognizedWord> Reading = ReadingAt(Word, *Other);
+      if (Reading && Reading->InDictionary && Reading->Text != Word.Text && CloseInSpelling(Reading->Text, Word.Text) &&
+          (!Best || Reading->Confidence > Best->Confidence))
+        Best = std::move(Reading);
+    }
+    if (Best && (!Word.InDictionary || Best->Confidence >= Word.Confidence + MuchSurer))
+      Replacements[I] = Best->Text;
+  }
+  return Replacements;
+}
+
+void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
+                  const std::vector<QString>& Replacements) {
+  std::vector<qsizetype> Searched(Records.size(), 0); // where each record's next word is looked for
+  for (size_t I = 0; I < Words.size() && I < Replacements.size(); ++I) {
+    const TRecognizedWord& Word = Words[I];
+    const int32_t MiddleX = Word.Box.Left + Word.Box.Width() / 2, MiddleY = Word.Box.Top + Word.Box.Height() / 2;
+    for (size_t R = 0; R < Records.size(); ++R) {
+      TIteratorResult& Record = Records[R];
+      if (MiddleX < Record.Left || MiddleX >= Record.Right || MiddleY < Record.Top || MiddleY >= Record.Bottom)
+        continue;
+      const qsizetype At = Record.Text.indexOf(Word.Text, Searched[R]);
+      if (At < 0)
+        break;
+      const QString& Replacement = Replacements[I].isEmpty() ? Word.Text : Replacements[I];
+      Record.Text.replace(At, Word.Text.size(), Replacement);
+      Searched[R] = At + Replacement.size();
+      break;
+    }
+  }
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "core/GlobalTypes.h"
+#include "imaging/EnhancedRecognition.h"
+
+#include <QString>
+
+#include <vector>
+
+// The same text read from several pictures of one capture goes wrong in
+// different words: one picture gives "Belore", another "Before" at the same
+// spot. These pick, word by word, the better reading among the pictures and
+// put it into the chosen picture's records.
+
+// For every word of Chosen, the text another reading gives at the same spot
+// when that one is plainly better: a word of the language where Chosen's is
+// not, or one far surer where both are. Empty where Chosen's word stays. The
+// other reading must be close in spelling (a letter or two) and may be two
+// words where Chosen ran them together ("Newlevel" for "New level"). All
+// boxes are in one coordinate system.
+std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chosen,
+                                        const std::vector<const std::vector<TRecognizedWord>*>& Others);
+
+// Whether a word still needs another picture's reading: letters the
+// recogniser does not know as a word of its language.
+bool IsDoubtfulWord(const TRecognizedWord& Word);
+
+// Puts Replacements (one per word of Words, empty where it stays) into the
+// texts of Records. Words and records come from one recognition, boxes in
+// one coordinate system: each word is looked for in the record holding the
+// middle of its box, after the words found there before it. A word not
+// found is left alone.
+void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
+                  const std::vector<QString>& Replacements);

@@ -1,0 +1,103 @@
+#include "imaging/EnhancedRecognition.h"
+#include "imaging/WordReadings.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <vector>
+
+namespace {
+
+TRecognizedWord Word(const char* Text, float Confidence, bool InDictionary, TRect Box) {
+  const QString Spelled = QString::fromUtf8(Text);
+  const int Letters = int(std::count_if(Spelled.begin(), Spelled.end(), [](QChar C) { return C.isLetterOrNumber(); }));
+  return {Letters, Confidence, InDictionary, Spelled, Box};
+}
+
+constexpr TRect Spot{100, 10, 160, 24};
+
+} // namespace
+
+// One word of the chosen reading against what another picture read at (or
+// near) the same spot.
+TEST(WordReadings, AClearlyBetterReadingOfTheSameSpotReplacesTheWord) {
+  struct TCase {
+    const char* Why;
+    TRecognizedWord Chosen;
+    std::vector<TRecognizedWord> Other;
+    QString Expected; // empty: the chosen word stays
+  };
+  const TCase Cases[] = {
+      {"a word of the language for a misreading, however sure",
+       Word("Belore", 92, false, Spot),
+       {Word("Before", 60, true, {101, 10, 161, 25})},
+       "Before"},
+      {"a word of the language far surer than another one", Word("Wail", 40, true, Spot), {Word("Wait", 90, true, Spot)}, "Wait"},
+      {"a word of the language only a little surer", Word("Begin", 49, true, Spot), {Word("Bevin", 60, true, Spot)}, ""},
+      {"not a word of the language either", Word("Uncer", 70, false, Spot), {Word("Undor", 90, false, Spot)}, ""},
+      {"another word found at that spot", Word("windaw", 82, false, Spot), {Word("sind", 90, true, Spot)}, ""},
+      {"a word elsewhere", Word("Belore", 92, false, Spot), {Word("Before", 90, true, {180, 10, 240, 24})}, ""},
+      {"two words run together",
+       Word("Newlevel", 80, false, Spot),
+       {Word("New", 85, true, {100, 10, 124, 24}), Word("level", 88, true, {128, 10, 160, 24})},
+       "New level"},
+      {"run together, but one part not a word of the language",
+       Word("Newlevel", 80, false, Spot),
+       {Word("New", 85, true, {100, 10, 124, 24}), Word("levcl", 88, false, {128, 10, 160, 24})},
+       ""},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Why);
+    const std::vector<QString> Better = BetterWordReadings({Case.Chosen}, {&Case.Other});
+    ASSERT_EQ(Better.size(), 1u);
+    EXPECT_EQ(Better[0], Case.Expected);
+  }
+}
+
+// Of several pictures offering a word of the language, the surest wins.
+TEST(WordReadings, TheSurestOfSeveralReadingsIsTaken) {
+  const std::vector<TRecognizedWord> A = {Word("Defeat", 70, true, Spot)}, B = {Word("Delete", 95, true, Spot)},
+                                     C = {Word("Defeat", 80, true, Spot)};
+  // "Delete" is three letters away from "Deteat"'s six: another word at the spot.
+  EXPECT_EQ(BetterWordReadings({Word("Deteat", 90, false, Spot)}, {&A, &B, &C}), std::vector<QString>{"Defeat"});
+}
+
+// Replacements go into the record holding each word, at that word's own
+// place: a word that occurs twice in a line is replaced where it stands.
+TEST(WordReadings, ReplacementsGoIntoTheRecordsAtTheWordsOwnPlace) {
+  TIteratorResultList Records(2);
+  Records[0] = {0, 0, 300, 20, "the harbour at the Belore", 1, 0, 14};
+  Records[1] = {0, 30, 300, 50, "Newlevel the", 1, 0, 14};
+  const std::vector<TRecognizedWord> Words = {
+      Word("the", 90, true, {0, 2, 30, 18}),       Word("harbour", 90, true, {40, 2, 110, 18}),
+      Word("at", 90, true, {120, 2, 140, 18}),     Word("the", 40, false, {150, 2, 180, 18}),
+      Word("Belore", 80, false, {190, 2, 250, 18}), Word("Newlevel", 70, false, {0, 32, 80, 48}),
+      Word("gone", 90, true, {90, 32, 120, 48}),    Word("the", 90, true, {130, 32, 160, 48})};
+  const std::vector<QString> Replacements = {"", "", "", "thee", "Before", "New level", "went", "then"};
+  ReplaceWords(Records, Words, Replacements);
+  EXPECT_EQ(Records[0].Text, "the harbour at thee Before");
+  // "gone" is not in the record's text: it is left alone, and the search
+  // for the words after it goes on where it was.
+  EXPECT_EQ(Records[1].Text, "New level then");
+}
+
+// A picture read confidently is not the end while one of its words is not a
+// word of the language: the next pictures are read until another gives a
+// word of the language at that spot.
+TEST(WordReadings, ADoubtfulWordKeepsTheChoiceReading) {
+  const std::vector<std::vector<TRecognizedWord>> Readings = {
+      {Word("Island", 95, true, {0, 0, 60, 20}), Word("Belore", 94, false, Spot)},
+      {Word("Island", 80, true, {0, 0, 60, 20})},
+      {Word("lsland", 60, false, {0, 0, 60, 20}), Word("Bclore", 50, false, Spot)},
+      {Word("Before", 70, true, Spot)},
+      {Word("Before", 99, true, Spot)}};
+  size_t Reads = 0;
+  const std::optional<TChosenPicture> Chosen = ChooseRecognizedPicture(Readings.size(), [&](size_t Index) {
+    ++Reads;
+    return std::optional(Readings[Index]);
+  });
+  ASSERT_TRUE(Chosen);
+  EXPECT_EQ(Chosen->Index, 0u);
+  EXPECT_EQ(Reads, 4u);
+  EXPECT_EQ(Chosen->Replacements, (std::vector<QString>{"", "Before"}));
+}
