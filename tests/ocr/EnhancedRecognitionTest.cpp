@@ -128,6 +128,11 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // Hairlines hardly wider than the shadow's offset, which fit the shadow
       // taken for the letters as well: read at 0.36 while the shadow was.
       {TScreenTextClass::ShadowedSubtitle, 9, 7, 7, 0.55},
+      // Words each picture misreads in its own way ("Newlevel",
+      // "online'open"): read at 0.82 while one picture's reading was taken
+      // whole, word for word now that each word may come from another.
+      {TScreenTextClass::ShadowedSubtitle, 13, 7, 7, 0.95},
+      {TScreenTextClass::OutlinedSubtitle, 16, 4, 4, 0.95},
       {TScreenTextClass::Aliased, 9},
       {TScreenTextClass::Aliased, 11},
   };

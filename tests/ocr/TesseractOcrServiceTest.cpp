@@ -188,6 +188,21 @@ TEST_F(TesseractOcrService, HardTextIsReadEnhancedWithWordBoxesOnTheRenderedLine
   }
 }
 
+// The better reading of a single word from another picture reaches the
+// service's words too: "Newlevel" on the picture chosen, "New level" on
+// another.
+TEST_F(TesseractOcrService, AWordsBetterReadingFromAnotherPictureReachesTheWords) {
+  const TScreenTextPicture Sample = RenderScreenText(TScreenTextClass::ShadowedSubtitle, 13, 7, 7);
+  const TRtOcr::TResult Result = RecognizeWaiting(*Component, English, Sample.Image, true);
+  ASSERT_EQ(Result.Status, TRtOcr::stCompleted);
+  EXPECT_GE(WordAccuracy(Sample.Lines, Result.Text), 0.95) << qPrintable(Result.Text.simplified());
+  QStringList Words;
+  for (const TRtOcr::TLine& Line : Result.Lines)
+    for (const TRtOcr::TWord& Word : Line.Words)
+      Words << Word.Text;
+  EXPECT_TRUE(Words.contains(QStringLiteral("New level"))) << qPrintable(Words.join(QLatin1Char('|')));
+}
+
 // Off, the service reads the bitmap itself, exactly as the library does; on,
 // a plain capture is read untouched too.
 TEST_F(TesseractOcrService, WithoutEnhancementOrOnPlainTextTheBitmapIsReadAsItIs) {
