@@ -61,7 +61,7 @@ std::optional<TChosenPicture> ChooseRecognizedPicture(size_t Count, const TPictu
 
     bool Doubtful = false;
     for (size_t W = 0; W < Chosen->Words.size(); ++W)
-      Doubtful = Doubtful || (Chosen->Replacements[W].isEmpty() && IsDoubtfulWord(Chosen->Words[W]));
+      Doubtful = Doubtful || (Chosen->Replacements[W].isEmpty() && IsDoubtfulWord(Chosen->Words[W], Others));
     if (I >= MinPicturesRead - 1 && !Doubtful && MeanConfidence(Chosen->Words) >= ConfidentReading)
       break;
   }

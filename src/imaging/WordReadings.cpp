@@ -98,8 +98,13 @@ std::optional<TRecognizedWord> ReadingAt(const TRecognizedWord& Word, const std:
 
 } // namespace
 
-bool IsDoubtfulWord(const TRecognizedWord& Word) {
-  return !Word.InDictionary && std::count_if(Word.Text.begin(), Word.Text.end(), [](QChar C) { return C.isLetter(); }) >= 2;
+bool IsDoubtfulWord(const TRecognizedWord& Word, const std::vector<const std::vector<TRecognizedWord>*>& Others) {
+  if (Word.InDictionary || std::count_if(Word.Text.begin(), Word.Text.end(), [](QChar C) { return C.isLetter(); }) < 2)
+    return false;
+  return std::none_of(Others.begin(), Others.end(), [&](const std::vector<TRecognizedWord>* Other) {
+    const std::optional<TRecognizedWord> Reading = ReadingAt(Word, *Other);
+    return Reading && Spelling(Reading->Text) == Spelling(Word.Text);
+  });
 }
 
 std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chosen,

@@ -22,8 +22,10 @@ std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chos
                                         const std::vector<const std::vector<TRecognizedWord>*>& Others);
 
 // Whether a word still needs another picture's reading: letters the
-// recogniser does not know as a word of its language.
-bool IsDoubtfulWord(const TRecognizedWord& Word);
+// recogniser does not know as a word of its language, which no other
+// reading spells the same at the same spot (a name read alike twice is
+// taken as it is).
+bool IsDoubtfulWord(const TRecognizedWord& Word, const std::vector<const std::vector<TRecognizedWord>*>& Others);
 
 // Puts Replacements (one per word of Words, empty where it stays) into the
 // texts of Records. Words and records come from one recognition, boxes in

@@ -101,3 +101,18 @@ TEST(WordReadings, ADoubtfulWordKeepsTheChoiceReading) {
   EXPECT_EQ(Reads, 4u);
   EXPECT_EQ(Chosen->Replacements, (std::vector<QString>{"", "Before"}));
 }
+
+// A word outside the language that two pictures spell alike (a name) is
+// taken as it is: the choice ends as it would without it.
+TEST(WordReadings, ANameReadAlikeOnTwoPicturesEndsTheChoice) {
+  const std::vector<std::vector<TRecognizedWord>> Readings = {
+      {Word("Korvex", 95, false, Spot)}, {Word("Korvex", 70, false, Spot)}, {Word("Korven", 99, true, Spot)}};
+  size_t Reads = 0;
+  const std::optional<TChosenPicture> Chosen = ChooseRecognizedPicture(Readings.size(), [&](size_t Index) {
+    ++Reads;
+    return std::optional(Readings[Index]);
+  });
+  ASSERT_TRUE(Chosen);
+  EXPECT_EQ(Reads, 2u);
+  EXPECT_EQ(Chosen->Replacements, std::vector<QString>{""});
+}
