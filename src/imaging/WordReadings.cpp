@@ -8,11 +8,14 @@
 
 namespace {
 
-// Two words lie on the same spot when their boxes overlap by at least this
-// much of their union.
-constexpr double SameSpot = 0.5;
-// Words that another reading splits lie this much within the word's box, and
-// together cover this much of its width.
+// Pictures frame a word differently in height (an outline, a shadow, the
+// ascenders a misreading lost), much less along the line: two words lie on
+// the same spot when they share this much of the span their widths cover
+// together, and words of one line share half the smaller height.
+constexpr double SameSpot = 0.6;
+constexpr double SameLine = 0.5;
+// Words that another reading splits lie this much within the word's width,
+// and together cover this much of it.
 constexpr double WithinWord = 0.8;
 constexpr double SplitCover = 0.7;
 // Readings of one word differ in a letter or two: more changes than this
@@ -22,16 +25,18 @@ constexpr double MaxSpellingChange = 0.34;
 // this much surer of it (confidence, 0 .. 100).
 constexpr float MuchSurer = 20.f;
 
-int64_t Area(const TRect& Box) { return Box.IsEmpty() ? 0 : int64_t(Box.Width()) * Box.Height(); }
-
-TRect Overlap(const TRect& A, const TRect& B) {
-  return {std::max(A.Left, B.Left), std::max(A.Top, B.Top), std::min(A.Right, B.Right), std::min(A.Bottom, B.Bottom)};
+int32_t Shared(int32_t Begin1, int32_t End1, int32_t Begin2, int32_t End2) {
+  return std::max(0, std::min(End1, End2) - std::max(Begin1, Begin2));
 }
 
-double OverlapOfUnion(const TRect& A, const TRect& B) {
-  const int64_t Both = Area(Overlap(A, B));
-  const int64_t Union = Area(A) + Area(B) - Both;
-  return Union > 0 ? double(Both) / double(Union) : 0.0;
+bool OnOneLine(const TRect& A, const TRect& B) {
+  return !A.IsEmpty() && !B.IsEmpty() && Shared(A.Top, A.Bottom, B.Top, B.Bottom) >= SameLine * std::min(A.Height(), B.Height());
+}
+
+// The share of their joint width that A and B both cover.
+double WidthShared(const TRect& A, const TRect& B) {
+  const int32_t Joint = std::max(A.Right, B.Right) - std::min(A.Left, B.Left);
+  return Joint > 0 ? double(Shared(A.Left, A.Right, B.Left, B.Right)) / Joint : 0.0;
 }
 
 // The letters and digits of Text, lower case: what two readings of a word
@@ -72,7 +77,8 @@ std::optional<TRecognizedWord> ReadingAt(const TRecognizedWord& Word, const std:
   QStringList Texts;
   int Covered = 0;
   for (const TRecognizedWord& Part : Other)
-    if (Area(Part.Box) > 0 && double(Area(Overlap(Part.Box, Word.Box))) >= WithinWord * double(Area(Part.Box))) {
+    if (OnOneLine(Part.Box, Word.Box) &&
+        Shared(Part.Box.Left, Part.Box.Right, Word.Box.Left, Word.Box.Right) >= WithinWord * Part.Box.Width()) {
       Texts << Part.Text;
       Split.Letters += Part.Letters;
       Split.Confidence = std::min(Split.Confidence, Part.Confidence);
@@ -87,7 +93,7 @@ std::optional<TRecognizedWord> ReadingAt(const TRecognizedWord& Word, const std:
   const TRecognizedWord* Same = nullptr;
   double BestOverlap = SameSpot;
   for (const TRecognizedWord& Candidate : Other) {
-    const double Share = OverlapOfUnion(Candidate.Box, Word.Box);
+    const double Share = OnOneLine(Candidate.Box, Word.Box) ? WidthShared(Candidate.Box, Word.Box) : 0.0;
     if (Share >= BestOverlap) {
       BestOverlap = Share;
       Same = &Candidate;

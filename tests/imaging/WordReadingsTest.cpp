@@ -28,10 +28,11 @@ TEST(WordReadings, AClearlyBetterReadingOfTheSameSpotReplacesTheWord) {
     QString Expected; // empty: the chosen word stays
   };
   const TCase Cases[] = {
-      {"a word of the language for a misreading, however sure",
+      {"a word of the language for a misreading, however sure, framed taller by an outline",
        Word("Belore", 92, false, Spot),
-       {Word("Before", 60, true, {101, 10, 161, 25})},
+       {Word("Before", 60, true, {101, 4, 161, 34})},
        "Before"},
+      {"on the line below", Word("Belore", 92, false, Spot), {Word("Before", 90, true, {100, 22, 160, 36})}, ""},
       {"a word of the language far surer than another one", Word("Wail", 40, true, Spot), {Word("Wait", 90, true, Spot)}, "Wait"},
       {"a word of the language only a little surer", Word("Begin", 49, true, Spot), {Word("Bevin", 60, true, Spot)}, ""},
       {"not a word of the language either", Word("Uncer", 70, false, Spot), {Word("Undor", 90, false, Spot)}, ""},
