@@ -143,7 +143,7 @@ void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWor
         continue;
       const qsizetype At = Record.Text.indexOf(Word.Text, Searched[R]);
       if (At < 0)
-        break;
+        continue; // records may overlap: the next one holding the middle may have it
       const QString& Replacement = Replacements[I].isEmpty() ? Word.Text : Replacements[I];
       Record.Text.replace(At, Word.Text.size(), Replacement);
       Searched[R] = At + Replacement.size();

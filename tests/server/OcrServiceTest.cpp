@@ -185,6 +185,20 @@ TEST_F(OcrService, PicturesAreEnhancedUnlessTheRequestSaysNot) {
   EXPECT_LT(Accuracy(Boxes(Service->Recognize(Bmp, false, false))), 0.9);
 }
 
+// A word the chosen picture runs together ("Newlevel") takes another
+// picture's reading, in lines and in paragraphs of several lines alike.
+TEST_F(OcrService, AWordsBetterReadingFromAnotherPictureReachesTheBoxes) {
+  const TScreenTextPicture Sample = RenderScreenText(TScreenTextClass::ShadowedSubtitle, 13, 7, 7);
+  const std::string Png = Encode(Sample.Image, "PNG");
+  for (const bool Paragraph : {false, true}) {
+    SCOPED_TRACE(Paragraph ? "paragraphs" : "lines");
+    std::string Text;
+    for (const json& Box : Boxes(Service->Recognize(Png, Paragraph)))
+      Text += Box.at("text").get<std::string>() + "\n";
+    EXPECT_NE(Text.find("Reward Points New level people"), std::string::npos) << Text;
+  }
+}
+
 TEST_F(OcrService, BadPicturesAreRefusedAndTheServiceGoesOn) {
   const QImage Small = RenderTextLines({QStringLiteral("Still working")}, 320, 50, 28);
   const std::string Bmp = Encode(Small, "BMP");
