@@ -1,6 +1,10 @@
 #include "imaging/TextEnhancer.h"
 
+#include "imaging/DropShadow.h"
+#include "imaging/EnhancerPlane.h"
 #include "imaging/GreyLevel.h"
+#include "imaging/InkPatches.h"
+#include "imaging/OutlinedLetters.h"
 
 #include <algorithm>
 #include <array>
@@ -10,6 +14,8 @@
 #include <optional>
 #include <string_view>
 #include <vector>
+
+using namespace textenhancer;
 
 namespace {
 
@@ -48,67 +54,14 @@ constexpr double MaxAnalysedPixels = 16.8e6;
 // text best enlarged only twice and softened, as if it had been smoothed.
 constexpr float HardEdgedShare = 0.12f;
 constexpr int HardEdgedScale = 2;
-// A drop shadow: the letters again, offset by up to this many pixels, in
-// the other side's colour. It is taken for one when at least ShadowFit of the
-// other side's pixels lie at one offset from the letters' and the opposite
-// offset explains less than ShadowAsymmetry of that (an outline explains
-// both alike). Thin strokes fit the shadow read the other way round (the
-// shadow as letters, cast back up) nearly as well; when it fits at least
-// MirroredShadowFit as well as the best, the one cast downwards is taken.
-constexpr int MaxShadowOffset = 3;
-constexpr double ShadowFit = 0.5;
-constexpr double ShadowAsymmetry = 0.4;
-constexpr double MirroredShadowFit = 0.75;
-// Coverage by the letters, as found under a shadow: below ShadowedCoverage
-// a pixel casts no shadow; the map goes from paper at CoverageFloor to full
-// ink at CoverageFull, which leaves the background's lighter patches out.
-constexpr float ShadowedCoverage = 0.35f;
-constexpr float CoverageFloor = 0.3f;
-constexpr float CoverageFull = 0.8f;
-// A pixel this far from the background towards the shadow's grey is shadow
-// itself, and casts no letter.
-constexpr float ShadedItself = 0.3f;
-// Two greys closer than this are too close to grade anything between them.
-constexpr float MinGreySpan = 12.f;
-// Ink patches this many letter heights tall are the background's, not text.
-constexpr double TallPatch = 2.5;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
-// Outlined letters: the outline is what the other side's map inks past
-// OutlineMapLevel (a quarter of the way to full ink), and whatever lies
-// within OutlineLevel of the way from the outline's grey to the letters'.
-// A patch inside it is a letter when LetterColouredShare of its pixels lie
-// beyond LetterLevel of that way; the letter is drawn from paper at
-// OutlineLevel to full ink at LetterLevel.
-constexpr int OutlineMapLevel = 192;
-constexpr float OutlineLevel = 0.25f;
-constexpr float LetterLevel = 0.7f;
-constexpr double LetterColouredShare = 0.3;
-// Within patches that ran out of their outline into the background, the
-// outline is taken again up to StrictOutlineLevel of the way.
-constexpr float StrictOutlineLevel = 0.4f;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
 constexpr float PlainContrast = 80.f;
 constexpr int PlainLetterHeight = 10;
-
-// A plane of values over the capture's pixels.
-template <class T> struct TPlane {
-  int Width = 0, Height = 0;
-  std::vector<T> Values;
-  TPlane(int W, int H, T Fill = T{}) : Width(W), Height(H), Values(size_t(W) * H, Fill) {}
-  T& At(int X, int Y) { return Values[size_t(Y) * Width + X]; }
-  T At(int X, int Y) const { return Values[size_t(Y) * Width + X]; }
-};
-
-TPlane<uint8_t> GreyPlane(const QImage& Rgb32) {
-  TPlane<uint8_t> Grey(Rgb32.width(), Rgb32.height());
-  for (int Y = 0; Y < Grey.Height; ++Y)
-    GreyLevels(Rgb32.constScanLine(Y), 4, Grey.Width, &Grey.At(0, Y));
-  return Grey;
-}
 
 // A coarse grid of one value per Block x Block cell, read back at any pixel
 // by bilinear interpolation between cell centres: the smooth background of
@@ -165,15 +118,6 @@ private:
   }
 };
 
-// The value below which Fraction of Values lie (Values is reordered).
-template <class T> T Percentile(std::vector<T>& Values, double Fraction) {
-  if (Values.empty())
-    return T{};
-  const size_t K = std::min(Values.size() - 1, size_t(Fraction * double(Values.size())));
-  std::nth_element(Values.begin(), Values.begin() + std::ptrdiff_t(K), Values.end());
-  return Values[K];
-}
-
 // Percentile(Values, Fraction) of the values ForEach hands its visitor, all
 // within 0 .. 256: they are counted per level first (nought apart, then
 // each whole number), and only those of the one level that holds the
@@ -200,6 +144,13 @@ template <class TForEach> float LevelPercentile(size_t Count, double Fraction, c
   const auto Wanted = Within.begin() + std::ptrdiff_t(Rank - Below);
   std::nth_element(Within.begin(), Wanted, Within.end());
   return *Wanted;
+}
+
+TPlane<uint8_t> GreyPlane(const QImage& Rgb32) {
+  TPlane<uint8_t> Grey(Rgb32.width(), Rgb32.height());
+  for (int Y = 0; Y < Grey.Height; ++Y)
+    GreyLevels(Rgb32.constScanLine(Y), 4, Grey.Width, &Grey.At(0, Y));
+  return Grey;
 }
 
 // The background of every block: its median grey. Text covers well under
@@ -358,289 +309,6 @@ std::vector<float> BackgroundAtPixels(const TCellGrid& Background, int Width, in
     Pixels.insert(Pixels.end(), Row.begin(), Row.end());
   }
   return Pixels;
-}
-
-struct TDropShadow {
-  int DX = 0, DY = 0; // where the shadow lies from the letters
-  int TextSign = 1;   // +1: the letters are the bright side
-};
-
-// The pixels of Mask, away from its edges by more than a shadow's offset.
-std::vector<std::pair<int, int>> InnerPixels(const TPlane<uint8_t>& Mask) {
-  std::vector<std::pair<int, int>> Pixels;
-  for (int Y = MaxShadowOffset; Y < Mask.Height - MaxShadowOffset; ++Y)
-    for (int X = MaxShadowOffset; X < Mask.Width - MaxShadowOffset; ++X)
-      if (Mask.At(X, Y))
-        Pixels.push_back({X, Y});
-  return Pixels;
-}
-
-// Share of the shade's pixels whose pixel DX, DY back lies in Text.
-double ShadowFitAt(const TPlane<uint8_t>& Text, const std::vector<std::pair<int, int>>& Shade, int DX, int DY) {
-  if (Shade.size() < 50)
-    return 0.0;
-  size_t Cast = 0;
-  for (const auto& [X, Y] : Shade)
-    Cast += Text.At(X - DX, Y - DY) != 0;
-  return double(Cast) / double(Shade.size());
-}
-
-// The drop shadow of the letters, when the sure ink of one side (BrightInk,
-// DarkInk) is mostly the other side's shifted by one small offset.
-std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, const TPlane<uint8_t>& DarkInk) {
-  const std::vector<std::pair<int, int>> BrightPixels = InnerPixels(BrightInk), DarkPixels = InnerPixels(DarkInk);
-  auto Fit = [&](int TextSign, int DX, int DY) {
-    return TextSign > 0 ? ShadowFitAt(BrightInk, DarkPixels, DX, DY) : ShadowFitAt(DarkInk, BrightPixels, DX, DY);
-  };
-  TDropShadow Best;
-  double BestFit = 0;
-  for (int TextSign : {1, -1})
-    for (int DY = -MaxShadowOffset; DY <= MaxShadowOffset; ++DY)
-      for (int DX = -MaxShadowOffset; DX <= MaxShadowOffset; ++DX) {
-        if (DX == 0 && DY == 0)
-          continue;
-        if (const double F = Fit(TextSign, DX, DY); F > BestFit) {
-          BestFit = F;
-          Best = {DX, DY, TextSign};
-        }
-      }
-  // The same pixels read the other way round (the shadow taken for the
-  // letters, cast back up) fit almost as well where strokes are hardly wider
-  // than the offset; on screens, shadows fall downwards.
-  const TDropShadow Mirrored{-Best.DX, -Best.DY, -Best.TextSign};
-  if (const double MirroredFit = Fit(Mirrored.TextSign, Mirrored.DX, Mirrored.DY);
-      (Mirrored.DY > 0 || (Mirrored.DY == 0 && Mirrored.DX > 0)) && MirroredFit >= MirroredShadowFit * BestFit) {
-    Best = Mirrored;
-    BestFit = MirroredFit;
-  }
-  if (BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
-    return std::nullopt;
-  return Best;
-}
-
-// The letters of a shadowed capture with the shadow taken out. A pixel at
-// the letters' edge mixes their colour with whatever lies beneath: the
-// background, or the shadow, which is the letters' own coverage one offset
-// back. Visiting the pixels so that the one an offset back comes first, each
-// pixel's coverage follows from its grey and what lies beneath it; against
-// the background alone the letters' shadowed edges would all but vanish.
-// TextInk: where the letters' ink is sure.
-TPlane<uint8_t> WithoutShadow(const TPlane<uint8_t>& Grey, const std::vector<float>& BackgroundRows,
-                              const TDropShadow& Shadow, float TextGrey, float ShadowGrey,
-                              const TPlane<uint8_t>& TextInk) {
-  const int W = Grey.Width, H = Grey.Height;
-  TPlane<float> Coverage(W, H);
-  const bool Forward = Shadow.DY > 0 || (Shadow.DY == 0 && Shadow.DX > 0);
-  const size_t Count = size_t(W) * H;
-  for (size_t N = 0; N < Count; ++N) {
-    const size_t I = Forward ? N : Count - 1 - N;
-    const int X = int(I % size_t(W)), Y = int(I / size_t(W));
-    const int BackX = X - Shadow.DX, BackY = Y - Shadow.DY;
-    // Only the letters' sure ink casts a shadow: a lighter patch of the
-    // background taken for a letter's edge must not darken what lies beneath
-    // the next pixel, and that the next, in a streak.
-    float Shade = 0;
-    if (BackX >= 0 && BackY >= 0 && BackX < W && BackY < H && TextInk.At(BackX, BackY) &&
-        Coverage.At(BackX, BackY) >= ShadowedCoverage)
-      Shade = Coverage.At(BackX, BackY);
-    const float Beneath = ShadowGrey * Shade + (1 - Shade) * BackgroundRows[I];
-    const float Span = TextGrey - Beneath;
-    // Where the letters' colour is that of what lies beneath, nothing shows.
-    const float Cover =
-        std::abs(Span) < MinGreySpan ? 0.f : std::clamp((float(Grey.Values[I]) - Beneath) / Span, 0.f, 1.f);
-    Coverage.Values[I] = Cover;
-  }
-  TPlane<uint8_t> Map(W, H);
-  for (size_t I = 0; I < Count; ++I) {
-    const float T = std::clamp((Coverage.Values[I] - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
-    Map.Values[I] = uint8_t(255 * (1 - T) + 0.5f);
-  }
-  return Map;
-}
-
-// The letters of a shadowed capture found from their shadow: a pixel is
-// letter as far as the pixel one shadow offset on has the shadow's colour,
-// unless it has that colour itself. Where the letters' colour is close to
-// the background's (white text over a light sky) only the shadow still
-// draws them.
-TPlane<uint8_t> FromShadow(const TPlane<uint8_t>& Grey, const std::vector<float>& BackgroundGrey,
-                           const TDropShadow& Shadow, float ShadowGrey) {
-  const int W = Grey.Width, H = Grey.Height;
-  // How far a pixel lies from the background towards the shadow's grey.
-  auto Shade = [&](int X, int Y) {
-    const size_t I = size_t(Y) * W + X;
-    const float Span = BackgroundGrey[I] - ShadowGrey;
-    return std::abs(Span) < MinGreySpan ? 0.f
-                                        : std::clamp((BackgroundGrey[I] - float(Grey.Values[I])) / Span, 0.f, 1.f);
-  };
-  TPlane<uint8_t> Map(W, H, 255);
-  for (int Y = 0; Y < H; ++Y)
-    for (int X = 0; X < W; ++X) {
-      const int NX = X + Shadow.DX, NY = Y + Shadow.DY;
-      if (NX < 0 || NY < 0 || NX >= W || NY >= H || Shade(X, Y) > ShadedItself)
-        continue;
-      const float T = std::clamp((Shade(NX, NY) - CoverageFloor) / (CoverageFull - CoverageFloor), 0.f, 1.f);
-      Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
-    }
-  return Map;
-}
-
-// The median grey of the pixels of Grey under Mask.
-float MedianGrey(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& Mask) {
-  std::vector<uint8_t> Values;
-  for (size_t I = 0; I < Grey.Values.size(); ++I)
-    if (Mask.Values[I])
-      Values.push_back(Grey.Values[I]);
-  return Percentile(Values, 0.5);
-}
-
-// A patch of ink: pixels joined side by side, and the box around them.
-struct TInkPatch {
-  int Top, Bottom, Left, Right;
-  const std::vector<std::pair<int, int>>& Pixels;
-};
-
-// Calls Visit(TInkPatch) for every patch of the pixels of Ink that are set.
-template <class TVisit> void ForEachPatch(const TPlane<uint8_t>& Ink, const TVisit& Visit) {
-  TPlane<uint8_t> Seen(Ink.Width, Ink.Height);
-  std::vector<std::pair<int, int>> Stack, Pixels;
-  for (int Y0 = 0; Y0 < Ink.Height; ++Y0)
-    for (int X0 = 0; X0 < Ink.Width; ++X0) {
-      // Most of a row is not ink: eight pixels at a time go by unread.
-      const uint8_t* Row = Ink.Values.data() + size_t(Y0) * size_t(Ink.Width);
-      for (uint64_t Eight = 0; X0 + 8 <= Ink.Width && (std::memcpy(&Eight, Row + X0, 8), Eight == 0);)
-        X0 += 8;
-      if (X0 >= Ink.Width)
-        break;
-      if (!Ink.At(X0, Y0) || Seen.At(X0, Y0))
-        continue;
-      int Top = Y0, Bottom = Y0, Left = X0, Right = X0;
-      Stack.assign(1, {X0, Y0});
-      Pixels.clear();
-      Seen.At(X0, Y0) = 1;
-      while (!Stack.empty()) {
-        const auto [X, Y] = Stack.back();
-        Stack.pop_back();
-        Pixels.push_back({X, Y});
-        Top = std::min(Top, Y), Bottom = std::max(Bottom, Y), Left = std::min(Left, X), Right = std::max(Right, X);
-        for (const auto& [DX, DY] : std::array<std::pair<int, int>, 4>{{{1, 0}, {-1, 0}, {0, 1}, {0, -1}}}) {
-          const int NX = X + DX, NY = Y + DY;
-          if (NX >= 0 && NY >= 0 && NX < Ink.Width && NY < Ink.Height && Ink.At(NX, NY) && !Seen.At(NX, NY)) {
-            Seen.At(NX, NY) = 1;
-            Stack.push_back({NX, NY});
-          }
-        }
-      }
-      Visit(TInkPatch{Top, Bottom, Left, Right, Pixels});
-    }
-}
-
-// The median height of the letter-like connected components of Ink: about
-// the x-height of the text.
-int TypicalLetterHeight(const TPlane<uint8_t>& Ink) {
-  std::vector<int> Heights;
-  ForEachPatch(Ink, [&](const TInkPatch& Patch) {
-    const int H = Patch.Bottom - Patch.Top + 1, W = Patch.Right - Patch.Left + 1;
-    if (H >= 3 && Patch.Pixels.size() >= 4 && W <= 3 * H && H <= Ink.Height / 2)
-      Heights.push_back(H);
-  });
-  if (Heights.size() < 3)
-    return 0;
-  return Percentile(Heights, 0.5);
-}
-
-// Map (dark ink on white) with every patch of ink much taller than its
-// letters turned to paper: a patch of the background lighter or darker than
-// the rest, which no letter is.
-void EraseTallPatches(TPlane<uint8_t>& Map) {
-  TPlane<uint8_t> Ink(Map.Width, Map.Height);
-  for (size_t I = 0; I < Map.Values.size(); ++I)
-    Ink.Values[I] = Map.Values[I] < 128;
-  const int LetterHeight = TypicalLetterHeight(Ink);
-  if (LetterHeight <= 0)
-    return;
-  ForEachPatch(Ink, [&](const TInkPatch& Patch) {
-    if (Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight)
-      for (const auto& [X, Y] : Patch.Pixels)
-        Map.At(X, Y) = 255;
-  });
-}
-
-// Letters drawn with an outline (TextInk: the letters' side's sure ink,
-// TextMap its map; OutlineInk, OutlineMap the other side's). Against a busy
-// background the outline's edge greys the thin strokes of small letters, so
-// that either side's map breaks them; but the outline encloses each letter,
-// and the patch of pixels within it is the letter whole. Each such patch
-// comes out graded by how close its pixels come to the letters' grey (the
-// hole of a small "e" that the patch takes in stays light), the outline as
-// paper, and the rest as the letters' side's map has it: where the background
-// is as dark as the outline a letter's patch runs into it, and the map still
-// draws the letter there.
-// Share: how much of the letters' sure ink lies in enclosed patches.
-struct TEnclosedLetters {
-  TPlane<uint8_t> Map;
-  double Share = 0;
-};
-
-TEnclosedLetters EnclosedLetters(const TPlane<uint8_t>& Grey, const TPlane<uint8_t>& TextInk,
-                                 const TPlane<uint8_t>& TextMap, const TPlane<uint8_t>& OutlineInk,
-                                 const TPlane<uint8_t>& OutlineMap) {
-  const int W = TextInk.Width, H = TextInk.Height;
-  TEnclosedLetters Letters{TextMap};
-  const int LetterHeight = TypicalLetterHeight(TextInk);
-  const float TextGrey = MedianGrey(Grey, TextInk), OutlineGrey = MedianGrey(Grey, OutlineInk);
-  if (LetterHeight <= 0 || std::abs(TextGrey - OutlineGrey) < MinGreySpan)
-    return Letters;
-  // How far a pixel's grey lies from the outline's towards the letters'.
-  auto Level = [&](size_t I) { return (float(Grey.Values[I]) - OutlineGrey) / (TextGrey - OutlineGrey); };
-  // The outline: what the other side's map inks at all, and whatever is
-  // nearly as dark (light) as the outline, as a background that swallows it.
-  TPlane<uint8_t> Inside(W, H);
-  for (size_t I = 0; I < Inside.Values.size(); ++I)
-    Inside.Values[I] = OutlineMap.Values[I] >= OutlineMapLevel && Level(I) >= OutlineLevel;
-  size_t Enclosed = 0;
-  // Draws the letter-like patches of Within, and marks the patches taller
-  // than letters in Open.
-  TPlane<uint8_t> Open(W, H);
-  auto TakeLetters = [&](const TPlane<uint8_t>& Within) {
-    ForEachPatch(Within, [&](const TInkPatch& Patch) {
-      size_t Ink = 0, Coloured = 0;
-      for (const auto& [X, Y] : Patch.Pixels) {
-        const size_t I = size_t(Y) * W + X;
-        Ink += TextInk.Values[I] != 0;
-        Coloured += Level(I) >= LetterLevel;
-      }
-      // Patches taller than letters are the background around them, and
-      // patches mostly of other greys the holes of letters or the background
-      // between them.
-      const bool Tall = Patch.Bottom - Patch.Top + 1 > TallPatch * LetterHeight;
-      for (const auto& [X, Y] : Patch.Pixels)
-        Open.At(X, Y) = Tall;
-      if (Tall || double(Coloured) < LetterColouredShare * double(Patch.Pixels.size()))
-        return;
-      Enclosed += Ink;
-      for (const auto& [X, Y] : Patch.Pixels) {
-        const float T = std::clamp((Level(size_t(Y) * W + X) - OutlineLevel) / (LetterLevel - OutlineLevel), 0.f, 1.f);
-        Letters.Map.At(X, Y) = uint8_t(255 * (1 - T) + 0.5f);
-      }
-    });
-  };
-  TakeLetters(Inside);
-  // A letter's patch runs into the background through a gap in the outline,
-  // where the outline's edge blends with a background of its own brightness;
-  // within the patches that ran out, a stricter outline closes such gaps.
-  TPlane<uint8_t> Stricter(W, H);
-  for (size_t I = 0; I < Stricter.Values.size(); ++I)
-    Stricter.Values[I] = Open.Values[I] && Level(I) >= StrictOutlineLevel;
-  TakeLetters(Stricter);
-  // The outline itself is no letter.
-  for (size_t I = 0; I < Inside.Values.size(); ++I)
-    if (!Inside.Values[I])
-      Letters.Map.Values[I] = 255;
-  EraseTallPatches(Letters.Map);
-  const auto TextPixels = std::count(TextInk.Values.begin(), TextInk.Values.end(), uint8_t(1));
-  Letters.Share = TextPixels > 0 ? double(Enclosed) / double(TextPixels) : 0.0;
-  return Letters;
 }
 
 // Dark where a pixel has the colour of the ink, white where it is far from

@@ -30,7 +30,8 @@ int32_t Shared(int32_t Begin1, int32_t End1, int32_t Begin2, int32_t End2) {
 }
 
 bool OnOneLine(const TRect& A, const TRect& B) {
-  return !A.IsEmpty() && !B.IsEmpty() && Shared(A.Top, A.Bottom, B.Top, B.Bottom) >= SameLine * std::min(A.Height(), B.Height());
+  return !A.IsEmpty() && !B.IsEmpty() &&
+         Shared(A.Top, A.Bottom, B.Top, B.Bottom) >= SameLine * std::min(A.Height(), B.Height());
 }
 
 // The share of their joint width that A and B both cover.

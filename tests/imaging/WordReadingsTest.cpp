@@ -1,5 +1,5 @@
-#include "imaging/EnhancedRecognition.h"
 #include "imaging/WordReadings.h"
+#include "imaging/EnhancedRecognition.h"
 
 #include <gtest/gtest.h>
 
@@ -33,8 +33,14 @@ TEST(WordReadings, AClearlyBetterReadingOfTheSameSpotReplacesTheWord) {
        {Word("Before", 60, true, {101, 4, 161, 34})},
        "Before"},
       {"on the line below", Word("Belore", 92, false, Spot), {Word("Before", 90, true, {100, 22, 160, 36})}, ""},
-      {"a word of the language far surer than another one", Word("Wail", 40, true, Spot), {Word("Wait", 90, true, Spot)}, "Wait"},
-      {"a word of the language only a little surer", Word("Begin", 49, true, Spot), {Word("Bevin", 60, true, Spot)}, ""},
+      {"a word of the language far surer than another one",
+       Word("Wail", 40, true, Spot),
+       {Word("Wait", 90, true, Spot)},
+       "Wait"},
+      {"a word of the language only a little surer",
+       Word("Begin", 49, true, Spot),
+       {Word("Bevin", 60, true, Spot)},
+       ""},
       {"not a word of the language either", Word("Uncer", 70, false, Spot), {Word("Undor", 90, false, Spot)}, ""},
       {"another word found at that spot", Word("windaw", 82, false, Spot), {Word("sind", 90, true, Spot)}, ""},
       {"a word elsewhere", Word("Belore", 92, false, Spot), {Word("Before", 90, true, {180, 10, 240, 24})}, ""},
@@ -70,8 +76,8 @@ TEST(WordReadings, ReplacementsGoIntoTheRecordsAtTheWordsOwnPlace) {
   Records[0] = {0, 0, 300, 20, "the harbour at the Belore", 1, 0, 14};
   Records[1] = {0, 30, 300, 50, "Newlevel the", 1, 0, 14};
   const std::vector<TRecognizedWord> Words = {
-      Word("the", 90, true, {0, 2, 30, 18}),       Word("harbour", 90, true, {40, 2, 110, 18}),
-      Word("at", 90, true, {120, 2, 140, 18}),     Word("the", 40, false, {150, 2, 180, 18}),
+      Word("the", 90, true, {0, 2, 30, 18}),        Word("harbour", 90, true, {40, 2, 110, 18}),
+      Word("at", 90, true, {120, 2, 140, 18}),      Word("the", 40, false, {150, 2, 180, 18}),
       Word("Belore", 80, false, {190, 2, 250, 18}), Word("Newlevel", 70, false, {0, 32, 80, 48}),
       Word("gone", 90, true, {90, 32, 120, 48}),    Word("the", 90, true, {130, 32, 160, 48})};
   const std::vector<QString> Replacements = {"", "", "", "thee", "Before", "New level", "went", "then"};
