@@ -112,5 +112,6 @@ TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& 
       Record.FFontSize = FontSizeForHeight(double(Box.Bottom) - Box.Top);
   }
   ReplaceWords(Records, Chosen->Words, Chosen->Replacements);
+  DropStrayLines(Records, Chosen->Words);
   return Records;
 }

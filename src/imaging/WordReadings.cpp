@@ -21,6 +21,10 @@ constexpr double SplitCover = 0.7;
 // Readings of one word differ in a letter or two: more changes than this
 // share of the longer spelling is another word found at that spot.
 constexpr double MaxSpellingChange = 0.34;
+// A line reads as text when it holds a word of the language this long, or
+// a word of two letters or more the recogniser is this sure of.
+constexpr int TextWordLetters = 3;
+constexpr float SureWord = 60.f;
 // A word of the language replaces another one only when the recogniser is
 // this much surer of it (confidence, 0 .. 100).
 constexpr float MuchSurer = 20.f;
@@ -103,6 +107,11 @@ std::optional<TRecognizedWord> ReadingAt(const TRecognizedWord& Word, const std:
   return Same ? std::optional(*Same) : std::nullopt;
 }
 
+bool HasItsMiddleIn(const TRecognizedWord& Word, const TIteratorResult& Record) {
+  const int32_t MiddleX = Word.Box.Left + Word.Box.Width() / 2, MiddleY = Word.Box.Top + Word.Box.Height() / 2;
+  return MiddleX >= Record.Left && MiddleX < Record.Right && MiddleY >= Record.Top && MiddleY < Record.Bottom;
+}
+
 } // namespace
 
 bool IsDoubtfulWord(const TRecognizedWord& Word, const std::vector<const std::vector<TRecognizedWord>*>& Others) {
@@ -132,15 +141,30 @@ std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chos
   return Replacements;
 }
 
+bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords) {
+  return std::any_of(LineWords.begin(), LineWords.end(), [](const TRecognizedWord& Word) {
+    return (Word.InDictionary && Word.Letters >= TextWordLetters) || (Word.Letters >= 2 && Word.Confidence >= SureWord);
+  });
+}
+
+void DropStrayLines(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words) {
+  std::erase_if(Records, [&](const TIteratorResult& Record) {
+    std::vector<TRecognizedWord> LineWords;
+    for (const TRecognizedWord& Word : Words)
+      if (HasItsMiddleIn(Word, Record))
+        LineWords.push_back(Word);
+    return !ReadsAsText(LineWords);
+  });
+}
+
 void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
                   const std::vector<QString>& Replacements) {
   std::vector<qsizetype> Searched(Records.size(), 0); // where each record's next word is looked for
   for (size_t I = 0; I < Words.size() && I < Replacements.size(); ++I) {
     const TRecognizedWord& Word = Words[I];
-    const int32_t MiddleX = Word.Box.Left + Word.Box.Width() / 2, MiddleY = Word.Box.Top + Word.Box.Height() / 2;
     for (size_t R = 0; R < Records.size(); ++R) {
       TIteratorResult& Record = Records[R];
-      if (MiddleX < Record.Left || MiddleX >= Record.Right || MiddleY < Record.Top || MiddleY >= Record.Bottom)
+      if (!HasItsMiddleIn(Word, Record))
         continue;
       const qsizetype At = Record.Text.indexOf(Word.Text, Searched[R]);
       if (At < 0)

@@ -27,6 +27,17 @@ std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chos
 // taken as it is).
 bool IsDoubtfulWord(const TRecognizedWord& Word, const std::vector<const std::vector<TRecognizedWord>*>& Others);
 
+// Whether the words of one line read as text at all: one of them a word of
+// the language of three letters or more, or a word of two letters or more
+// the recogniser is fairly sure of. A busy background gives lines of stray
+// marks that are neither ("ll tel", "> we T cad a").
+bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords);
+
+// Records in which no word reads as text (see ReadsAsText) taken out. A
+// record's words are those of Words whose box has its middle in the
+// record's; boxes in one coordinate system.
+void DropStrayLines(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words);
+
 // Puts Replacements (one per word of Words, empty where it stays) into the
 // texts of Records. Words and records come from one recognition, boxes in
 // one coordinate system: each word is looked for in the record holding the

@@ -1,6 +1,7 @@
 #include "ocr/TesseractOcrService.h"
 
 #include "imaging/EnhancedRecognition.h"
+#include "imaging/WordReadings.h"
 
 #include "ocr/TesseractLanguages.h"
 #include "ocr/tesseractocr.h"
@@ -11,6 +12,7 @@
 #include <optional>
 #include <pthread.h>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -188,18 +190,32 @@ bool TTesseractOcrService::RecognizeEnhanced(const TOperation& Operation, TOcrRe
   const TEnhancedPicture& Best = Pictures[Chosen->Index];
   TTesseractWords& BestWords = Found[Chosen->Index];
   // The chosen words are those of BestWords that hold letters, in the same
-  // order: the better readings go in where text and box agree.
-  size_t Next = 0;
-  for (TTesseractWord& Word : BestWords.Words) {
+  // order: the better readings go in where text and box agree, and a line
+  // in which no word reads as text is left out (its words emptied).
+  size_t Next = 0, LineStart = 0;
+  std::vector<TRecognizedWord> LineWords;
+  auto EndLine = [&](size_t End) {
+    if (!ReadsAsText(LineWords))
+      for (size_t I = LineStart; I < End; ++I)
+        BestWords.Words[I].Text.clear();
+    LineWords.clear();
+    LineStart = End;
+  };
+  for (size_t I = 0; I < BestWords.Words.size(); ++I) {
+    TTesseractWord& Word = BestWords.Words[I];
+    if (Word.StartsLine && I > LineStart)
+      EndLine(I);
     if (Next == Chosen->Words.size())
-      break;
+      continue;
     const TRecognizedWord& Same = Chosen->Words[Next];
     if (Word.Text != Same.Text || Best.ToCapture({Word.Left, Word.Top, Word.Right, Word.Bottom}) != Same.Box)
       continue;
+    LineWords.push_back(Same);
     if (!Chosen->Replacements[Next].isEmpty())
       Word.Text = Chosen->Replacements[Next];
     ++Next;
   }
+  EndLine(BestWords.Words.size());
   Result = ResultFromWords(BestWords);
   // A whole factor: dividing the picture's boxes gives the bitmap's exactly.
   const float Scale = float(Best.Scale);

@@ -16,8 +16,9 @@ namespace {
 
 int Grey(const QImage& Image, int X, int Y) { return qGray(Image.pixel(X, Y)); }
 
-TRecognizedWord Word(int Letters, float Confidence, bool InDictionary = false, const QString& Text = {}) {
-  return {Letters, Confidence, InDictionary, Text, {}};
+TRecognizedWord Word(int Letters, float Confidence, bool InDictionary = false, const QString& Text = {},
+                     TRect Box = {}) {
+  return {Letters, Confidence, InDictionary, Text, Box};
 }
 
 // The share of dark pixels (grey below 128) of the picture inside Boxes
@@ -187,8 +188,10 @@ TEST(EnhancedRecognition, KeepsTheSurestPictureAndMapsItsBoxesBack) {
       const bool Enlarged = Picture.size() != Sample.Image.size();
       const int S = Enlarged ? Scale : 1;
       TRecognition R;
-      R.Records = {{7 * S + 1, 5 * S, 20 * S - 1, 9 * S + 1, Enlarged ? "big" : "small", 1, 0, 99}};
-      R.Words = {Word(5, Enlarged ? Case.EnlargedConfidence : Case.OriginalConfidence)};
+      const QString Text = Enlarged ? "big" : "small";
+      R.Records = {{7 * S + 1, 5 * S, 20 * S - 1, 9 * S + 1, Text, 1, 0, 99}};
+      R.Words = {Word(5, Enlarged ? Case.EnlargedConfidence : Case.OriginalConfidence, true, Text,
+                      {7 * S + 1, 5 * S, 20 * S - 1, 9 * S + 1})};
       return R;
     });
     EXPECT_EQ(Calls, int(Pictures.size())); // none read confidently: every picture is tried

@@ -123,3 +123,22 @@ TEST(WordReadings, ANameReadAlikeOnTwoPicturesEndsTheChoice) {
   EXPECT_EQ(Reads, 2u);
   EXPECT_EQ(Chosen->Replacements, std::vector<QString>{""});
 }
+
+// A line reads as text when one word is a word of the language of three
+// letters or more, or a word of two letters or more read fairly surely;
+// the stray marks of a busy background are neither, and their lines go.
+TEST(WordReadings, LinesOfStrayMarksAreDropped) {
+  TIteratorResultList Records(4);
+  Records[0] = {0, 0, 300, 20, "Gold screen", 1, 0, 14};
+  Records[1] = {0, 30, 300, 50, "ll tel", 1, 0, 14};
+  Records[2] = {0, 60, 300, 80, "HP 45", 1, 0, 14};
+  Records[3] = {0, 90, 300, 110, ". , -", 1, 0, 14};
+  const std::vector<TRecognizedWord> Words = {
+      Word("Gold", 40, true, {0, 2, 40, 18}), Word("screen", 35, true, {50, 2, 110, 18}),
+      Word("ll", 49, true, {0, 32, 20, 48}),  Word("tel", 42, false, {30, 32, 60, 48}),
+      Word("HP", 85, false, {0, 62, 30, 78}), Word("45", 90, false, {40, 62, 60, 78})};
+  DropStrayLines(Records, Words);
+  ASSERT_EQ(Records.size(), 2u);
+  EXPECT_EQ(Records[0].Text, "Gold screen");
+  EXPECT_EQ(Records[1].Text, "HP 45");
+}

@@ -89,6 +89,17 @@ TEST_F(EnhancedRecognition, BoxesOfEnlargedTextLieOnTheCapturedLetters) {
   }
 }
 
+// Busy backgrounds leave marks that Tesseract reads as short lines of stray
+// letters: under this subtitle ", . ' %" and ", ms d | . Pa j", which came
+// back as two more lines. Only the subtitle's own lines do now.
+TEST_F(EnhancedRecognition, LinesOfStrayMarksAreLeftOut) {
+  const TScreenTextPicture Sample = RenderScreenText(TScreenTextClass::OutlinedSubtitle, 16, 4, 4);
+  const TIteratorResultList Records = Recognize(Sample.Image, true);
+  ASSERT_EQ(Records.size(), Sample.Lines.size()) << qPrintable(Text(Records));
+  for (size_t I = 0; I < Records.size(); ++I)
+    EXPECT_GE(WordAccuracy({Sample.Lines[int(I)]}, Records[I].Text), 0.8) << qPrintable(Records[I].Text);
+}
+
 // Kinds of screen text that bare Tesseract reads at half its words or less
 // (faint grey text: 0.93 at 9 px; text drawn without anti-aliasing: 0.88),
 // at the sizes users meet them.

@@ -203,6 +203,16 @@ TEST_F(TesseractOcrService, AWordsBetterReadingFromAnotherPictureReachesTheWords
   EXPECT_TRUE(Words.contains(QStringLiteral("New level"))) << qPrintable(Words.join(QLatin1Char('|')));
 }
 
+// Lines of stray marks from a busy background are left out of the
+// service's result as out of the engine's: only the subtitle's two lines.
+TEST_F(TesseractOcrService, LinesOfStrayMarksAreLeftOut) {
+  const TScreenTextPicture Sample = RenderScreenText(TScreenTextClass::OutlinedSubtitle, 16, 4, 4);
+  const TRtOcr::TResult Result = RecognizeWaiting(*Component, English, Sample.Image, true);
+  ASSERT_EQ(Result.Status, TRtOcr::stCompleted);
+  EXPECT_EQ(Result.Lines.size(), Sample.Lines.size()) << qPrintable(Result.Text);
+  EXPECT_GE(WordAccuracy(Sample.Lines, Result.Text), 0.95) << qPrintable(Result.Text.simplified());
+}
+
 // Off, the service reads the bitmap itself, exactly as the library does; on,
 // a plain capture is read untouched too.
 TEST_F(TesseractOcrService, WithoutEnhancementOrOnPlainTextTheBitmapIsReadAsItIs) {
