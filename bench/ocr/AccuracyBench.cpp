@@ -1,10 +1,12 @@
 // Word accuracy of recognition on rendered screen text with known truth
 // (tests/support/ScreenTextPictures.h): for every class of picture, Korvex's
 // Tesseract engine with enhancement on beside the bare library on the same
-// pixels, at 9 px and above and at 8 px, with the time per picture. Then the
+// pixels, at 9 px and above and at 8 px, with the stray words (none of the
+// text's) each shows on top and the time per picture. Then the
 // 800 x 200 four-line picture, enhancement on beside off. Deterministic.
 //
-//   build/bench/ocr/accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--dump FOLDER] [--details]
+//   build/bench/ocr/accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--size PX]...
+//                                  [--dump FOLDER] [--details]
 #include "ocr/TesseractEngine.h"
 #include "ocr/tesseractocr.h"
 #include "ocr/tesseractocr.utils.h"
@@ -30,14 +32,16 @@ constexpr int Sizes[] = {8, 9, 10, 11, 12, 13, 14, 16};
 
 struct TTally {
   double Accuracy = 0;
-  int Pictures = 0;
+  int Pictures = 0, Stray = 0;
   double Milliseconds = 0;
-  void Add(double A, double Ms) {
-    Accuracy += A;
+  void Add(const TWordMatch& Match, double Ms) {
+    Accuracy += Match.Accuracy();
+    Stray += Match.Stray();
     Milliseconds += Ms;
     ++Pictures;
   }
   double Mean() const { return Pictures ? Accuracy / Pictures : 0; }
+  double StrayPerPicture() const { return Pictures ? double(Stray) / Pictures : 0; }
   double Time() const { return Pictures ? Milliseconds / Pictures : 0; }
 };
 
@@ -78,6 +82,7 @@ int main(int argc, char** argv) {
   int Seeds = 4, FirstSeed = 0;
   QString ClassFilter, DumpFolder;
   bool Details = false;
+  std::vector<int> OnlySizes; // every size when empty
   for (int I = 1; I < argc; ++I) {
     if (!std::strcmp(argv[I], "--seeds") && I + 1 < argc)
       Seeds = std::max(1, std::atoi(argv[++I]));
@@ -87,12 +92,15 @@ int main(int argc, char** argv) {
       ClassFilter = QString::fromLocal8Bit(argv[++I]);
     else if (!std::strcmp(argv[I], "--dump") && I + 1 < argc)
       DumpFolder = QString::fromLocal8Bit(argv[++I]);
+    else if (!std::strcmp(argv[I], "--size") && I + 1 < argc)
+      OnlySizes.push_back(std::atoi(argv[++I]));
     else if (!std::strcmp(argv[I], "--details"))
       Details = true;
     else {
       std::fprintf(
           stderr,
-          "usage: accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--dump FOLDER] [--details]\n");
+          "usage: accuracy_bench [--seeds N] [--first-seed N] [--class NAME-PART] [--size PX]... [--dump FOLDER] "
+          "[--details]\n");
       return 2;
     }
   }
@@ -117,8 +125,11 @@ int main(int argc, char** argv) {
 
   std::printf("Word accuracy per class (%d pictures per size, sizes 8-16 px, fonts %s)\n", Seeds,
               qPrintable(ScreenTextFonts().join(QStringLiteral(", "))));
-  std::printf("%-28s  %8s %8s  %8s %8s  %9s %9s\n", "", ">=9px", "", "8px", "", "ms/picture", "");
-  std::printf("%-28s  %8s %8s  %8s %8s  %9s %9s\n", "class", "Korvex", "bare", "Korvex", "bare", "Korvex", "bare");
+  std::printf("Stray: words per picture that are none of the text's (>= 9 px)\n");
+  std::printf("%-28s  %8s %8s  %8s %8s  %7s %7s  %9s %9s\n", "", ">=9px", "", "8px", "", "stray", "", "ms/picture",
+              "");
+  std::printf("%-28s  %8s %8s  %8s %8s  %7s %7s  %9s %9s\n", "class", "Korvex", "bare", "Korvex", "bare", "Korvex",
+              "bare", "Korvex", "bare");
   TTally AllKorvex, AllBare;
   for (TScreenTextClass Class : AllScreenTextClasses) {
     const QString Name = QString::fromLatin1(ScreenTextClassName(Class));
@@ -127,6 +138,8 @@ int main(int argc, char** argv) {
     TTally Korvex9, Bare9, Korvex8, Bare8;
     for (int Size : Sizes)
       for (int Seed = FirstSeed; Seed < FirstSeed + Seeds; ++Seed) {
+        if (!OnlySizes.empty() && std::find(OnlySizes.begin(), OnlySizes.end(), Size) == OnlySizes.end())
+          continue;
         const TScreenTextPicture Picture = RenderScreenText(Class, Size, uint64_t(Seed), Seed);
         const QImage Rgba = Picture.Image.convertToFormat(QImage::Format_RGBA8888);
         QElapsedTimer Timer;
@@ -137,12 +150,13 @@ int main(int argc, char** argv) {
         Engine->SetEnhance(true);
         const QString KorvexText = Joined(Engine->RecognizeLines(Picture.Image));
         const double KorvexMs = Timer.nsecsElapsed() / 1e6;
-        const double BareAccuracy = WordAccuracy(Picture.Lines, BareText);
-        const double KorvexAccuracy = WordAccuracy(Picture.Lines, KorvexText);
-        (Size >= 9 ? Bare9 : Bare8).Add(BareAccuracy, BareMs);
-        (Size >= 9 ? Korvex9 : Korvex8).Add(KorvexAccuracy, KorvexMs);
-        AllBare.Add(BareAccuracy, BareMs);
-        AllKorvex.Add(KorvexAccuracy, KorvexMs);
+        const TWordMatch BareMatch = MatchWords(Picture.Lines, BareText);
+        const TWordMatch KorvexMatch = MatchWords(Picture.Lines, KorvexText);
+        const double BareAccuracy = BareMatch.Accuracy(), KorvexAccuracy = KorvexMatch.Accuracy();
+        (Size >= 9 ? Bare9 : Bare8).Add(BareMatch, BareMs);
+        (Size >= 9 ? Korvex9 : Korvex8).Add(KorvexMatch, KorvexMs);
+        AllBare.Add(BareMatch, BareMs);
+        AllKorvex.Add(KorvexMatch, KorvexMs);
         if (Details) {
           std::printf("    %2d px seed %d: Korvex %.2f bare %.2f | %s | %s\n", Size, Seed, KorvexAccuracy, BareAccuracy,
                       qPrintable(KorvexText.simplified()), qPrintable(BareText.simplified()));
@@ -162,13 +176,14 @@ int main(int argc, char** argv) {
             Enhanced.Image.save(Stem + QStringLiteral("-%1.png").arg(QLatin1String(Enhanced.Method)));
         }
       }
-    std::printf("%-28s  %8.2f %8.2f  %8.2f %8.2f  %9.0f %9.0f\n", qPrintable(Name), Korvex9.Mean(), Bare9.Mean(),
-                Korvex8.Mean(), Bare8.Mean(),
+    std::printf("%-28s  %8.2f %8.2f  %8.2f %8.2f  %7.1f %7.1f  %9.0f %9.0f\n", qPrintable(Name), Korvex9.Mean(),
+                Bare9.Mean(), Korvex8.Mean(), Bare8.Mean(), Korvex9.StrayPerPicture(), Bare9.StrayPerPicture(),
                 (Korvex9.Milliseconds + Korvex8.Milliseconds) / (Korvex9.Pictures + Korvex8.Pictures),
                 (Bare9.Milliseconds + Bare8.Milliseconds) / (Bare9.Pictures + Bare8.Pictures));
     std::fflush(stdout);
   }
-  std::printf("%-28s  %8.2f %8.2f  %28s %9.0f %9.0f\n", "all pictures", AllKorvex.Mean(), AllBare.Mean(), "",
+  std::printf("%-28s  %8.2f %8.2f  %18s %7.1f %7.1f  %9.0f %9.0f\n", "all pictures", AllKorvex.Mean(),
+              AllBare.Mean(), "", AllKorvex.StrayPerPicture(), AllBare.StrayPerPicture(),
               AllKorvex.Time(), AllBare.Time());
 
   // The four-line picture the other recognition benchmarks measure: plain

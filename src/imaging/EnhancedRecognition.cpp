@@ -3,6 +3,7 @@
 #include "imaging/WordReadings.h"
 
 #include <cmath>
+#include <cstdio>
 #include <future>
 #include <utility>
 
@@ -111,7 +112,7 @@ TIteratorResultList RecognizeEnhanced(const QImage& Capture, const TRecognizer& 
     if (Record.FFontSize != 0)
       Record.FFontSize = FontSizeForHeight(double(Box.Bottom) - Box.Top);
   }
-  ReplaceWords(Records, Chosen->Words, Chosen->Replacements);
+  PutInWordReadings(Records, Chosen->Words, Chosen->Replacements);
   DropStrayLines(Records, Chosen->Words);
   return Records;
 }

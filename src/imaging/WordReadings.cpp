@@ -22,7 +22,8 @@ constexpr double SplitCover = 0.7;
 // share of the longer spelling is another word found at that spot.
 constexpr double MaxSpellingChange = 0.34;
 // A line reads as text when it holds a word of the language this long, or
-// a word of two letters or more the recogniser is this sure of.
+// a word of two letters or more the recogniser is this sure of. A word no
+// longer than that which it is less sure of is a stray mark.
 constexpr int TextWordLetters = 3;
 constexpr float SureWord = 60.f;
 // A word of the language replaces another one only when the recogniser is
@@ -157,9 +158,15 @@ void DropStrayLines(TIteratorResultList& Records, const std::vector<TRecognizedW
   });
 }
 
-void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
-                  const std::vector<QString>& Replacements) {
+bool IsStrayMark(const TRecognizedWord& Word) {
+  return Word.Letters <= TextWordLetters && Word.Confidence < SureWord;
+}
+
+void PutInWordReadings(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
+                       const std::vector<QString>& Replacements) {
   std::vector<qsizetype> Searched(Records.size(), 0); // where each record's next word is looked for
+  std::vector<bool> LostWords(Records.size(), false);
+  std::vector<std::optional<TRect>> Kept(Records.size()); // around the words each record keeps
   for (size_t I = 0; I < Words.size() && I < Replacements.size(); ++I) {
     const TRecognizedWord& Word = Words[I];
     for (size_t R = 0; R < Records.size(); ++R) {
@@ -169,10 +176,38 @@ void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWor
       const qsizetype At = Record.Text.indexOf(Word.Text, Searched[R]);
       if (At < 0)
         continue; // records may overlap: the next one holding the middle may have it
-      const QString& Replacement = Replacements[I].isEmpty() ? Word.Text : Replacements[I];
-      Record.Text.replace(At, Word.Text.size(), Replacement);
-      Searched[R] = At + Replacement.size();
+      if (Replacements[I].isEmpty() && IsStrayMark(Word)) {
+        // Out with the space before it, or else the one after it.
+        qsizetype From = At, To = At + Word.Text.size();
+        if (From > 0 && Record.Text[From - 1] == QLatin1Char(' '))
+          --From;
+        else if (To < Record.Text.size() && Record.Text[To] == QLatin1Char(' '))
+          ++To;
+        Record.Text.remove(From, To - From);
+        Searched[R] = From;
+        LostWords[R] = true;
+      } else {
+        const QString& Replacement = Replacements[I].isEmpty() ? Word.Text : Replacements[I];
+        Record.Text.replace(At, Word.Text.size(), Replacement);
+        Searched[R] = At + Replacement.size();
+        TRect& Around = Kept[R] ? *Kept[R] : Kept[R].emplace(Word.Box);
+        Around = {std::min(Around.Left, Word.Box.Left), std::min(Around.Top, Word.Box.Top),
+                  std::max(Around.Right, Word.Box.Right), std::max(Around.Bottom, Word.Box.Bottom)};
+      }
       break;
     }
   }
+  for (size_t R = 0; R < Records.size(); ++R) {
+    TIteratorResult& Record = Records[R];
+    if (!LostWords[R] || !Kept[R])
+      continue;
+    // Within the record's own box: a word's box may reach past its line's.
+    Record.Left = std::max(Record.Left, Kept[R]->Left);
+    Record.Top = std::max(Record.Top, Kept[R]->Top);
+    Record.Right = std::min(Record.Right, Kept[R]->Right);
+    Record.Bottom = std::min(Record.Bottom, Kept[R]->Bottom);
+  }
+  for (size_t R = Records.size(); R-- > 0;)
+    if (LostWords[R] && Records[R].Text.trimmed().isEmpty())
+      Records.erase(Records.begin() + std::ptrdiff_t(R));
 }

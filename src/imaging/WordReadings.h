@@ -38,10 +38,17 @@ bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords);
 // record's; boxes in one coordinate system.
 void DropStrayLines(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words);
 
+// Whether a word is a stray mark of a busy background rather than text:
+// three letters or digits at most ("ae", "4", "~"), which the recogniser is
+// not fairly sure of. Real short words ("to", "OK", "HP") it reads surely.
+bool IsStrayMark(const TRecognizedWord& Word);
+
 // Puts Replacements (one per word of Words, empty where it stays) into the
-// texts of Records. Words and records come from one recognition, boxes in
-// one coordinate system: each word is looked for in the record holding the
-// middle of its box, after the words found there before it. A word not
-// found is left alone.
-void ReplaceWords(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
-                  const std::vector<QString>& Replacements);
+// texts of Records, and takes out the words that are stray marks (see
+// IsStrayMark) unless another reading replaces them. Words and records come
+// from one recognition, boxes in one coordinate system: each word is looked
+// for in the record holding the middle of its box, after the words found
+// there before it. A word not found is left alone. A record that lost words
+// shrinks to the words it keeps, and one left without text goes.
+void PutInWordReadings(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
+                       const std::vector<QString>& Replacements);

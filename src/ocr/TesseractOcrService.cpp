@@ -190,8 +190,9 @@ bool TTesseractOcrService::RecognizeEnhanced(const TOperation& Operation, TOcrRe
   const TEnhancedPicture& Best = Pictures[Chosen->Index];
   TTesseractWords& BestWords = Found[Chosen->Index];
   // The chosen words are those of BestWords that hold letters, in the same
-  // order: the better readings go in where text and box agree, and a line
-  // in which no word reads as text is left out (its words emptied).
+  // order: the better readings go in where text and box agree, stray marks
+  // and lines in which no word reads as text are left out (their words
+  // emptied).
   size_t Next = 0, LineStart = 0;
   std::vector<TRecognizedWord> LineWords;
   auto EndLine = [&](size_t End) {
@@ -213,6 +214,8 @@ bool TTesseractOcrService::RecognizeEnhanced(const TOperation& Operation, TOcrRe
     LineWords.push_back(Same);
     if (!Chosen->Replacements[Next].isEmpty())
       Word.Text = Chosen->Replacements[Next];
+    else if (IsStrayMark(Same))
+      Word.Text.clear();
     ++Next;
   }
   EndLine(BestWords.Words.size());

@@ -81,7 +81,7 @@ TEST(WordReadings, ReplacementsGoIntoTheRecordsAtTheWordsOwnPlace) {
       Word("Belore", 80, false, {190, 2, 250, 18}), Word("Newlevel", 70, false, {0, 32, 80, 48}),
       Word("gone", 90, true, {90, 32, 120, 48}),    Word("the", 90, true, {130, 32, 160, 48})};
   const std::vector<QString> Replacements = {"", "", "", "thee", "Before", "New level", "went", "then"};
-  ReplaceWords(Records, Words, Replacements);
+  PutInWordReadings(Records, Words, Replacements);
   EXPECT_EQ(Records[0].Text, "the harbour at thee Before");
   // "gone" is not in the record's text: it is left alone, and the search
   // for the words after it goes on where it was.
@@ -141,4 +141,28 @@ TEST(WordReadings, LinesOfStrayMarksAreDropped) {
   ASSERT_EQ(Records.size(), 2u);
   EXPECT_EQ(Records[0].Text, "Gold screen");
   EXPECT_EQ(Records[1].Text, "HP 45");
+}
+
+// Short marks the recogniser hardly believes are the background's, whatever
+// line they fall in: they go from the text, the line's box shrinks to the
+// words it keeps, and a line of nothing else goes. Short words read surely,
+// and marks another picture read as a word, stay.
+TEST(WordReadings, StrayMarksAreTakenOutOfTheirLines) {
+  TIteratorResultList Records(3);
+  Records[0] = {0, 0, 300, 20, "~ Captain ae follow to 4", 1, 0, 14};
+  Records[1] = {0, 30, 300, 50, "ee ~", 1, 0, 14};
+  Records[2] = {0, 60, 300, 80, "Gold lo", 1, 0, 14};
+  const std::vector<TRecognizedWord> Words = {
+      Word("~", 10, false, {0, 2, 8, 18}),       Word("Captain", 45, true, {12, 2, 80, 18}),
+      Word("ae", 25, true, {90, 6, 104, 14}),    Word("follow", 88, true, {110, 2, 170, 18}),
+      Word("to", 90, true, {180, 4, 196, 18}),   Word("4", 30, false, {260, 0, 270, 20}),
+      Word("ee", 31, true, {10, 32, 30, 48}),    Word("~", 12, false, {40, 32, 50, 48}),
+      Word("Gold", 95, true, {0, 62, 40, 78}),   Word("lo", 20, false, {50, 62, 70, 78})};
+  const std::vector<QString> Replacements = {"", "", "", "", "", "", "", "", "", "Lo"};
+  PutInWordReadings(Records, Words, Replacements);
+  ASSERT_EQ(Records.size(), 2u);
+  EXPECT_EQ(Records[0].Text, "Captain follow to");
+  EXPECT_EQ((TRect{Records[0].Left, Records[0].Top, Records[0].Right, Records[0].Bottom}), (TRect{12, 2, 196, 18}));
+  EXPECT_EQ(Records[1].Text, "Gold Lo");
+  EXPECT_EQ(Records[1].Right, 300); // nothing taken out: the box stays
 }

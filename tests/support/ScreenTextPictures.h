@@ -298,10 +298,20 @@ inline TScreenTextPicture RenderScreenText(TScreenTextClass Class, int PixelSize
   return Picture;
 }
 
-// Word accuracy of Recognised against Truth: the words of the longest common
-// subsequence of the two word sequences, over the words of the truth. Words
-// are compared exactly, after stripping punctuation at their ends.
-inline double WordAccuracy(const QStringList& Truth, const QString& Recognised) {
+// How the words of Recognised match those of Truth: the longest common
+// subsequence of the two word sequences. Words are compared exactly, after
+// stripping punctuation at their ends; marks with no letter or digit are no
+// words.
+struct TWordMatch {
+  int Matched = 0, TruthWords = 0, RecognisedWords = 0;
+  // The words of the truth found, over the words of the truth.
+  double Accuracy() const { return TruthWords ? double(Matched) / TruthWords : 1.0; }
+  // Words recognised that are none of the truth's: what a reader would be
+  // shown on top of the text.
+  int Stray() const { return RecognisedWords - Matched; }
+};
+
+inline TWordMatch MatchWords(const QStringList& Truth, const QString& Recognised) {
   auto Tokens = [](const QString& Text) {
     QStringList Out;
     for (QString Word : Text.split(QRegularExpression(QStringLiteral("\\s+")), Qt::SkipEmptyParts)) {
@@ -315,11 +325,14 @@ inline double WordAccuracy(const QStringList& Truth, const QString& Recognised) 
     return Out;
   };
   const QStringList T = Tokens(Truth.join(QLatin1Char(' '))), R = Tokens(Recognised);
-  if (T.isEmpty())
-    return 1.0;
   std::vector<std::vector<int>> L(size_t(T.size()) + 1, std::vector<int>(size_t(R.size()) + 1, 0));
   for (int I = int(T.size()) - 1; I >= 0; --I)
     for (int J = int(R.size()) - 1; J >= 0; --J)
       L[I][J] = T[I] == R[J] ? L[I + 1][J + 1] + 1 : std::max(L[I + 1][J], L[I][J + 1]);
-  return double(L[0][0]) / T.size();
+  return {L[0][0], int(T.size()), int(R.size())};
+}
+
+// Word accuracy of Recognised against Truth (see TWordMatch).
+inline double WordAccuracy(const QStringList& Truth, const QString& Recognised) {
+  return MatchWords(Truth, Recognised).Accuracy();
 }
