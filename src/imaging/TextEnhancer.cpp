@@ -57,6 +57,9 @@ constexpr int HardEdgedScale = 2;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
+// Outlined letters enlarged by a multiple of this are taken from within
+// their outline on the capture enlarged this much, then enlarged the rest.
+constexpr int FinerOutlineScale = 2;
 // A plain capture: a flat background (half the pixels within this many grey
 // levels of the local background), ink this far from it, letters this tall.
 constexpr float PlainNoise = 2.f;
@@ -427,6 +430,44 @@ QImage Bolder(const QImage& Image, int Reach) {
   return GreyImage(Result);
 }
 
+// What every picture of a capture is drawn from: its grey, the background
+// under it, and how far each pixel lies from that background.
+struct TGreyAnalysis {
+  TPlane<uint8_t> Grey;
+  TCellGrid Background;
+  TPlane<float> Deviation; // grey less background: above nought brighter
+  float Noise;             // what most of the capture (background) deviates by
+};
+
+TGreyAnalysis AnalyseGrey(const QImage& Rgb32) {
+  const int W = Rgb32.width(), H = Rgb32.height();
+  TPlane<uint8_t> Grey = GreyPlane(Rgb32);
+  TCellGrid Background = LocalBackground(Grey, BackgroundBlock);
+  TPlane<float> Deviation(W, H);
+  std::vector<float> BackgroundRow;
+  for (int Y = 0; Y < H; ++Y) {
+    Background.ReadRow(Y, W, BackgroundRow);
+    for (int X = 0; X < W; ++X)
+      Deviation.At(X, Y) = float(Grey.At(X, Y)) - BackgroundRow[size_t(X)];
+  }
+  const float Noise = LevelPercentile(Deviation.Values.size(), 0.5, [&](const auto& Visit) {
+    for (float D : Deviation.Values)
+      Visit(std::abs(D));
+  });
+  return {std::move(Grey), std::move(Background), std::move(Deviation), Noise};
+}
+
+// Outlined letters taken from within their outline, the side of the
+// background that is the letters being the one with more of its ink
+// enclosed.
+TEnclosedLetters EnclosedEitherSide(const TPlane<uint8_t>& Grey, const TStretchedInk& Bright, const TStretchedInk& Dark) {
+  TEnclosedLetters Letters = EnclosedLetters(Grey, Bright.Mask, Bright.Map, Dark.Mask, Dark.Map);
+  if (TEnclosedLetters Reverse = EnclosedLetters(Grey, Dark.Mask, Dark.Map, Bright.Mask, Bright.Map);
+      Reverse.Share > Letters.Share)
+    Letters = std::move(Reverse);
+  return Letters;
+}
+
 } // namespace
 
 TRect TEnhancedPicture::ToCapture(const TRect& Box) const {
@@ -444,16 +485,10 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
     return {{Capture, 1, "original"}};
   const QImage Rgb32 = Capture.convertToFormat(QImage::Format_RGB32);
   const int W = Rgb32.width(), H = Rgb32.height();
-  const TPlane<uint8_t> Grey = GreyPlane(Rgb32);
-
-  const TCellGrid Background = LocalBackground(Grey, BackgroundBlock);
-  TPlane<float> Deviation(W, H);
-  std::vector<float> BackgroundRow;
-  for (int Y = 0; Y < H; ++Y) {
-    Background.ReadRow(Y, W, BackgroundRow);
-    for (int X = 0; X < W; ++X)
-      Deviation.At(X, Y) = float(Grey.At(X, Y)) - BackgroundRow[size_t(X)];
-  }
+  const TGreyAnalysis Analysis = AnalyseGrey(Rgb32);
+  const TPlane<uint8_t>& Grey = Analysis.Grey;
+  const TPlane<float>& Deviation = Analysis.Deviation;
+  const float Noise = Analysis.Noise;
 
   int PolarityColumns = 0;
   const std::vector<int> Polarity = RegionPolarity(Deviation, PolarityRegion, PolarityColumns);
@@ -463,11 +498,6 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       const int Sign = Polarity[size_t(Y / PolarityRegion) * PolarityColumns + X / PolarityRegion];
       InkStrength.At(X, Y) = std::max(0.f, Sign * Deviation.At(X, Y));
     }
-  // Noise: what most of the capture (background) deviates by.
-  const float Noise = LevelPercentile(Deviation.Values.size(), 0.5, [&](const auto& Visit) {
-    for (float D : Deviation.Values)
-      Visit(std::abs(D));
-  });
   const TStretchedInk Signed = StretchInk(InkStrength, Noise);
   const TPlane<uint8_t>& InkMask = Signed.Mask;
   const float Contrast = Signed.Contrast;
@@ -507,7 +537,7 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark->Mask : Bright->Mask);
       // The letters as their own grey draws them and as their shadow does:
       // each pixel as dark as either makes it.
-      const std::vector<float> BackgroundGrey = BackgroundAtPixels(Background, W, H);
+      const std::vector<float> BackgroundGrey = BackgroundAtPixels(Analysis.Background, W, H);
       TPlane<uint8_t> Letters =
           WithoutShadow(Grey, BackgroundGrey, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask);
       const TPlane<uint8_t> Cast = FromShadow(Grey, BackgroundGrey, *Shadow, ShadowGrey);
@@ -521,12 +551,20 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       // Without a shadow the other side may be an outline. The side whose
       // ink lies within it is the letters: the outline's own ink, joined
       // with the background beyond it, is hardly ever enclosed.
-      TEnclosedLetters Letters = EnclosedLetters(Grey, Bright->Mask, Bright->Map, Dark->Mask, Dark->Map);
-      if (TEnclosedLetters Reverse = EnclosedLetters(Grey, Dark->Mask, Dark->Map, Bright->Mask, Bright->Map);
-          Reverse.Share > Letters.Share)
-        Letters = std::move(Reverse);
-      if (Letters.Share > 0)
+      // Small letters are taken from the capture enlarged twice: at its own
+      // size a thin outline and thin strokes share pixels, so that letters
+      // break or run into their outline.
+      if (Scale % FinerOutlineScale == 0 && !HardEdges &&
+          double(W) * H * FinerOutlineScale * FinerOutlineScale <= MaxPixelsForAlternatives) {
+        const TGreyAnalysis Finer = AnalyseGrey(Enlarged(Rgb32, FinerOutlineScale));
+        const TEnclosedLetters Letters =
+            EnclosedEitherSide(Finer.Grey, StretchInk(OneSide(Finer.Deviation, 1), Finer.Noise),
+                               StretchInk(OneSide(Finer.Deviation, -1), Finer.Noise));
+        if (Letters.Share > 0)
+          Outlined = TEnhancedPicture{Enlarged(GreyImage(Letters.Map), Scale / FinerOutlineScale), Scale, "outlined"};
+      } else if (const TEnclosedLetters Letters = EnclosedEitherSide(Grey, *Bright, *Dark); Letters.Share > 0) {
         Outlined = Picture(Letters.Map, "outlined");
+      }
     }
   }
 

@@ -134,6 +134,10 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // 0.09 before the letters were taken from within their outline.
       {TScreenTextClass::OutlinedSubtitle, 10, 3, 3, 0.75},
       {TScreenTextClass::OutlinedSubtitle, 9, 7, 7, 0.55},
+      // Serif letters with a thin outline, which at the capture's own size
+      // shares pixels with their strokes: read at 0.45 before the letters
+      // were taken from within their outline on the capture enlarged twice.
+      {TScreenTextClass::OutlinedSubtitle, 9, 11, 11, 0.9},
       {TScreenTextClass::YellowOnTexture, 12},
       {TScreenTextClass::YellowOnTexture, 14},
       {TScreenTextClass::FaintGrey, 9},
