@@ -57,6 +57,10 @@ constexpr int HardEdgedScale = 2;
 // How many pixels of the enlarged picture an outlined letter's strokes are
 // thickened by on each side, to close what the outline ate.
 constexpr int OutlineRepair = 2;
+// Taking a shadow out thins the strokes beside it: small letters lose their
+// hairlines (an "o" open at the top reads as "a"). Drawn this many pixels
+// of the enlarged picture bolder, they close again.
+constexpr int UnshadowedRepair = 1;
 // Outlined letters enlarged by a multiple of this are taken from within
 // their outline on the capture enlarged this much, then enlarged the rest.
 constexpr int FinerOutlineScale = 2;
@@ -527,7 +531,7 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const bool Alternatives = double(W) * H <= MaxPixelsForAlternatives;
   const bool BothSides = Alternatives && TwoSided(Deviation);
   std::optional<TStretchedInk> Bright, Dark;
-  std::optional<TEnhancedPicture> Unshadowed, Outlined;
+  std::optional<TEnhancedPicture> Unshadowed, UnshadowedBolder, Outlined;
   if (BothSides) {
     Bright = StretchInk(OneSide(Deviation, 1), Noise);
     Dark = StretchInk(OneSide(Deviation, -1), Noise);
@@ -547,6 +551,8 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       // ink too, but far taller than letters.
       EraseTallPatches(Letters);
       Unshadowed = Picture(Letters, "unshadowed");
+      UnshadowedBolder = Picture(Letters, "unshadowed, bolder");
+      UnshadowedBolder->Image = Bolder(UnshadowedBolder->Image, UnshadowedRepair);
     } else {
       // Without a shadow the other side may be an outline. The side whose
       // ink lies within it is the letters: the outline's own ink, joined
@@ -577,6 +583,8 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   else
     Pictures.push_back(Picture(Signed.Map, "contrast"));
   Pictures.push_back({Capture, 1, "original"});
+  if (UnshadowedBolder)
+    Pictures.push_back(std::move(*UnshadowedBolder));
   if (!Alternatives)
     return Pictures;
   if (Unshadowed || Outlined)

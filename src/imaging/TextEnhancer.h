@@ -32,7 +32,8 @@ struct TEnhancedPicture {
 // bolder where an outline ate into them, and "both sides"). Shadowed or
 // outlined text has its own best guess ahead of the rest: "unshadowed" when
 // a drop shadow is found, else "outlined", the letters taken from within
-// their outline; "contrast" then follows the capture. Every picture but the
+// their outline. The capture follows it, then the unshadowed letters drawn
+// a pixel bolder ("unshadowed, bolder"), then "contrast". Every picture but the
 // original shows the text dark on white, with small text enlarged by a whole
 // factor so that boxes map back exactly; text drawn without anti-aliasing is
 // enlarged at most twice and softened. Null or empty captures give no

@@ -153,6 +153,9 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // Hairlines hardly wider than the shadow's offset, which fit the shadow
       // taken for the letters as well: read at 0.36 while the shadow was.
       {TScreenTextClass::ShadowedSubtitle, 9, 7, 7, 0.55},
+      // Small serif letters whose hairlines went with the shadow ("o" read
+      // as "a"): read at 0.55 before they were also drawn a pixel bolder.
+      {TScreenTextClass::ShadowedSubtitle, 9, 3, 3, 0.7},
       // Words each picture misreads in its own way ("Newlevel",
       // "online'open"): read at 0.82 while one picture's reading was taken
       // whole, word for word now that each word may come from another.
