@@ -144,7 +144,8 @@ std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chos
 
 bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords) {
   return std::any_of(LineWords.begin(), LineWords.end(), [](const TRecognizedWord& Word) {
-    return (Word.InDictionary && Word.Letters >= TextWordLetters) || (Word.Letters >= 2 && Word.Confidence >= SureWord);
+    return !IsStrayMark(Word) &&
+           ((Word.InDictionary && Word.Letters >= TextWordLetters) || (Word.Letters >= 2 && Word.Confidence >= SureWord));
   });
 }
 

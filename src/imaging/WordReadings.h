@@ -29,7 +29,7 @@ bool IsDoubtfulWord(const TRecognizedWord& Word, const std::vector<const std::ve
 
 // Whether the words of one line read as text at all: one of them a word of
 // the language of three letters or more, or a word of two letters or more
-// the recogniser is fairly sure of. A busy background gives lines of stray
+// the recogniser is fairly sure of, and no stray mark (see IsStrayMark). A busy background gives lines of stray
 // marks that are neither ("ll tel", "> we T cad a").
 bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords);
 

@@ -128,15 +128,17 @@ TEST(WordReadings, ANameReadAlikeOnTwoPicturesEndsTheChoice) {
 // letters or more, or a word of two letters or more read fairly surely;
 // the stray marks of a busy background are neither, and their lines go.
 TEST(WordReadings, LinesOfStrayMarksAreDropped) {
-  TIteratorResultList Records(4);
+  TIteratorResultList Records(5);
   Records[0] = {0, 0, 300, 20, "Gold screen", 1, 0, 14};
   Records[1] = {0, 30, 300, 50, "ll tel", 1, 0, 14};
   Records[2] = {0, 60, 300, 80, "HP 45", 1, 0, 14};
   Records[3] = {0, 90, 300, 110, ". , -", 1, 0, 14};
+  Records[4] = {0, 120, 300, 140, "4 ory", 1, 0, 14}; // a short word of the language, but hardly believed
   const std::vector<TRecognizedWord> Words = {
-      Word("Gold", 40, true, {0, 2, 40, 18}), Word("screen", 35, true, {50, 2, 110, 18}),
-      Word("ll", 49, true, {0, 32, 20, 48}),  Word("tel", 42, false, {30, 32, 60, 48}),
-      Word("HP", 85, false, {0, 62, 30, 78}), Word("45", 90, false, {40, 62, 60, 78})};
+      Word("Gold", 40, true, {0, 2, 40, 18}),   Word("screen", 35, true, {50, 2, 110, 18}),
+      Word("ll", 49, true, {0, 32, 20, 48}),    Word("tel", 42, false, {30, 32, 60, 48}),
+      Word("HP", 85, false, {0, 62, 30, 78}),   Word("45", 90, false, {40, 62, 60, 78}),
+      Word("4", 88, false, {0, 122, 10, 138}), Word("ory", 32, true, {20, 122, 50, 138})};
   DropStrayLines(Records, Words);
   ASSERT_EQ(Records.size(), 2u);
   EXPECT_EQ(Records[0].Text, "Gold screen");

@@ -213,6 +213,17 @@ TEST_F(TesseractOcrService, LinesOfStrayMarksAreLeftOut) {
   EXPECT_GE(WordAccuracy(Sample.Lines, Result.Text), 0.95) << qPrintable(Result.Text.simplified());
 }
 
+// Short marks of a texture within the lines are left out of the service's
+// words as out of the engine's records.
+TEST_F(TesseractOcrService, StrayMarksWithinLinesAreLeftOut) {
+  const TScreenTextPicture Sample = RenderScreenText(TScreenTextClass::YellowOnTexture, 13, 0, 0);
+  const TRtOcr::TResult Result = RecognizeWaiting(*Component, English, Sample.Image, true);
+  ASSERT_EQ(Result.Status, TRtOcr::stCompleted);
+  const TWordMatch Match = MatchWords(Sample.Lines, Result.Text);
+  EXPECT_GE(Match.Accuracy(), 0.95) << qPrintable(Result.Text.simplified());
+  EXPECT_LE(Match.Stray(), 1) << qPrintable(Result.Text.simplified());
+}
+
 // Off, the service reads the bitmap itself, exactly as the library does; on,
 // a plain capture is read untouched too.
 TEST_F(TesseractOcrService, WithoutEnhancementOrOnPlainTextTheBitmapIsReadAsItIs) {
