@@ -126,8 +126,7 @@ int main(int argc, char** argv) {
   std::printf("Word accuracy per class (%d pictures per size, sizes 8-16 px, fonts %s)\n", Seeds,
               qPrintable(ScreenTextFonts().join(QStringLiteral(", "))));
   std::printf("Stray: words per picture that are none of the text's (>= 9 px)\n");
-  std::printf("%-28s  %8s %8s  %8s %8s  %7s %7s  %9s %9s\n", "", ">=9px", "", "8px", "", "stray", "", "ms/picture",
-              "");
+  std::printf("%-28s  %8s %8s  %8s %8s  %7s %7s  %9s %9s\n", "", ">=9px", "", "8px", "", "stray", "", "ms/picture", "");
   std::printf("%-28s  %8s %8s  %8s %8s  %7s %7s  %9s %9s\n", "class", "Korvex", "bare", "Korvex", "bare", "Korvex",
               "bare", "Korvex", "bare");
   TTally AllKorvex, AllBare;
@@ -182,9 +181,8 @@ int main(int argc, char** argv) {
                 (Bare9.Milliseconds + Bare8.Milliseconds) / (Bare9.Pictures + Bare8.Pictures));
     std::fflush(stdout);
   }
-  std::printf("%-28s  %8.2f %8.2f  %18s %7.1f %7.1f  %9.0f %9.0f\n", "all pictures", AllKorvex.Mean(),
-              AllBare.Mean(), "", AllKorvex.StrayPerPicture(), AllBare.StrayPerPicture(),
-              AllKorvex.Time(), AllBare.Time());
+  std::printf("%-28s  %8.2f %8.2f  %18s %7.1f %7.1f  %9.0f %9.0f\n", "all pictures", AllKorvex.Mean(), AllBare.Mean(),
+              "", AllKorvex.StrayPerPicture(), AllBare.StrayPerPicture(), AllKorvex.Time(), AllBare.Time());
 
   // The four-line picture the other recognition benchmarks measure: plain
   // text, where enhancement must cost little.

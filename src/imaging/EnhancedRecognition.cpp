@@ -3,7 +3,6 @@
 #include "imaging/WordReadings.h"
 
 #include <cmath>
-#include <cstdio>
 #include <future>
 #include <utility>
 

@@ -464,7 +464,8 @@ TGreyAnalysis AnalyseGrey(const QImage& Rgb32) {
 // Outlined letters taken from within their outline, the side of the
 // background that is the letters being the one with more of its ink
 // enclosed.
-TEnclosedLetters EnclosedEitherSide(const TPlane<uint8_t>& Grey, const TStretchedInk& Bright, const TStretchedInk& Dark) {
+TEnclosedLetters EnclosedEitherSide(const TPlane<uint8_t>& Grey, const TStretchedInk& Bright,
+                                    const TStretchedInk& Dark) {
   TEnclosedLetters Letters = EnclosedLetters(Grey, Bright.Mask, Bright.Map, Dark.Mask, Dark.Map);
   if (TEnclosedLetters Reverse = EnclosedLetters(Grey, Dark.Mask, Dark.Map, Bright.Mask, Bright.Map);
       Reverse.Share > Letters.Share)

@@ -144,8 +144,8 @@ std::vector<QString> BetterWordReadings(const std::vector<TRecognizedWord>& Chos
 
 bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords) {
   return std::any_of(LineWords.begin(), LineWords.end(), [](const TRecognizedWord& Word) {
-    return !IsStrayMark(Word) &&
-           ((Word.InDictionary && Word.Letters >= TextWordLetters) || (Word.Letters >= 2 && Word.Confidence >= SureWord));
+    return !IsStrayMark(Word) && ((Word.InDictionary && Word.Letters >= TextWordLetters) ||
+                                  (Word.Letters >= 2 && Word.Confidence >= SureWord));
   });
 }
 
@@ -159,9 +159,7 @@ void DropStrayLines(TIteratorResultList& Records, const std::vector<TRecognizedW
   });
 }
 
-bool IsStrayMark(const TRecognizedWord& Word) {
-  return Word.Letters <= TextWordLetters && Word.Confidence < SureWord;
-}
+bool IsStrayMark(const TRecognizedWord& Word) { return Word.Letters <= TextWordLetters && Word.Confidence < SureWord; }
 
 void PutInWordReadings(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words,
                        const std::vector<QString>& Replacements) {

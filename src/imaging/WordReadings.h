@@ -29,8 +29,9 @@ bool IsDoubtfulWord(const TRecognizedWord& Word, const std::vector<const std::ve
 
 // Whether the words of one line read as text at all: one of them a word of
 // the language of three letters or more, or a word of two letters or more
-// the recogniser is fairly sure of, and no stray mark (see IsStrayMark). A busy background gives lines of stray
-// marks that are neither ("ll tel", "> we T cad a").
+// the recogniser is fairly sure of, and no stray mark (see IsStrayMark). A
+// busy background gives lines of stray marks that are neither ("ll tel",
+// "> we T cad a").
 bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords);
 
 // Records in which no word reads as text (see ReadsAsText) taken out. A
@@ -39,7 +40,7 @@ bool ReadsAsText(const std::vector<TRecognizedWord>& LineWords);
 void DropStrayLines(TIteratorResultList& Records, const std::vector<TRecognizedWord>& Words);
 
 // Whether a word is a stray mark of a busy background rather than text:
-// three letters or digits at most ("ae", "4", "~"), which the recogniser is
+// three letters or digits at most ("ae", "4", "ory"), which the recogniser is
 // not fairly sure of. Real short words ("to", "OK", "HP") it reads surely.
 bool IsStrayMark(const TRecognizedWord& Word);
 

@@ -135,9 +135,9 @@ TEST(WordReadings, LinesOfStrayMarksAreDropped) {
   Records[3] = {0, 90, 300, 110, ". , -", 1, 0, 14};
   Records[4] = {0, 120, 300, 140, "4 ory", 1, 0, 14}; // a short word of the language, but hardly believed
   const std::vector<TRecognizedWord> Words = {
-      Word("Gold", 40, true, {0, 2, 40, 18}),   Word("screen", 35, true, {50, 2, 110, 18}),
-      Word("ll", 49, true, {0, 32, 20, 48}),    Word("tel", 42, false, {30, 32, 60, 48}),
-      Word("HP", 85, false, {0, 62, 30, 78}),   Word("45", 90, false, {40, 62, 60, 78}),
+      Word("Gold", 40, true, {0, 2, 40, 18}),  Word("screen", 35, true, {50, 2, 110, 18}),
+      Word("ll", 49, true, {0, 32, 20, 48}),   Word("tel", 42, false, {30, 32, 60, 48}),
+      Word("HP", 85, false, {0, 62, 30, 78}),  Word("45", 90, false, {40, 62, 60, 78}),
       Word("4", 88, false, {0, 122, 10, 138}), Word("ory", 32, true, {20, 122, 50, 138})};
   DropStrayLines(Records, Words);
   ASSERT_EQ(Records.size(), 2u);
@@ -155,11 +155,11 @@ TEST(WordReadings, StrayMarksAreTakenOutOfTheirLines) {
   Records[1] = {0, 30, 300, 50, "ee ~", 1, 0, 14};
   Records[2] = {0, 60, 300, 80, "Gold lo", 1, 0, 14};
   const std::vector<TRecognizedWord> Words = {
-      Word("~", 10, false, {0, 2, 8, 18}),       Word("Captain", 45, true, {12, 2, 80, 18}),
-      Word("ae", 25, true, {90, 6, 104, 14}),    Word("follow", 88, true, {110, 2, 170, 18}),
-      Word("to", 90, true, {180, 4, 196, 18}),   Word("4", 30, false, {260, 0, 270, 20}),
-      Word("ee", 31, true, {10, 32, 30, 48}),    Word("~", 12, false, {40, 32, 50, 48}),
-      Word("Gold", 95, true, {0, 62, 40, 78}),   Word("lo", 20, false, {50, 62, 70, 78})};
+      Word("~", 10, false, {0, 2, 8, 18}),     Word("Captain", 45, true, {12, 2, 80, 18}),
+      Word("ae", 25, true, {90, 6, 104, 14}),  Word("follow", 88, true, {110, 2, 170, 18}),
+      Word("to", 90, true, {180, 4, 196, 18}), Word("4", 30, false, {260, 0, 270, 20}),
+      Word("ee", 31, true, {10, 32, 30, 48}),  Word("~", 12, false, {40, 32, 50, 48}),
+      Word("Gold", 95, true, {0, 62, 40, 78}), Word("lo", 20, false, {50, 62, 70, 78})};
   const std::vector<QString> Replacements = {"", "", "", "", "", "", "", "", "", "Lo"};
   PutInWordReadings(Records, Words, Replacements);
   ASSERT_EQ(Records.size(), 2u);
