@@ -9,6 +9,23 @@ void Send(httplib::Response& Response, const TServerReply& Reply) {
   Response.set_content(Reply.Body, "application/json; charset=utf-8");
 }
 
+// Why the library refused a request, in words. It takes a body sent as a
+// form (curl's default for --data) only up to FormBodyBytes, whatever the
+// limit for other bodies.
+constexpr size_t FormBodyBytes = CPPHTTPLIB_FORM_URL_ENCODED_PAYLOAD_MAX_LENGTH;
+
+std::string RefusalMessage(const httplib::Request& Request, int Status) {
+  if (Status == 413 && Request.get_header_value("Content-Type").starts_with("application/x-www-form-urlencoded"))
+    return "a request body sent as a form is limited to " + std::to_string(FormBodyBytes) +
+           " bytes: send JSON to /translate and a picture's bytes to /ocr with another Content-Type "
+           "(application/json, application/octet-stream)";
+  if (Status == 413)
+    return "the request body is larger than 64 MiB";
+  if (Status == 404)
+    return "no such route: use POST /translate, POST /ocr or GET /health";
+  return "the request was refused with status " + std::to_string(Status);
+}
+
 } // namespace
 
 TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
@@ -47,14 +64,9 @@ TKorvexServer::TKorvexServer(TTranslateService& Translate, TOcrHandler Ocr)
     }
     Send(Response, ErrorReply(500, "internal error: " + What));
   });
-  FServer.set_error_handler([](const httplib::Request&, httplib::Response& Response) {
-    if (Response.body.empty()) {
-      const std::string Message = Response.status == 413 ? "the request body is larger than 64 MiB"
-                                  : Response.status == 404
-                                      ? "no such route: use POST /translate, POST /ocr or GET /health"
-                                      : "the request was refused with status " + std::to_string(Response.status);
-      Send(Response, ErrorReply(Response.status, Message));
-    }
+  FServer.set_error_handler([](const httplib::Request& Request, httplib::Response& Response) {
+    if (Response.body.empty())
+      Send(Response, ErrorReply(Response.status, RefusalMessage(Request, Response.status)));
   });
 }
 
