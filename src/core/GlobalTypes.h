@@ -20,6 +20,11 @@ struct TRect {
   friend bool operator==(const TRect&, const TRect&) = default;
 };
 
+// The smallest rectangle holding both A and B.
+inline TRect United(const TRect& A, const TRect& B) {
+  return {std::min(A.Left, B.Left), std::min(A.Top, B.Top), std::max(A.Right, B.Right), std::max(A.Bottom, B.Bottom)};
+}
+
 // Font size estimate of a box: Ceil(0.7 x height), in double precision.
 // Clamped to 32 bits: a box from a remote service may span any coordinates.
 inline int32_t FontSizeForHeight(double Height) {

@@ -461,6 +461,11 @@ TGreyAnalysis AnalyseGrey(const QImage& Rgb32) {
   return {std::move(Grey), std::move(Background), std::move(Deviation), Noise};
 }
 
+// The ink of one side of the background (see OneSide), stretched.
+TStretchedInk SideInk(const TGreyAnalysis& Analysis, int Sign) {
+  return StretchInk(OneSide(Analysis.Deviation, Sign), Analysis.Noise);
+}
+
 // Outlined letters taken from within their outline, the side of the
 // background that is the letters being the one with more of its ink
 // enclosed.
@@ -518,8 +523,9 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const bool HardEdges = HardEdged(Signed.Map);
   const int Scale = std::min(EnlargementFor(LetterHeight, W, H), HardEdges ? HardEdgedScale : MaxScale);
   // Every picture but the capture, as dark ink on white paper, enlarged.
-  auto Picture = [&](const TPlane<uint8_t>& Map, const char* Method) {
-    QImage Image = Enlarged(GreyImage(Map), Scale);
+  // MapScale: how much larger than the capture Map already is.
+  auto Picture = [&](const TPlane<uint8_t>& Map, const char* Method, int MapScale = 1) {
+    QImage Image = Enlarged(GreyImage(Map), Scale / MapScale);
     return TEnhancedPicture{HardEdges && Scale > 1 ? Softened(Image) : std::move(Image), Scale, Method};
   };
 
@@ -534,8 +540,8 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   std::optional<TStretchedInk> Bright, Dark;
   std::optional<TEnhancedPicture> Unshadowed, UnshadowedBolder, Outlined;
   if (BothSides) {
-    Bright = StretchInk(OneSide(Deviation, 1), Noise);
-    Dark = StretchInk(OneSide(Deviation, -1), Noise);
+    Bright = SideInk(Analysis, 1);
+    Dark = SideInk(Analysis, -1);
     if (const std::optional<TDropShadow> Shadow = FindDropShadow(Bright->Mask, Dark->Mask)) {
       const bool BrightText = Shadow->TextSign > 0;
       const float TextGrey = MedianGrey(Grey, BrightText ? Bright->Mask : Dark->Mask);
@@ -564,11 +570,9 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
       if (Scale % FinerOutlineScale == 0 && !HardEdges &&
           double(W) * H * FinerOutlineScale * FinerOutlineScale <= MaxPixelsForAlternatives) {
         const TGreyAnalysis Finer = AnalyseGrey(Enlarged(Rgb32, FinerOutlineScale));
-        const TEnclosedLetters Letters =
-            EnclosedEitherSide(Finer.Grey, StretchInk(OneSide(Finer.Deviation, 1), Finer.Noise),
-                               StretchInk(OneSide(Finer.Deviation, -1), Finer.Noise));
+        const TEnclosedLetters Letters = EnclosedEitherSide(Finer.Grey, SideInk(Finer, 1), SideInk(Finer, -1));
         if (Letters.Share > 0)
-          Outlined = TEnhancedPicture{Enlarged(GreyImage(Letters.Map), Scale / FinerOutlineScale), Scale, "outlined"};
+          Outlined = Picture(Letters.Map, "outlined", FinerOutlineScale);
       } else if (const TEnclosedLetters Letters = EnclosedEitherSide(Grey, *Bright, *Dark); Letters.Share > 0) {
         Outlined = Picture(Letters.Map, "outlined");
       }

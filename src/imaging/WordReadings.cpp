@@ -189,9 +189,7 @@ void PutInWordReadings(TIteratorResultList& Records, const std::vector<TRecogniz
         const QString& Replacement = Replacements[I].isEmpty() ? Word.Text : Replacements[I];
         Record.Text.replace(At, Word.Text.size(), Replacement);
         Searched[R] = At + Replacement.size();
-        TRect& Around = Kept[R] ? *Kept[R] : Kept[R].emplace(Word.Box);
-        Around = {std::min(Around.Left, Word.Box.Left), std::min(Around.Top, Word.Box.Top),
-                  std::max(Around.Right, Word.Box.Right), std::max(Around.Bottom, Word.Box.Bottom)};
+        Kept[R] = Kept[R] ? United(*Kept[R], Word.Box) : Word.Box;
       }
       break;
     }

@@ -42,7 +42,6 @@ TRect DesktopRect(TPlatform& Platform) {
   const std::vector<TRect> Monitors = Platform.Monitors();
   TRect Desktop = Monitors.front();
   for (const TRect& Monitor : Monitors)
-    Desktop = {std::min(Desktop.Left, Monitor.Left), std::min(Desktop.Top, Monitor.Top),
-               std::max(Desktop.Right, Monitor.Right), std::max(Desktop.Bottom, Monitor.Bottom)};
+    Desktop = United(Desktop, Monitor);
   return Desktop;
 }
