@@ -2,21 +2,25 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <utility>
 
 namespace textenhancer {
 namespace {
 
 // A drop shadow: the letters again, offset by up to this many pixels, in
-// the other side's colour. It is taken for one when at least ShadowFit of the
-// other side's pixels lie at one offset from the letters' and the opposite
-// offset explains less than ShadowAsymmetry of that (an outline explains
-// both alike). Thin strokes fit the shadow read the other way round (the
-// shadow as letters, cast back up) nearly as well; when it fits at least
-// MirroredShadowFit as well as the best, the one cast downwards is taken.
+// the other side's colour, cast downwards (or sideways) as on screens. It is
+// taken for one when at least ShadowFit of the other side's pixels next to
+// the letters lie at one offset from the letters' and the opposite offset
+// explains no more than ShadowAsymmetry of that (an outline explains both
+// alike). Only pixels next to the letters count: the patches of a photo far
+// from them say nothing of a shadow. Thin strokes fit the shadow read the
+// other way round (the shadow as letters, cast back up) nearly as well; when
+// it fits at least MirroredShadowFit as well as the best, the one cast
+// downwards is taken.
 constexpr int MaxShadowOffset = 3;
 constexpr double ShadowFit = 0.5;
-constexpr double ShadowAsymmetry = 0.4;
+constexpr double ShadowAsymmetry = 0.5;
 constexpr double MirroredShadowFit = 0.75;
 // Coverage by the letters, as found under a shadow: below ShadowedCoverage
 // a pixel casts no shadow; the map goes from paper at CoverageFloor to full
@@ -28,15 +32,20 @@ constexpr float CoverageFull = 0.8f;
 // itself, and casts no letter.
 constexpr float ShadedItself = 0.3f;
 
-// The pixels of Mask, away from its edges by more than a shadow's offset.
-std::vector<std::pair<int, int>> InnerPixels(const TPlane<uint8_t>& Mask) {
+// The pixels of Mask, away from its edges by more than a shadow's offset,
+// that lie within a shadow's offset of a pixel of Near.
+std::vector<std::pair<int, int>> PixelsNear(const TPlane<uint8_t>& Mask, const TPlane<uint8_t>& Near) {
+  const TPlane<uint8_t> Reach = ExtremeWithin(Near, MaxShadowOffset, std::greater<>());
   std::vector<std::pair<int, int>> Pixels;
   for (int Y = MaxShadowOffset; Y < Mask.Height - MaxShadowOffset; ++Y)
     for (int X = MaxShadowOffset; X < Mask.Width - MaxShadowOffset; ++X)
-      if (Mask.At(X, Y))
+      if (Mask.At(X, Y) && Reach.At(X, Y))
         Pixels.push_back({X, Y});
   return Pixels;
 }
+
+// Whether a shadow at DX, DY falls downwards, or sideways to the right.
+bool CastDownwards(const TDropShadow& Shadow) { return Shadow.DY > 0 || (Shadow.DY == 0 && Shadow.DX > 0); }
 
 // Share of the shade's pixels whose pixel DX, DY back lies in Text.
 double ShadowFitAt(const TPlane<uint8_t>& Text, const std::vector<std::pair<int, int>>& Shade, int DX, int DY) {
@@ -51,7 +60,8 @@ double ShadowFitAt(const TPlane<uint8_t>& Text, const std::vector<std::pair<int,
 } // namespace
 
 std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, const TPlane<uint8_t>& DarkInk) {
-  const std::vector<std::pair<int, int>> BrightPixels = InnerPixels(BrightInk), DarkPixels = InnerPixels(DarkInk);
+  const std::vector<std::pair<int, int>> BrightPixels = PixelsNear(BrightInk, DarkInk),
+                                         DarkPixels = PixelsNear(DarkInk, BrightInk);
   auto Fit = [&](int TextSign, int DX, int DY) {
     return TextSign > 0 ? ShadowFitAt(BrightInk, DarkPixels, DX, DY) : ShadowFitAt(DarkInk, BrightPixels, DX, DY);
   };
@@ -72,11 +82,11 @@ std::optional<TDropShadow> FindDropShadow(const TPlane<uint8_t>& BrightInk, cons
   // than the offset; on screens, shadows fall downwards.
   const TDropShadow Mirrored{-Best.DX, -Best.DY, -Best.TextSign};
   if (const double MirroredFit = Fit(Mirrored.TextSign, Mirrored.DX, Mirrored.DY);
-      (Mirrored.DY > 0 || (Mirrored.DY == 0 && Mirrored.DX > 0)) && MirroredFit >= MirroredShadowFit * BestFit) {
+      CastDownwards(Mirrored) && MirroredFit >= MirroredShadowFit * BestFit) {
     Best = Mirrored;
     BestFit = MirroredFit;
   }
-  if (BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
+  if (!CastDownwards(Best) || BestFit < ShadowFit || Fit(Best.TextSign, -Best.DX, -Best.DY) > ShadowAsymmetry * BestFit)
     return std::nullopt;
   return Best;
 }

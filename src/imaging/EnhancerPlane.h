@@ -22,6 +22,29 @@ template <class T> struct TPlane {
   T At(int X, int Y) const { return Values[size_t(Y) * Width + X]; }
 };
 
+// Plane with each value replaced by the first by Order (std::less: the
+// least) of the values within Reach of it, along the rows and then along the
+// columns: the extreme of the square around it.
+template <class TOrder> TPlane<uint8_t> ExtremeWithin(const TPlane<uint8_t>& Plane, int Reach, TOrder Order) {
+  const int W = Plane.Width, H = Plane.Height;
+  TPlane<uint8_t> Across(W, H), Result(W, H);
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      uint8_t Extreme = Plane.At(X, Y);
+      for (int N = std::max(0, X - Reach); N <= std::min(W - 1, X + Reach); ++N)
+        Extreme = std::min(Extreme, Plane.At(N, Y), Order);
+      Across.At(X, Y) = Extreme;
+    }
+  for (int Y = 0; Y < H; ++Y)
+    for (int X = 0; X < W; ++X) {
+      uint8_t Extreme = Across.At(X, Y);
+      for (int N = std::max(0, Y - Reach); N <= std::min(H - 1, Y + Reach); ++N)
+        Extreme = std::min(Extreme, Across.At(X, N), Order);
+      Result.At(X, Y) = Extreme;
+    }
+  return Result;
+}
+
 // The value below which Fraction of Values lie (Values is reordered).
 template <class T> T Percentile(std::vector<T>& Values, double Fraction) {
   if (Values.empty())

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -410,28 +411,15 @@ QImage GreyImage(const TPlane<uint8_t>& Plane) {
 }
 
 // Image (grey, dark ink on white) with every stroke Reach pixels bolder on
-// each side: each pixel takes the darkest grey within Reach of it, along
-// the rows and then along the columns.
+// each side: each pixel takes the darkest grey within Reach of it.
 QImage Bolder(const QImage& Image, int Reach) {
-  const int W = Image.width(), H = Image.height();
-  TPlane<uint8_t> Across(W, H), Result(W, H);
-  for (int Y = 0; Y < H; ++Y) {
+  TPlane<uint8_t> Grey(Image.width(), Image.height());
+  for (int Y = 0; Y < Grey.Height; ++Y) {
     const auto* Row = reinterpret_cast<const QRgb*>(Image.constScanLine(Y));
-    for (int X = 0; X < W; ++X) {
-      int Darkest = 255;
-      for (int N = std::max(0, X - Reach); N <= std::min(W - 1, X + Reach); ++N)
-        Darkest = std::min(Darkest, qRed(Row[N]));
-      Across.At(X, Y) = uint8_t(Darkest);
-    }
+    for (int X = 0; X < Grey.Width; ++X)
+      Grey.At(X, Y) = uint8_t(qRed(Row[X]));
   }
-  for (int Y = 0; Y < H; ++Y)
-    for (int X = 0; X < W; ++X) {
-      uint8_t Darkest = 255;
-      for (int N = std::max(0, Y - Reach); N <= std::min(H - 1, Y + Reach); ++N)
-        Darkest = std::min(Darkest, Across.At(X, N));
-      Result.At(X, Y) = Darkest;
-    }
-  return GreyImage(Result);
+  return GreyImage(ExtremeWithin(Grey, Reach, std::less<>()));
 }
 
 // What every picture of a capture is drawn from: its grey, the background

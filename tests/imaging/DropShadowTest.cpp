@@ -12,8 +12,8 @@ using namespace textenhancer;
 namespace {
 
 // The sure ink of a line of bold text, as a mask.
-TPlane<uint8_t> TextMask() {
-  QImage Image(220, 40, QImage::Format_Grayscale8);
+TPlane<uint8_t> TextMask(int Width = 220) {
+  QImage Image(Width, 40, QImage::Format_Grayscale8);
   Image.fill(0);
   QPainter Painter(&Image);
   QFont Font(QStringLiteral("DejaVu Sans"));
@@ -41,6 +41,23 @@ TPlane<uint8_t> Shade(const TPlane<uint8_t>& Mask, int DX, int DY) {
   return Out;
 }
 
+// Mask with Other's pixels added.
+TPlane<uint8_t> Joined(TPlane<uint8_t> Mask, const TPlane<uint8_t>& Other) {
+  for (size_t I = 0; I < Mask.Values.size(); ++I)
+    Mask.Values[I] |= Other.Values[I];
+  return Mask;
+}
+
+// The pixels within Reach of Letters that Letters leaves free, those of the
+// offsets Letters is shifted by joined: an outline, when they lie all around.
+TPlane<uint8_t> Ring(const TPlane<uint8_t>& Letters, int Left, int Top, int Right, int Bottom) {
+  TPlane<uint8_t> Out(Letters.Width, Letters.Height);
+  for (int DY = Top; DY <= Bottom; ++DY)
+    for (int DX = Left; DX <= Right; ++DX)
+      Out = Joined(Out, Shade(Letters, DX, DY));
+  return Out;
+}
+
 } // namespace
 
 // The shadow's offset and side come out of the two sides' sure ink; an
@@ -63,12 +80,26 @@ TEST(DropShadow, TheOffsetOfAShadowIsFoundAndAnOutlineIsNone) {
     EXPECT_EQ(Dark->TextSign, -1);
   }
 
-  TPlane<uint8_t> Outline(Letters.Width, Letters.Height);
-  for (int DY = -1; DY <= 1; ++DY)
-    for (int DX = -1; DX <= 1; ++DX) {
-      const TPlane<uint8_t> Ring = Shade(Letters, DX, DY);
-      for (size_t I = 0; I < Ring.Values.size(); ++I)
-        Outline.Values[I] |= Ring.Values[I];
-    }
-  EXPECT_FALSE(FindDropShadow(Letters, Outline));
+  EXPECT_FALSE(FindDropShadow(Letters, Ring(Letters, -1, -1, 1, 1)));
+  // Nor is an outline that lies wider above and to the left, nor a shade
+  // cast upwards: on screens, shadows fall downwards.
+  EXPECT_FALSE(FindDropShadow(Letters, Ring(Letters, -2, -2, 1, 1)));
+  EXPECT_FALSE(FindDropShadow(Letters, Shade(Letters, -1, -1)));
+}
+
+// Dark patches of a photo away from the letters outnumber the shadow's
+// pixels; they say nothing of where it lies.
+TEST(DropShadow, PatchesAwayFromTheLettersDoNotHideTheShadow) {
+  // The letters end before x = 220; the photo's patches lie beyond 240.
+  const TPlane<uint8_t> Letters = TextMask(440);
+  TPlane<uint8_t> Patches(Letters.Width, Letters.Height);
+  for (int Y = 0; Y < Letters.Height; ++Y)
+    for (int X = 240; X < Letters.Width; ++X)
+      Patches.At(X, Y) = (X / 6 + Y / 6) % 2;
+  const TPlane<uint8_t> Dark = Joined(Shade(Letters, 1, 1), Patches);
+  const std::optional<TDropShadow> Shadow = FindDropShadow(Letters, Dark);
+  ASSERT_TRUE(Shadow);
+  EXPECT_EQ(Shadow->DX, 1);
+  EXPECT_EQ(Shadow->DY, 1);
+  EXPECT_EQ(Shadow->TextSign, 1);
 }
