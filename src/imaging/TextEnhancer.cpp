@@ -527,18 +527,23 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
   const bool BothSides = Alternatives && TwoSided(Deviation);
   std::optional<TStretchedInk> Bright, Dark;
   std::optional<TEnhancedPicture> Unshadowed, UnshadowedBolder, Outlined;
+  // Whose colour the ink colour picture keys on: the surest ink, or the
+  // letters' own once a shadow tells which side they are (a dark shadow
+  // is often surer ink than white letters over a light photo).
+  const TPlane<uint8_t>* InkColourKey = &InkMask;
   if (BothSides) {
     Bright = SideInk(Analysis, 1);
     Dark = SideInk(Analysis, -1);
     if (const std::optional<TDropShadow> Shadow = FindDropShadow(Bright->Mask, Dark->Mask)) {
       const bool BrightText = Shadow->TextSign > 0;
-      const float TextGrey = MedianGrey(Grey, BrightText ? Bright->Mask : Dark->Mask);
-      const float ShadowGrey = MedianGrey(Grey, BrightText ? Dark->Mask : Bright->Mask);
+      const TPlane<uint8_t>& TextInk = BrightText ? Bright->Mask : Dark->Mask;
+      const TPlane<uint8_t>& ShadowInk = BrightText ? Dark->Mask : Bright->Mask;
+      InkColourKey = &TextInk;
+      const float TextGrey = MedianGrey(Grey, TextInk), ShadowGrey = MedianGrey(Grey, ShadowInk);
       // The letters as their own grey draws them and as their shadow does:
       // each pixel as dark as either makes it.
       const std::vector<float> BackgroundGrey = BackgroundAtPixels(Analysis.Background, W, H);
-      TPlane<uint8_t> Letters =
-          WithoutShadow(Grey, BackgroundGrey, *Shadow, TextGrey, ShadowGrey, BrightText ? Bright->Mask : Dark->Mask);
+      TPlane<uint8_t> Letters = WithoutShadow(Grey, BackgroundGrey, *Shadow, TextGrey, ShadowGrey, TextInk);
       const TPlane<uint8_t> Cast = FromShadow(Grey, BackgroundGrey, *Shadow, ShadowGrey);
       for (size_t I = 0; I < Cast.Values.size(); ++I)
         Letters.Values[I] = std::min(Letters.Values[I], Cast.Values[I]);
@@ -582,7 +587,7 @@ std::vector<TEnhancedPicture> EnhanceForRecognition(const QImage& Capture) {
     return Pictures;
   if (Unshadowed || Outlined)
     Pictures.push_back(Picture(Signed.Map, "contrast"));
-  if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, InkMask))
+  if (std::optional<TPlane<uint8_t>> Ink = InkColourDistance(Rgb32, *InkColourKey))
     Pictures.push_back(Picture(*Ink, "ink colour"));
   if (BothSides) {
     Pictures.push_back(Picture(Bright->Map, "bright side"));

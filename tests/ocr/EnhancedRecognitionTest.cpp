@@ -161,6 +161,15 @@ TEST_F(EnhancedRecognition, HardScreenTextIsReadAboveAFloor) {
       // whole, word for word now that each word may come from another.
       {TScreenTextClass::ShadowedSubtitle, 13, 7, 7, 0.95},
       {TScreenTextClass::OutlinedSubtitle, 16, 4, 4, 0.95},
+      // White letters over a light photo, whose shadow's fit the photo's
+      // dark patches watered down: read at 0.18 while no shadow was found.
+      {TScreenTextClass::ShadowedSubtitle, 9, 9, 9, 0.6},
+      // A shadow whose letters' own colour, not the darker shadow's, keys
+      // the ink colour picture: read at 0.45 while the shadow's did.
+      {TScreenTextClass::ShadowedSubtitle, 10, 9, 9, 0.55},
+      // An outline lying heavier above the letters, taken for a shadow cast
+      // upwards: read at 0.64 then.
+      {TScreenTextClass::OutlinedSubtitle, 10, 15, 15, 0.8},
       {TScreenTextClass::Aliased, 9},
       {TScreenTextClass::Aliased, 11},
   };
