@@ -20,7 +20,7 @@ std::string RefusalMessage(const httplib::Request& Request, int Status) {
            " bytes: send JSON to /translate and a picture's bytes to /ocr with another Content-Type "
            "(application/json, application/octet-stream)";
   if (Status == 413)
-    return "the request body is larger than 64 MiB";
+    return "the request body is larger than " + std::to_string(MaxRequestBytes >> 20) + " MiB";
   if (Status == 404)
     return "no such route: use POST /translate, POST /ocr or GET /health";
   return "the request was refused with status " + std::to_string(Status);
