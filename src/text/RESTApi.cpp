@@ -29,6 +29,12 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+// The reply was longer than MaxReplyBytes.
+class EReplyTooLong : public ETransportError {
+public:
+  EReplyTooLong() : ETransportError("HTTP reply longer than the limit") {}
+};
+
 struct TCurlEasyDeleter {
   void operator()(CURL* Handle) const { curl_easy_cleanup(Handle); }
 };
@@ -67,6 +73,7 @@ struct THttpReply {
 // What the callbacks of one transfer record, so the wait loop can apply the
 // send and response time-outs as stall limits.
 struct TTransfer {
+  const std::atomic<bool>* Cancel = nullptr;
   QByteArray Body;
   bool TooLong = false;
   bool Connected = false;
@@ -112,7 +119,9 @@ int OnProgress(void* User, curl_off_t, curl_off_t DownloadNow, curl_off_t, curl_
   }
   if (UploadNow >= Transfer->RequestSize)
     Transfer->Sent = true;
-  return 0;
+  // Non-zero ends the transfer; the wait loop then sees the flag and reports
+  // the cancellation.
+  return Transfer->Cancel && Transfer->Cancel->load() ? 1 : 0;
 }
 
 void EnsureCurlInitialised() {
@@ -150,7 +159,9 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
   AppendHeader("Expect:");
 
   TTransfer Transfer;
+  Transfer.Cancel = Timeouts.Cancel;
   Transfer.RequestSize = Body.size();
+  const auto Cancelled = [&Timeouts] { return Timeouts.Cancel && Timeouts.Cancel->load(); };
   const QByteArray UrlBytes = Url.toUtf8();
   CURL* E = Easy.get();
   SetOption(E, CURLOPT_URL, UrlBytes.constData());
@@ -161,6 +172,8 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
   SetOption(E, CURLOPT_POSTFIELDS, Body.constData());
   SetOption(E, CURLOPT_HTTPHEADER, HeaderList.get());
   SetOption(E, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(Timeouts.ConnectMs));
+  // A reply that announces a longer body fails before any of it is read.
+  SetOption(E, CURLOPT_MAXFILESIZE_LARGE, static_cast<curl_off_t>(MaxReplyBytes));
   SetOption(E, CURLOPT_WRITEFUNCTION, OnBody);
   SetOption(E, CURLOPT_WRITEDATA, &Transfer);
   SetOption(E, CURLOPT_HEADERFUNCTION, OnHeader);
@@ -176,6 +189,8 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
   const TClock::time_point Deadline = TClock::now() + std::chrono::milliseconds(std::max(Timeouts.TotalMs, 0));
   TMultiMembership Membership(Multi.get(), E);
   for (;;) {
+    if (Cancelled())
+      throw EHttpCancelled();
     int Running = 0;
     if (curl_multi_perform(Multi.get(), &Running) != CURLM_OK)
       throw ETransportError("curl_multi_perform failed");
@@ -200,8 +215,8 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
     }
     if (curl_multi_poll(Multi.get(), nullptr, 0, WaitMs, nullptr) != CURLM_OK)
       throw ETransportError("curl_multi_poll failed");
-    if (!KeepWaiting())
-      throw ETransportError("HTTP exchange given up: the program is ending");
+    if (Cancelled() || !KeepWaiting())
+      throw EHttpCancelled();
   }
 
   CURLcode Result = CURLE_OK;
@@ -209,8 +224,10 @@ THttpReply HttpPost(const QString& Url, const QByteArray& Body, const std::vecto
   while (CURLMsg* Message = curl_multi_info_read(Multi.get(), &Queued))
     if (Message->msg == CURLMSG_DONE && Message->easy_handle == E)
       Result = Message->data.result;
-  if (Transfer.TooLong)
-    throw ETransportError("HTTP reply longer than the limit");
+  if (Cancelled())
+    throw EHttpCancelled();
+  if (Transfer.TooLong || Result == CURLE_FILESIZE_EXCEEDED)
+    throw EReplyTooLong();
   if (Result != CURLE_OK)
     throw ETransportError(curl_easy_strerror(Result));
 
@@ -273,6 +290,14 @@ QByteArray TranslateRequestBody(const QString& sl, const QString& tl, const QStr
 
 } // namespace
 
+QString ReplyTooLongMessage(const QString& TransportMessage) {
+  return TransportMessage + QStringLiteral(" 응답이 %1 MiB를 넘어 받지 않았습니다.").arg(MaxReplyBytes / (1024 * 1024));
+}
+
+QString TooManyOCRItemsMessage() {
+  return QStringLiteral("OCR 서버가 보낸 글자 상자가 %1개를 넘어 결과를 받지 않았습니다.").arg(MaxOCRItems);
+}
+
 QString TranslateLocal(const QString& Server, const QString& Text, const QString& sl, const QString& tl,
                        const QString& hn, QString& ErrorMessage, const THttpTimeouts& Timeouts) {
   QString Result;
@@ -288,13 +313,18 @@ QString TranslateLocal(const QString& Server, const QString& Text, const QString
   try {
     Reply = HttpPost(Server + QLatin1String("/translate"), Body,
                      {"Content-Type: application/json", "Accept: application/json"}, Timeouts);
-    if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
+    // An empty 200 reply is no translation: taken as one, it would blank
+    // every box of the result.
+    if (Reply.Status == 200)
       Result = TranslateReplyText(Reply.Body);
-    }
+  } catch (const EHttpCancelled&) {
+    throw;
+  } catch (const EReplyTooLong&) {
+    ErrorMessage = ReplyTooLongMessage(QString::fromUtf16(TranslateTransportMessage));
   } catch (const ETransportError&) {
-    ErrorMessage = QStringLiteral("서버로부터 번역 결과를 받아오는 데 실패했습니다.");
+    ErrorMessage = QString::fromUtf16(TranslateTransportMessage);
   } catch (const std::exception&) {
-    ErrorMessage = QStringLiteral("번역 요청 중 에러가 발생했습니다.");
+    ErrorMessage = QString::fromUtf16(TranslateReplyMessage);
   }
   if (Reply.Status != 0 && Reply.Status != 200)
     throw Refusal("번역", Reply);
@@ -322,19 +352,24 @@ TOCRItemList EasyOCR(const QString& Server, const QImage& Bitmap, QString& Error
     if (!Enhance)
       Headers.push_back("enhance: False");
     Reply = HttpPost(Server + QLatin1String("/ocr"), Stream, Headers, Timeouts);
-    if (Reply.Status == 200 && !Reply.Body.isEmpty()) {
+    if (Reply.Status == 200) {
       TOCRReplyProblem Problem = TOCRReplyProblem::None;
       Items = OCRReplyItems(Reply.Body, Problem);
-      if (Problem == TOCRReplyProblem::MalformedItem)
-        ErrorMessage = QStringLiteral("OCR 요청 중 에러가 발생했습니다.");
-      else if (Problem == TOCRReplyProblem::TooManyItems)
-        ErrorMessage =
-            QStringLiteral("OCR 서버가 보낸 글자 상자가 %1개를 넘어 결과를 받지 않았습니다.").arg(MaxOCRItems);
+      switch (Problem) {
+      case TOCRReplyProblem::None: break;
+      case TOCRReplyProblem::NotAnArray:
+      case TOCRReplyProblem::MalformedItem: ErrorMessage = QString::fromUtf16(OCRReplyMessage); break;
+      case TOCRReplyProblem::TooManyItems: ErrorMessage = TooManyOCRItemsMessage(); break;
+      }
     }
+  } catch (const EHttpCancelled&) {
+    throw;
+  } catch (const EReplyTooLong&) {
+    ErrorMessage = ReplyTooLongMessage(QString::fromUtf16(OCRTransportMessage));
   } catch (const ETransportError&) {
-    ErrorMessage = QStringLiteral("서버로부터 결과를 받아오는 데 실패했습니다.");
+    ErrorMessage = QString::fromUtf16(OCRTransportMessage);
   } catch (const std::exception&) {
-    ErrorMessage = QStringLiteral("OCR 요청 중 에러가 발생했습니다.");
+    ErrorMessage = QString::fromUtf16(OCRReplyMessage);
   }
   if (Reply.Status != 0 && Reply.Status != 200)
     throw Refusal("OCR", Reply);

@@ -10,8 +10,49 @@ namespace {
 
 using nlohmann::json;
 
-// A body that is not JSON gives a discarded value.
+// Whether the JSON text in Body stays within MaxReplyDepth and
+// MaxReplyValues. Counted on the bytes, outside strings: every bracket or
+// brace opens a value and every comma starts one, which bounds the values
+// the parser would make. Malformed text passes as far as these counts go;
+// the parser refuses it.
+bool WithinLimits(const QByteArray& Body) {
+  int Depth = 0;
+  std::size_t Values = 1;
+  bool InString = false;
+  bool Escaped = false;
+  for (const char C : Body) {
+    if (InString) {
+      if (Escaped)
+        Escaped = false;
+      else if (C == '\\')
+        Escaped = true;
+      else if (C == '"')
+        InString = false;
+      continue;
+    }
+    switch (C) {
+    case '"': InString = true; break;
+    case '[':
+    case '{':
+      if (++Depth > MaxReplyDepth)
+        return false;
+      [[fallthrough]];
+    case ',':
+      if (++Values > MaxReplyValues)
+        return false;
+      break;
+    case ']':
+    case '}': --Depth; break;
+    default: break;
+    }
+  }
+  return true;
+}
+
+// A body that is not JSON, or beyond the limits, gives a discarded value.
 json ParseReply(const QByteArray& Body) {
+  if (!WithinLimits(Body))
+    return json(json::value_t::discarded);
   if (QByteArrayView(Body).isValidUtf8())
     return json::parse(Body.constBegin(), Body.constEnd(), nullptr, false);
   const QByteArray Text = QString::fromUtf8(Body).toUtf8();
@@ -69,8 +110,10 @@ TOCRItemList OCRReplyItems(const QByteArray& Body, TOCRReplyProblem& Problem) {
   Problem = TOCRReplyProblem::None;
   TOCRItemList Items;
   const json Value = ParseReply(Body);
-  if (!Value.is_array())
+  if (!Value.is_array()) {
+    Problem = TOCRReplyProblem::NotAnArray;
     return Items;
+  }
   for (const json& Element : Value) {
     if (!Element.is_object())
       continue;

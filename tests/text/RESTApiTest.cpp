@@ -1,18 +1,25 @@
 #include "text/RESTApi.h"
 
+#include "core/LongWait.h"
+#include "settings/ConfigIni.h"
 #include "text/LoopbackServer.h"
+#include "text/RemoteOCREngine.h"
 #include "text/Replies.h"
 
 #include <QBuffer>
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
+#include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -125,7 +132,10 @@ const TReplyCase ReplyCases[] = {
     {"TranslatedTextNotAString", 200, R"({"translated_text":5})", "", TranslateOtherError},
     {"NotAnObject", 200, R"(["translated_text"])", "", TranslateOtherError},
     {"NotJson", 200, "<html>busy</html>", "", TranslateOtherError},
-    {"EmptyBody", 200, "", "", Untouched},
+    // Taken as a translation it would blank the boxes it replaces.
+    {"EmptyBody", 200, "", "", TranslateOtherError},
+    {"TranslatedTextNull", 200, R"({"translated_text":null})", "", TranslateOtherError},
+    {"TranslatedTextArray", 200, R"({"translated_text":["a"]})", "", TranslateOtherError},
     // Bytes that are not UTF-8 are read as U+FFFD.
     {"NotUtf8", 200, std::string("{\"translated_text\":\"a\xFF\xFE") + "b\"}",
      QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + "b", Untouched},
@@ -178,7 +188,7 @@ TEST(TranslateLocal, ReplyCutShortIsATransportFailure) {
   EXPECT_EQ(Error, TranslateTransportError);
 }
 
-TEST(TranslateLocal, ReplyLongerThanTheLimitIsCutOff) {
+TEST(TranslateLocal, ReplyLongerThanTheLimitIsCutOffAndSaysSo) {
   // No Content-Length: the reply would run until the server closes.
   TRawServer Server([](int Socket) {
     TRawServer::ReadRequest(Socket);
@@ -189,7 +199,7 @@ TEST(TranslateLocal, ReplyLongerThanTheLimitIsCutOff) {
   });
   QString Error = Untouched;
   EXPECT_EQ(TranslateLocal(Server.Url(), "text", "en", "ko", "N", Error, Short), "");
-  EXPECT_EQ(Error, TranslateTransportError);
+  EXPECT_EQ(Error, TranslateTransportError + " 응답이 64 MiB를 넘어 받지 않았습니다.");
 }
 
 TEST(TranslateLocal, ReplyOfExactlyTheLimitIsRead) {
@@ -197,7 +207,7 @@ TEST(TranslateLocal, ReplyOfExactlyTheLimitIsRead) {
   const std::string Body = Head + std::string(MaxReplyBytes - Head.size() - 2, 'a') + "\"}";
   TLoopbackServer Server(Reply(200, Body));
   QString Error = Untouched;
-  EXPECT_EQ(TranslateLocal(Server.Url(), "text", "en", "ko", "N", Error, Short).size(), Body.size() - Head.size() - 2);
+  EXPECT_EQ(TranslateLocal(Server.Url(), "text", "en", "ko", "N", Error).size(), Body.size() - Head.size() - 2);
   EXPECT_EQ(Error, Untouched);
 }
 
@@ -288,9 +298,11 @@ const TOCRCase OCRCases[] = {
     {"BooleanCoordinate", 200, "[" + Item("true") + "]", {}, OCROtherError},
     {"MissingMember", 200, "[" + First + R"(,{"left":1,"top":1,"right":2,"text":"x"}])", {FirstItem}, OCROtherError},
     {"TextNotAString", 200, "[" + Item("1", "5") + "]", {}, OCROtherError},
-    {"ObjectNotArray", 200, First, {}, Untouched},
-    {"NotJson", 200, "[oops", {}, Untouched},
-    {"EmptyBody", 200, "", {}, Untouched},
+    // A service that found nothing says so with an empty array; anything
+    // else is no answer.
+    {"ObjectNotArray", 200, First, {}, OCROtherError},
+    {"NotJson", 200, "[oops", {}, OCROtherError},
+    {"EmptyBody", 200, "", {}, OCROtherError},
 };
 
 INSTANTIATE_TEST_SUITE_P(Replies, EasyOCRReply, ::testing::ValuesIn(OCRCases),
@@ -388,10 +400,11 @@ TEST(EasyOCR, TransportFailures) {
   EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
 }
 
-// Faults of the server that the tests above do not cover yet, for either
-// client. Every row ends within its time-outs with the outcome it names, and
-// a well-behaved server is served normally afterwards.
-enum class TClient { Translate, OCR };
+// Faults of the server, for every client: the two exchanges and the remote
+// engine built on /ocr. Every row ends within its time-outs with the
+// client's message for it (the engine throws it) and no result, and a
+// well-behaved server is served normally afterwards.
+enum class TClient { Translate, OCR, Engine };
 
 struct TOutcome {
   QString Text; // the translation, or the recognised texts joined by '|'
@@ -405,11 +418,26 @@ void PrintTo(const TOutcome& Outcome, std::ostream* Out) {
 
 TOutcome Call(TClient Client, const QString& Url, const THttpTimeouts& Timeouts) {
   TOutcome Outcome{{}, Untouched};
-  if (Client == TClient::Translate)
-    Outcome.Text = TranslateLocal(Url, "text", "en", "ko", "N", Outcome.Error, Timeouts);
-  else
+  switch (Client) {
+  case TClient::Translate: Outcome.Text = TranslateLocal(Url, "text", "en", "ko", "N", Outcome.Error, Timeouts); break;
+  case TClient::OCR:
     for (const TOCRItem& Item : EasyOCR(Url, Picture(), Outcome.Error, "False", Timeouts))
       Outcome.Text += (Outcome.Text.isEmpty() ? "" : "|") + Item.Text;
+    break;
+  case TClient::Engine: {
+    QTemporaryDir Folder;
+    TConfigIni Settings(Folder.filePath("Config.ini"));
+    Settings.Write(Settings::Server, Url);
+    TRemoteOCREngine Engine(Settings, Timeouts);
+    try {
+      for (const TIteratorResult& Line : Engine.RecognizeLines(Picture()))
+        Outcome.Text += (Outcome.Text.isEmpty() ? "" : "|") + Line.Text;
+    } catch (const ERemoteOCRError& Failed) {
+      Outcome.Error = QString::fromUtf8(Failed.what());
+    }
+    break;
+  }
+  }
   return Outcome;
 }
 
@@ -417,20 +445,33 @@ std::string Head(size_t ContentLength) {
   return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(ContentLength) + "\r\n\r\n";
 }
 
-// The whole reply, Body with a matching length.
-std::function<void(int)> Answer(std::string Body) {
-  return [Body](int Socket) {
-    TRawServer::ReadRequest(Socket);
-    TRawServer::Send(Socket, Head(Body.size()) + Body);
+// Reads the request and answers with what Reply makes of its path.
+using TReplyOfPath = std::function<std::string(bool ToOCR)>;
+std::function<void(int)> Raw(TReplyOfPath Reply) {
+  return [Reply](int Socket) {
+    const std::string Request = TRawServer::ReadRequest(Socket);
+    TRawServer::Send(Socket, Reply(Request.rfind("POST /ocr", 0) == 0));
   };
 }
 
+// A whole 200 reply with a matching length: Translate's body to /translate,
+// OCR's to /ocr.
+std::function<void(int)> Answer(std::string Translate, std::string OCR) {
+  return Raw(
+      [Translate, OCR](bool ToOCR) { return Head((ToOCR ? OCR : Translate).size()) + (ToOCR ? OCR : Translate); });
+}
+std::function<void(int)> Answer(std::string Body) { return Answer(Body, Body); }
+
+const std::string GoodTranslation = R"({"translated_text":"good"})";
+const std::string GoodOCR = "[" + Item("1", R"("good")") + "]";
+
 // A valid reply sent one byte every 100 ms: never a stall, but fifteen
 // seconds in all, far past the row's overall deadline.
-std::function<void(int)> Drip(const std::string& Json) {
-  const std::string Body = std::string(150 - Json.size(), ' ') + Json;
-  return [Body](int Socket) {
-    TRawServer::ReadRequest(Socket);
+std::function<void(int)> Drip() {
+  return [](int Socket) {
+    const bool ToOCR = TRawServer::ReadRequest(Socket).rfind("POST /ocr", 0) == 0;
+    const std::string Json = ToOCR ? GoodOCR : GoodTranslation;
+    const std::string Body = std::string(150 - Json.size(), ' ') + Json;
     bool Open = TRawServer::Send(Socket, Head(Body.size()));
     for (size_t I = 0; Open && I < Body.size(); ++I) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -439,16 +480,19 @@ std::function<void(int)> Drip(const std::string& Json) {
   };
 }
 
-// Part of a 100-byte body, then either silence until the client leaves or
-// the connection closed.
-std::function<void(int)> PartOfTheBody(std::string Part, bool ThenClose) {
-  return [Part, ThenClose](int Socket) {
+// Sends Start, then either waits in silence until the client leaves or
+// closes the connection.
+std::function<void(int)> Then(std::string Start, bool ThenClose) {
+  return [Start, ThenClose](int Socket) {
     TRawServer::ReadRequest(Socket);
-    TRawServer::Send(Socket, Head(100) + Part);
+    TRawServer::Send(Socket, Start);
     if (!ThenClose)
       TRawServer::WaitForClose(Socket);
   };
 }
+
+// Part of a 100-byte body, then silence or a close.
+std::function<void(int)> PartOfTheBody(std::string Part, bool ThenClose) { return Then(Head(100) + Part, ThenClose); }
 
 // Without Content-Length the body would run until the server closes; this
 // one sends 80 MiB after Start.
@@ -462,62 +506,208 @@ std::function<void(int)> Endless(std::string Start) {
   };
 }
 
-struct TFaultCase {
+// What a row ends with, in each client's own words.
+enum class TFailure { Transport, Reply, TooLong, TooManyItems, None };
+
+QString MessageOf(TClient Client, TFailure Failure) {
+  const bool Translate = Client == TClient::Translate;
+  switch (Failure) {
+  case TFailure::Transport: return Translate ? TranslateTransportError : OCRTransportError;
+  case TFailure::Reply: return Translate ? TranslateOtherError : OCROtherError;
+  case TFailure::TooLong:
+    return (Translate ? TranslateTransportError : OCRTransportError) + " 응답이 64 MiB를 넘어 받지 않았습니다.";
+  case TFailure::TooManyItems:
+    return QStringLiteral("OCR 서버가 보낸 글자 상자가 10000개를 넘어 결과를 받지 않았습니다.");
+  case TFailure::None: break;
+  }
+  return Untouched;
+}
+
+struct TFaultMode {
   const char* Name;
-  TClient Client;
-  std::function<void(int Socket)> Serve;
+  std::function<void(int Socket)> Serve; // none: nothing listens
   THttpTimeouts Timeouts;
-  TOutcome Expected;
+  TFailure Failure;
+  bool ForTranslate = true, ForOCR = true;
+  // EasyOCR hands on the items before a malformed one (the engine does not).
+  const char* KeptByEasyOCR = "";
+};
+
+struct TFaultCase {
+  std::string Name;
+  TClient Client;
+  const TFaultMode* Mode;
 };
 
 void PrintTo(const TFaultCase& Case, std::ostream* Out) { *Out << Case.Name; }
 
-class ServerFault : public ::testing::TestWithParam<TFaultCase> {};
-
-TEST_P(ServerFault, EndsWithItsOutcomeAndTheNextRequestWorks) {
-  const TFaultCase& Case = GetParam();
-  {
-    TRawServer Faulty(Case.Serve);
-    EXPECT_EQ(Call(Case.Client, Faulty.Url(), Case.Timeouts), Case.Expected);
-  }
-  TLoopbackServer Good([](const httplib::Request& Request, httplib::Response& Response) {
-    Response.set_content(Request.path == "/translate" ? R"({"translated_text":"good"})"
-                                                      : "[" + Item("1", R"("good")") + "]",
-                         "application/json");
-  });
-  EXPECT_EQ(Call(Case.Client, Good.Url(), Case.Timeouts), (TOutcome{"good", Untouched}));
-}
-
 // Stalls longer than 500 ms fail; so does any exchange past 1.5 s in all.
 constexpr THttpTimeouts Deadline{2000, 500, 500, 1500};
 
-const TFaultCase FaultCases[] = {
-    {"TranslateDrip",
-     TClient::Translate,
-     Drip(R"({"translated_text":"drip"})"),
-     Deadline,
-     {"", TranslateTransportError}},
-    {"OCRDrip", TClient::OCR, Drip("[" + Item("1", R"("drip")") + "]"), Deadline, {"", OCRTransportError}},
-    {"TranslateStallInTheBody",
-     TClient::Translate,
-     PartOfTheBody(R"({"translated_text":)", false),
-     Short,
-     {"", TranslateTransportError}},
-    {"OCRStallInTheBody", TClient::OCR, PartOfTheBody("[" + First, false), Short, {"", OCRTransportError}},
-    {"OCRCloseInTheBody", TClient::OCR, PartOfTheBody("[" + First, true), Short, {"", OCRTransportError}},
-    // Bytes that are not UTF-8 are read as U+FFFD.
-    {"OCRNotUtf8",
-     TClient::OCR,
-     Answer("[" +
-            Item("1", "\"a\xFF\xFE"
-                      "b\"") +
-            "]"),
-     Short,
-     {QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + "b", Untouched}},
-    {"OCRLongerThanTheLimit", TClient::OCR, Endless("[" + First + ",\""), Short, {"", OCRTransportError}},
+std::string Deep(int Depth) { return std::string(Depth, '[') + std::string(Depth, ']'); }
+
+std::string Boxes(std::size_t Count) {
+  std::string Body = "[";
+  for (std::size_t I = 0; I < Count; ++I)
+    Body += (I == 0 ? "" : ",") + Item(std::to_string(I));
+  return Body + "]";
+}
+
+const TFaultMode FaultModes[] = {
+    {"Refused", nullptr, Short, TFailure::Transport},
+    {"StallBeforeTheHeaders", Then("", false), Short, TFailure::Transport},
+    {"StallInTheHeaders", Then("HTTP/1.1 200 OK\r\nContent-Le", false), Short, TFailure::Transport},
+    {"StallInTheBody", PartOfTheBody("[{\"translated_text\":", false), Short, TFailure::Transport},
+    {"CloseInTheBody", PartOfTheBody("[{\"translated_text\":", true), Short, TFailure::Transport},
+    {"Drip", Drip(), Deadline, TFailure::Transport},
+    {"ClosedWithoutAReply", Then("", true), Short, TFailure::Transport},
+    {"BadStatusLine", Then("HTTP/1.1 OK 200\r\nContent-Length: 2\r\n\r\n[]", false), Short, TFailure::Transport},
+    {"NotHttp", Then("SSH-2.0-OpenSSH_9.2\r\n", true), Short, TFailure::Transport},
+    {"ChunkedGarbage", Then("HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\nnot a chunk\r\n", false), Short,
+     TFailure::Transport},
+    {"GigabyteAnnounced", Then(Head(size_t{1} << 30) + "[", false), Short, TFailure::TooLong},
+    {"LongerThanTheLimit", Endless("[\""), Short, TFailure::TooLong},
+    {"EmptyBody", Answer(""), Short, TFailure::Reply},
+    {"NotJson", Answer("<html>busy</html>"), Short, TFailure::Reply},
+    {"HundredThousandDeep", Answer(Deep(100000)), Short, TFailure::Reply},
+    {"DeepInsideAnItem",
+     Answer(R"({"translated_text":"a","x":)" + Deep(100000) + "}", "[" + Item("1", Deep(100000)) + "]"), Short,
+     TFailure::Reply},
+    {"TranslatedTextNumber", Answer(R"({"translated_text":5})"), Short, TFailure::Reply, true, false},
+    {"TranslatedTextArray", Answer(R"({"translated_text":["a"]})"), Short, TFailure::Reply, true, false},
+    {"TranslatedTextNull", Answer(R"({"translated_text":null})"), Short, TFailure::Reply, true, false},
+    {"MalformedBox", Answer("[" + First + "," + Item("12.5") + "]"), Short, TFailure::Reply, false, true, "abc"},
+    {"TooManyBoxes", Answer(Boxes(MaxOCRItems + 1)), Short, TFailure::TooManyItems, false, true},
 };
 
-INSTANTIATE_TEST_SUITE_P(Faults, ServerFault, ::testing::ValuesIn(FaultCases),
-                         [](const auto& Info) { return std::string(Info.param.Name); });
+std::vector<TFaultCase> FaultCases() {
+  std::vector<TFaultCase> Cases;
+  for (const TFaultMode& Mode : FaultModes) {
+    if (Mode.ForTranslate)
+      Cases.push_back({std::string("Translate") + Mode.Name, TClient::Translate, &Mode});
+    if (Mode.ForOCR) {
+      Cases.push_back({std::string("OCR") + Mode.Name, TClient::OCR, &Mode});
+      Cases.push_back({std::string("Engine") + Mode.Name, TClient::Engine, &Mode});
+    }
+  }
+  return Cases;
+}
+
+class ServerFault : public ::testing::TestWithParam<TFaultCase> {};
+
+TEST_P(ServerFault, EndsWithItsMessageAndTheNextRequestWorks) {
+  const TFaultCase& Case = GetParam();
+  const TFaultMode& Mode = *Case.Mode;
+  {
+    std::optional<TRawServer> Faulty;
+    if (Mode.Serve)
+      Faulty.emplace(Mode.Serve);
+    const auto Start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Call(Case.Client, Faulty ? Faulty->Url() : UnusedLoopbackUrl(), Mode.Timeouts),
+              (TOutcome{Case.Client == TClient::OCR ? Mode.KeptByEasyOCR : "", MessageOf(Case.Client, Mode.Failure)}));
+    // Every row is over within its time-outs, whatever the server keeps doing.
+    EXPECT_LT(std::chrono::steady_clock::now() - Start, std::chrono::seconds(5));
+  }
+  TLoopbackServer Good([](const httplib::Request& Request, httplib::Response& Response) {
+    Response.set_content(Request.path == "/translate" ? GoodTranslation : GoodOCR, "application/json");
+  });
+  EXPECT_EQ(Call(Case.Client, Good.Url(), Mode.Timeouts), (TOutcome{"good", Untouched}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, ServerFault, ::testing::ValuesIn(FaultCases()),
+                         [](const auto& Info) { return Info.param.Name; });
+
+// Rows that are no fault at all and must stay so.
+TEST(ServerFault, NotUtf8AndEmptyResultsAreNoFault) {
+  TRawServer Server(Answer("{\"translated_text\":\"\"}", "[" +
+                                                             Item("1", "\"a\xFF\xFE"
+                                                                       "b\"") +
+                                                             "]"));
+  // An empty translation of a text is the server's answer, not a failure.
+  EXPECT_EQ(Call(TClient::Translate, Server.Url(), Short), (TOutcome{"", Untouched}));
+  // Bytes that are not UTF-8 are read as U+FFFD.
+  const TOutcome Read{QString("a") + QChar(0xFFFD) + QChar(0xFFFD) + "b", Untouched};
+  EXPECT_EQ(Call(TClient::OCR, Server.Url(), Short), Read);
+  EXPECT_EQ(Call(TClient::Engine, Server.Url(), Short), Read);
+  TRawServer Nothing(Answer("[]"));
+  EXPECT_EQ(Call(TClient::Engine, Nothing.Url(), Short), (TOutcome{"", Untouched}));
+}
+
+// A refusal reaches the engine's caller as its failure, in the server's words.
+TEST(RemoteOCREngine, ARefusalIsItsFailure) {
+  TLoopbackServer Server(Reply(503, R"({"error":"busy"})"));
+  EXPECT_EQ(Call(TClient::Engine, Server.Url(), Short),
+            (TOutcome{"", "OCR 서버가 요청을 거절했습니다 (HTTP 503): busy"}));
+}
+
+// A request is given up from another thread while the server stalls: the
+// call ends within a wait slice with EHttpCancelled, never an error message.
+TEST(RESTApi, ACancelledRequestEndsAtOnceWithoutAMessage) {
+  using namespace std::chrono;
+  TRawServer Stalled([](int Socket) {
+    TRawServer::ReadRequest(Socket);
+    TRawServer::WaitForClose(Socket);
+  });
+  for (const TClient Client : {TClient::Translate, TClient::OCR, TClient::Engine}) {
+    SCOPED_TRACE(static_cast<int>(Client));
+    std::atomic<bool> Cancel = false;
+    steady_clock::time_point CancelledAt;
+    std::thread User([&] {
+      std::this_thread::sleep_for(milliseconds(200));
+      CancelledAt = steady_clock::now();
+      Cancel = true;
+    });
+    QString Error = Untouched;
+    bool Cancelled = false;
+    try {
+      THttpTimeouts Timeouts = TranslateTimeouts;
+      Timeouts.Cancel = &Cancel;
+      if (Client == TClient::Translate) {
+        TranslateLocal(Stalled.Url(), "text", "en", "ko", "N", Error, Timeouts);
+      } else if (Client == TClient::OCR) {
+        EasyOCR(Stalled.Url(), Picture(), Error, "False", Timeouts);
+      } else {
+        QTemporaryDir Folder;
+        TConfigIni Settings(Folder.filePath("Config.ini"));
+        Settings.Write(Settings::Server, Stalled.Url());
+        TRemoteOCREngine Engine(Settings);
+        Engine.SetCancelFlag(&Cancel);
+        Engine.RecognizeLines(Picture());
+      }
+    } catch (const EHttpCancelled&) {
+      Cancelled = true;
+    }
+    const auto Returned = steady_clock::now();
+    User.join();
+    EXPECT_TRUE(Cancelled);
+    EXPECT_EQ(Error, Untouched);
+    // 50 ms slices; the margin is for a loaded machine.
+    EXPECT_LT(Returned - CancelledAt, milliseconds(1000));
+    std::printf("cancelled after %lld ms\n",
+                static_cast<long long>(duration_cast<milliseconds>(Returned - CancelledAt).count()));
+  }
+}
+
+std::atomic<bool> ProgramEnding = false;
+bool EndingHook() { return !ProgramEnding; }
+
+// A long wait given up through KeepWaiting (the program ends, or the job
+// of the thread was cancelled) is a cancellation too, not a failure.
+TEST(RESTApi, AWaitGivenUpIsACancellation) {
+  TRawServer Stalled([](int Socket) {
+    TRawServer::ReadRequest(Socket);
+    TRawServer::WaitForClose(Socket);
+  });
+  SetLongWaitHook(EndingHook);
+  std::thread Ending([] {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ProgramEnding = true;
+  });
+  QString Error = Untouched;
+  EXPECT_THROW(TranslateLocal(Stalled.Url(), "text", "en", "ko", "N", Error), EHttpCancelled);
+  Ending.join();
+  SetLongWaitHook(nullptr);
+  EXPECT_EQ(Error, Untouched);
+}
 
 } // namespace
