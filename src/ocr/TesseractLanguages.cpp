@@ -1,8 +1,11 @@
 #include "ocr/TesseractLanguages.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLocale>
 #include <QSet>
+
+#include <algorithm>
 
 namespace {
 
@@ -18,7 +21,44 @@ QLocale::Script ScriptOfVariant(const QString& Variant) {
   return QLocale::AnyScript;
 }
 
+bool IsPlainLanguageName(const QString& Name) {
+  if (Name.isEmpty())
+    return false;
+  for (const QChar C : Name)
+    if (!((C >= u'a' && C <= u'z') || (C >= u'A' && C <= u'Z') || (C >= u'0' && C <= u'9') || C == u'_' || C == u'-'))
+      return false;
+  return true;
+}
+
+// A name as the user typed it, short enough for a message box.
+QString Quoted(const QString& Name) {
+  constexpr qsizetype Shown = 80;
+  return u'"' + (Name.size() > Shown ? Name.left(Shown) + QStringLiteral("…") : Name) + u'"';
+}
+
 } // namespace
+
+bool IsPlainTesseractLanguage(const QString& Language) {
+  const QStringList Names = Language.split(u'+');
+  return std::all_of(Names.cbegin(), Names.cend(), IsPlainLanguageName);
+}
+
+std::optional<QString> TesseractLanguageProblem(const QString& DataPath, const QString& Language) {
+  if (Language.trimmed().isEmpty())
+    return QStringLiteral("[Tesseract] lang에 언어가 지정되지 않았습니다.");
+  const QStringList Names = Language.split(u'+');
+  for (const QString& Name : Names)
+    if (!IsPlainLanguageName(Name))
+      return QStringLiteral("[Tesseract] lang의 언어 이름 %1은(는) 쓸 수 없습니다. 언어 이름에는 영문자, 숫자, "
+                            "'_', '-'만 쓸 수 있고, 여러 언어는 '+'로 잇습니다 (예: eng+kor).")
+          .arg(Quoted(Name));
+  const QDir Data(DataPath);
+  for (const QString& Name : Names)
+    if (!QFileInfo(Data.filePath(Name + QStringLiteral(".traineddata"))).isFile())
+      return QStringLiteral("[Tesseract] lang의 언어 %1의 학습 데이터(%2.traineddata)가 %3에 없습니다.")
+          .arg(Quoted(Name), Name, QDir::toNativeSeparators(Data.absolutePath()));
+  return std::nullopt;
+}
 
 std::optional<TOcrLanguage> LanguageOfTrainedData(const QString& Code) {
   // Orientation and script detection, and mathematical equations.

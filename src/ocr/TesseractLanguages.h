@@ -22,3 +22,15 @@ std::optional<TOcrLanguage> LanguageOfTrainedData(const QString& Code);
 // One language per *.traineddata file in DataPath, sorted by file name; a
 // later file whose language tag repeats an earlier one is left out.
 std::vector<TTesseractLanguage> InstalledTesseractLanguages(const QString& DataPath);
+
+// Whether Language ("eng", or several joined by '+', as in "eng+kor") is
+// made of plain names only: ASCII letters, digits, '_' and '-'. The library
+// takes a name as part of a file path, so no other name may reach it ("../x"
+// or "a/b" would open a file outside the data folder).
+bool IsPlainTesseractLanguage(const QString& Language);
+
+// Why Tesseract cannot load Language from DataPath, as a message for the
+// user (Korean); none when it is plain and every name's trained data file
+// is in DataPath. A name that is not plain is refused without touching the
+// disk.
+std::optional<QString> TesseractLanguageProblem(const QString& DataPath, const QString& Language);

@@ -2,6 +2,7 @@
 
 #include "core/ReusableMemory.h"
 #include "imaging/RecognitionGrey.h"
+#include "ocr/TesseractLanguages.h"
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.leptonica.h"
 #include "ocr/tesseractocr.utils.h"
@@ -69,6 +70,12 @@ bool TTesseractOCR5::Initialize(const QString& ADataPath, const QString& ALangua
   if (!FTessBaseAPI)
     return false;
   FDataPath = ADataPath;
+  // The library takes a language name as part of a file path: only plain
+  // names reach it.
+  if (!IsPlainTesseractLanguage(ALanguage)) {
+    FInitialized = false;
+    return false;
+  }
   FInitialized =
       capi::TessBaseAPIInit3(FTessBaseAPI.get(), ADataPath.toUtf8().constData(), ALanguage.toUtf8().constData()) == 0;
   return FInitialized;

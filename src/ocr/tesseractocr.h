@@ -50,7 +50,9 @@ public:
   TTesseractOCR5& operator=(const TTesseractOCR5&) = delete;
 
   // True when the trained data of ALanguage (for example "eng" or "eng+kor")
-  // loaded from ADataPath.
+  // loaded from ADataPath. A name that is not plain (IsPlainTesseractLanguage
+  // in ocr/TesseractLanguages.h) never reaches the library;
+  // TesseractLanguageProblem there gives the user's message for a failure.
   bool Initialize(const QString& ADataPath, const QString& ALanguage);
   // Hands the library an exact copy of the bitmap's colours, whatever its
   // format (alpha is ignored). False without trained data (the library

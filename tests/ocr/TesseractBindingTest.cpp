@@ -3,9 +3,12 @@
 // their states in one order.
 #include "TesseractTestSupport.h"
 
+#include "ocr/TesseractLanguages.h"
 #include "ocr/tesseractocr.capi.h"
 #include "ocr/tesseractocr.h"
 #include "ocr/tesseractocr.leptonica.h"
+
+#include <QDir>
 
 #include <dlfcn.h>
 
@@ -101,12 +104,41 @@ TEST(TesseractBinding, InitializeFailsWithoutTheTrainedData) {
       {RuntimeDir + "/tessdata/", "xyz", false},
       {RuntimeDir + "/no-tessdata/", "eng", false},
       {RuntimeDir + "/tessdata/", "eng", true},
+      // Names are never paths, not even to trained data that is there.
+      {RuntimeDir + "/tessdata/", "../tessdata/eng", false},
+      {RuntimeDir + "/tessdata/", "eng+../../../../etc/passwd", false},
+      {RuntimeDir + "/tessdata/", RuntimeDir + "/tessdata/eng", false},
   };
   for (const TCase& Case : Cases) {
     EXPECT_EQ(Engine.Initialize(Case.DataPath, Case.Language), Case.Loads)
         << Case.DataPath.toStdString() << " " << Case.Language.toStdString();
     EXPECT_EQ(Engine.DataPath(), Case.DataPath);
   }
+}
+
+// The message the user sees for a language that cannot load, or none.
+TEST(TesseractBinding, LanguageProblemsNameTheLanguage) {
+  const QString Data = RuntimeDir + "/tessdata/";
+  EXPECT_EQ(TesseractLanguageProblem(Data, "eng"), std::nullopt);
+  struct TCase {
+    QString Language;
+    QString Message;
+  } Cases[] = {
+      {"", "[Tesseract] lang에 언어가 지정되지 않았습니다."},
+      {"../../../../etc/passwd",
+       "[Tesseract] lang의 언어 이름 \"../../../../etc/passwd\"은(는) 쓸 수 없습니다. 언어 이름에는 영문자, 숫자, '_', "
+       "'-'만 쓸 수 있고, 여러 언어는 '+'로 잇습니다 (예: eng+kor)."},
+      {"eng+", "[Tesseract] lang의 언어 이름 \"\"은(는) 쓸 수 없습니다. 언어 이름에는 영문자, 숫자, '_', '-'만 쓸 수 "
+               "있고, 여러 언어는 '+'로 잇습니다 (예: eng+kor)."},
+      {"eng+xyz", "[Tesseract] lang의 언어 \"xyz\"의 학습 데이터(xyz.traineddata)가 " + QDir(Data).absolutePath() +
+                      "에 없습니다."},
+  };
+  for (const TCase& Case : Cases)
+    EXPECT_EQ(TesseractLanguageProblem(Data, Case.Language), Case.Message) << Case.Language.toStdString();
+  // A name that is not plain is refused before the disk is asked.
+  EXPECT_TRUE(IsPlainTesseractLanguage("chi_sim+eng-x"));
+  EXPECT_FALSE(IsPlainTesseractLanguage("a\\b"));
+  EXPECT_FALSE(IsPlainTesseractLanguage(QStringLiteral("한국어")));
 }
 
 // Unloading must not leave pointers into the unmapped libraries, and the
