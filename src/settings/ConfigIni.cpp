@@ -9,6 +9,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <optional>
 
 #include <sys/stat.h>
 #include <time.h>
@@ -102,12 +103,50 @@ void RemoveLeftovers(const QString& FileName) {
   }
 }
 
+// The file's text as UTF-8, and whether it was UTF-16 that did not decode
+// cleanly. UTF-8 (with or without its byte order mark) is returned as it is.
+// UTF-16 is told by its byte order mark, or, without one, by a first
+// character that is ASCII with a NUL byte beside it (which UTF-8 text never
+// holds) and bytes that all decode; anything else is kept as it is.
+QByteArray AsUtf8(const QByteArray& Raw, bool& Undecodable) {
+  Undecodable = false;
+  const auto Ascii = [](char C) { return C > 0 && C < 0x7F; };
+  std::optional<QStringConverter::Encoding> Encoding;
+  qsizetype Skip = 0;
+  bool Marked = true;
+  if (Raw.startsWith("\xFF\xFE")) {
+    Encoding = QStringConverter::Utf16LE;
+    Skip = 2;
+  } else if (Raw.startsWith("\xFE\xFF")) {
+    Encoding = QStringConverter::Utf16BE;
+    Skip = 2;
+  } else if (Raw.size() >= 2 && Ascii(Raw[0]) && Raw[1] == '\0') {
+    Encoding = QStringConverter::Utf16LE;
+    Marked = false;
+  } else if (Raw.size() >= 2 && Raw[0] == '\0' && Ascii(Raw[1])) {
+    Encoding = QStringConverter::Utf16BE;
+    Marked = false;
+  }
+  if (!Encoding)
+    return Raw;
+  QStringDecoder Decoder(*Encoding, QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
+  const QString Text = Decoder.decode(QByteArrayView(Raw).sliced(Skip));
+  // The decoder passes lone surrogates through; UTF-8 cannot carry them.
+  const bool Clean = !Decoder.hasError() && (Raw.size() - Skip) % 2 == 0 && Text.isValidUtf16();
+  if (!Clean && !Marked)
+    return Raw;
+  Undecodable = !Clean;
+  return Text.toUtf8();
+}
+
 } // namespace
 
 TConfigIni::TConfigIni(QString FileName) : FFileName(std::move(FileName)) { RemoveLeftovers(FFileName); }
 
 TConfigIni::TBatch::TBatch(TConfigIni& Ini) : FIni(Ini) {
+  const std::lock_guard Lock(FIni.FMutex);
   if (FIni.FBatchDepth == 0) {
+    FIni.FPendingUndecodable = FIni.Current().Undecodable;
     FIni.FPendingData = FIni.Current().Data;
     FIni.FPendingContent.reset();
     FIni.FBatchChanged = false;
@@ -116,11 +155,13 @@ TConfigIni::TBatch::TBatch(TConfigIni& Ini) : FIni(Ini) {
 }
 
 TConfigIni::TBatch::~TBatch() {
+  const std::lock_guard Lock(FIni.FMutex);
   if (FOpen)
     FIni.EndBatch(false);
 }
 
 void TConfigIni::TBatch::Commit() {
+  const std::lock_guard Lock(FIni.FMutex);
   if (!FOpen)
     return;
   FOpen = false;
@@ -133,8 +174,11 @@ void TConfigIni::EndBatch(bool Keep) {
   QByteArray Data = std::move(FPendingData);
   FPendingData.clear();
   FPendingContent.reset();
-  if (Keep && FBatchChanged)
+  if (Keep && FBatchChanged) {
+    if (FPendingUndecodable)
+      FailUndecodable();
     Save(std::move(Data));
+  }
 }
 
 TConfigIni::TFileStamp TConfigIni::StampNow() const {
@@ -207,10 +251,14 @@ const TConfigIni::TContent& TConfigIni::Current() {
     if (File.open(QIODevice::ReadOnly))
       Data = File.readAll();
   }
+  bool Undecodable = false;
+  Data = AsUtf8(Data, Undecodable);
   // Shortly after a change the stamp cannot be trusted and the file is read
-  // again; parsing is needed only when its bytes really differ.
-  if (!FLoaded || Data != FContent.Data)
+  // again; parsing is needed only when its text really differs.
+  if (!FLoaded || Data != FContent.Data || Undecodable != FContent.Undecodable) {
     FContent = Parse(std::move(Data));
+    FContent.Undecodable = Undecodable;
+  }
   FStamp = Stamp;
   FLoaded = true;
   FLoadedAtNs = WallClockNs();
@@ -218,6 +266,7 @@ const TConfigIni::TContent& TConfigIni::Current() {
 }
 
 QString TConfigIni::ReadString(const QString& Section, const QString& Ident, const QString& Default) {
+  const std::lock_guard Lock(FMutex);
   const TContent& Content = Current();
   auto It = Content.Values.constFind(LookupKey(Section, Ident));
   return It == Content.Values.constEnd() ? Default.left(MaxValueLength) : *It;
@@ -232,13 +281,17 @@ bool TConfigIni::ReadBool(const QString& Section, const QString& Ident, bool Def
 }
 
 void TConfigIni::WriteString(const QString& Section, const QString& Ident, const QString& Value) {
+  const std::lock_guard Lock(FMutex);
   if (FBatchDepth > 0) {
     FPendingData = WithEntry(FPendingData, Section, Ident, Value);
     FPendingContent.reset();
     FBatchChanged = true;
     return;
   }
-  Save(WithEntry(Current().Data, Section, Ident, Value));
+  const TContent& Content = Current();
+  if (Content.Undecodable)
+    FailUndecodable();
+  Save(WithEntry(Content.Data, Section, Ident, Value));
 }
 
 QByteArray TConfigIni::WithEntry(const QByteArray& Data, const QString& Section, const QString& Ident,
@@ -299,10 +352,18 @@ QByteArray TConfigIni::WithEntry(const QByteArray& Data, const QString& Section,
   return Result;
 }
 
+void TConfigIni::FailUndecodable() const {
+  // What was read of such a file is not all of it: its text in UTF-8 would
+  // replace the rest.
+  throw EIniFileException(
+      QStringLiteral("Unable to write to %1: it is UTF-16 text that does not decode").arg(FFileName).toStdString());
+}
+
 void TConfigIni::Save(QByteArray Data) {
   const auto Fail = [this] {
     throw EIniFileException(QStringLiteral("Unable to write to %1").arg(FFileName).toStdString());
   };
+
   // A file marked read-only stays unwritten, even for a user (root) whom the
   // permission bits would not stop.
   struct stat Info {};

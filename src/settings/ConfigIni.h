@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <vector>
@@ -22,6 +23,17 @@ public:
 // atomically (a TBatch groups several writes into one replacement). Section
 // and key names compare without regard to case; lines the program does not
 // know are kept byte for byte.
+//
+// The file is UTF-8 text. A file in UTF-16 (with a byte order mark, or
+// without one when its first character is ASCII) is read as such, and the
+// first write replaces it whole with the same text in UTF-8, so no file ever
+// holds two encodings. A UTF-16 file whose bytes do not decode is read as far
+// as they do, and writes to it raise EIniFileException rather than lose the
+// rest.
+//
+// Reads and writes may come from any thread; each is atomic. A batch belongs
+// to the store, not to a thread: while one is open, every thread's writes
+// join it and reads see its pending values.
 class TConfigIni {
 public:
   // Removes what saves killed half way left beside the file.
@@ -83,7 +95,8 @@ private:
   };
 
   struct TContent {
-    QByteArray Data;                // the file as read
+    QByteArray Data;                // the file as read, as UTF-8
+    bool Undecodable = false;       // UTF-16 whose bytes did not all decode
     QHash<QString, QString> Values; // "section\nkey" in lower case -> first value
   };
 
@@ -97,8 +110,10 @@ private:
                               const QString& Value);
   // Replaces the file with Data atomically, or raises and leaves it as it was.
   void Save(QByteArray Data);
+  [[noreturn]] void FailUndecodable() const;
   void EndBatch(bool Keep);
 
+  mutable std::recursive_mutex FMutex;
   QString FFileName;
   TFileStamp FStamp;
   TContent FContent;
@@ -107,6 +122,7 @@ private:
 
   int FBatchDepth = 0;
   bool FBatchChanged = false;
+  bool FPendingUndecodable = false;        // the batch began from such a file
   QByteArray FPendingData;                 // the file as the open batch would leave it
   std::optional<TContent> FPendingContent; // FPendingData parsed, once a read needs it
 };

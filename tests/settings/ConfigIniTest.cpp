@@ -5,13 +5,16 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QStringEncoder>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
 #include <csignal>
 #include <cstring>
+#include <thread>
 
 #include <sys/inotify.h>
 #include <sys/mount.h>
@@ -180,6 +183,77 @@ TEST_F(ConfigIniTest, WriteKeepsUnknownLinesCommentsAndLineEnds) {
                         "[Other]\r\n# comment\r\nX=y\r\nZ=z\r\n[New]\r\nA=b\r\n");
   EXPECT_EQ(Ini.ReadInteger("General", "Left", 0), 5);
   EXPECT_EQ(Ini.ReadString("Other", "X", ""), "y");
+}
+
+// A file saved as UTF-16 (as Windows' own editors do) is read as text, and
+// the first write turns it whole into UTF-8: never a file of two encodings.
+TEST_F(ConfigIniTest, Utf16FilesAreReadAndRewrittenWholeAsUtf8) {
+  const QString Text = QStringLiteral("[TranslationWindow]\r\nFontName=맑은 고딕\r\n[Tesseract]\r\nlang=kor\r\n");
+  const auto Utf16 = [&](QStringConverter::Encoding Encoding, bool Bom) {
+    QStringEncoder Encoder(Encoding, Bom ? QStringEncoder::Flag::WriteBom : QStringEncoder::Flag::Default);
+    return QByteArray(Encoder.encode(Text));
+  };
+  const struct {
+    const char* Name;
+    QByteArray Data;
+  } Cases[] = {
+      {"LE with BOM", Utf16(QStringConverter::Utf16LE, true)},
+      {"BE with BOM", Utf16(QStringConverter::Utf16BE, true)},
+      {"LE without BOM", Utf16(QStringConverter::Utf16LE, false)},
+      {"BE without BOM", Utf16(QStringConverter::Utf16BE, false)},
+  };
+  for (const auto& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    WriteFile(Case.Data);
+    EXPECT_EQ(Ini.ReadString("TranslationWindow", "FontName", ""), QStringLiteral("맑은 고딕"));
+    EXPECT_EQ(Ini.ReadString("Tesseract", "lang", ""), "kor");
+    Ini.WriteInteger("General", "Left", 7);
+    EXPECT_EQ(FileData(), Text.toUtf8() + "[General]\r\nLeft=7\r\n");
+    EXPECT_EQ(TConfigIni(Path).ReadString("TranslationWindow", "FontName", ""), QStringLiteral("맑은 고딕"));
+  }
+}
+
+// UTF-16 that does not decode (half a character at the end, a lone
+// surrogate) is read as far as it goes, but never rewritten: the rest would
+// be lost.
+TEST_F(ConfigIniTest, Utf16ThatDoesNotDecodeIsNeverRewritten) {
+  const QByteArray Good = QByteArray("\xFF\xFE", 2) + QByteArray("[\0S\0]\0\n\0K\0=\0o\0l\0d\0\n\0", 22);
+  for (const QByteArray& Damaged : {Good + 'x', Good + QByteArray("X\0=\0\x00\xD8\n\0", 8)}) {
+    WriteFile(Damaged);
+    EXPECT_EQ(Ini.ReadString("S", "K", ""), "old");
+    EXPECT_EQ(WriteError(Ini, "new"),
+              "Unable to write to " + Path.toStdString() + ": it is UTF-16 text that does not decode");
+    {
+      TConfigIni::TBatch Batch(Ini);
+      Ini.WriteString("S", "K", "new");
+      EXPECT_THROW(Batch.Commit(), EIniFileException);
+    }
+    EXPECT_EQ(FileData(), Damaged);
+  }
+  // Bytes that only look like UTF-16 at first are no text of it and stay
+  // as they are.
+  const QByteArray NotUtf16("[\0S]\nK=\0\x00\xD8\n\0", 12);
+  WriteFile(NotUtf16);
+  Ini.WriteString("T", "K", "v");
+  EXPECT_TRUE(FileData().startsWith(NotUtf16));
+}
+
+// The store is used from the GUI thread and from recognition jobs at once.
+TEST_F(ConfigIniTest, ReadsAndWritesFromTwoThreadsStayWhole) {
+  Ini.WriteString("Translation", "Server", "http://127.0.0.1:5000");
+  std::atomic<bool> Done = false;
+  std::thread Reader([&] {
+    while (!Done) {
+      EXPECT_EQ(Ini.ReadString("Translation", "Server", ""), "http://127.0.0.1:5000");
+      const int32_t Left = Ini.ReadInteger("General", "Left", 0);
+      EXPECT_TRUE(Left >= 0 && Left < 50) << Left;
+    }
+  });
+  for (int I = 0; I < 50; ++I)
+    Ini.WriteInteger("General", "Left", I);
+  Done = true;
+  Reader.join();
+  EXPECT_EQ(TConfigIni(Path).ReadInteger("General", "Left", 0), 49);
 }
 
 TEST_F(ConfigIniTest, ReadsSeeChangesMadeByOthersAtOnce) {
