@@ -31,6 +31,18 @@ constexpr double LineGapFactor = 0.7;
 // X11 windows cannot be larger or lie further out than 16-bit coordinates.
 constexpr int MaxCoordinate = 32767;
 
+// From one line's top to the next one's. The spacing is designed in pixels
+// at 96 DPI, where the size in points counts as pixels plus a gap of 0.7 of
+// it; it grows with the surface's DPI as the glyphs do. It never falls below
+// the height of a line (LineHeight), since each line's opaque cell would
+// cover the bottom of the line above: fonts with tall ascent and descent
+// need more than the design gives, at any DPI.
+int64_t LineAdvance(int PointSize, int Dpi, int LineHeight) {
+  const int64_t VSpace = std::max<int64_t>(1, int64_t(std::ceil(PointSize * LineGapFactor)));
+  const int64_t Design = int64_t(PointSize) + VSpace;
+  return std::max<int64_t>(std::llround(double(Design) * Dpi / 96.0), LineHeight);
+}
+
 QColor ReadColor(TConfigIni& Store, const TColorSetting& Key) { return ColorToQColor(StringToColor(Store.Read(Key))); }
 
 int32_t ClampToInt(int64_t Value) { return int32_t(std::clamp<int64_t>(Value, INT32_MIN, INT32_MAX)); }
@@ -181,10 +193,17 @@ TRect TTranslationForm::ClientScreenRect() const {
   return {Origin.x(), Origin.y(), Origin.x() + width(), Origin.y() + height()};
 }
 
-bool TTranslationForm::IsFullScreen() const {
-  // As large as the monitor it lies on; with one monitor, the screen.
+bool TTranslationForm::IsFullScreen() const { return IsFullScreenSize(size()); }
+
+bool TTranslationForm::IsFullScreenSize(QSize Size) const {
+  // As large as the monitor it lies on (with one monitor, the screen), or as
+  // that monitor's work area, which is what a full-screen translation covers
+  // on a desktop with panels or docks. The position is not looked at.
   const TRect Monitor = MonitorAt(FPlatform, geometry().center());
-  return width() == Monitor.Width() && height() == Monitor.Height();
+  if (Size == QSize(Monitor.Width(), Monitor.Height()))
+    return true;
+  const TRect WorkArea = WorkAreaOn(FPlatform, Monitor);
+  return Size == QSize(WorkArea.Width(), WorkArea.Height());
 }
 
 TQtTextMeasurer& TTranslationForm::MeasurerFor(const QPaintDevice* Device) {
@@ -264,14 +283,12 @@ void TTranslationForm::FormPaint(QPainter& Canvas) {
 
     Layout.Font.Bold = false;
     const QColor FontColor = ReadColor(FSettings, Settings::FontColor);
-    const int S = Layout.Font.Size;
-    const int VSpace = std::max(1, int(std::ceil(S * LineGapFactor)));
-    const int64_t Advance = int64_t(S) + VSpace;
+    const QFontMetrics& Metrics = Measurer.Metrics(Layout.Font);
+    const int64_t Advance = LineAdvance(Layout.Font.Size, Measurer.LogicalDpi(), Metrics.height());
     Canvas.setFont(Measurer.QtFont(Layout.Font));
     Canvas.setPen(FontColor);
     Canvas.setBackgroundMode(Qt::OpaqueMode);
     Canvas.setBackground(BackColor);
-    const QFontMetrics& Metrics = Measurer.Metrics(Layout.Font);
     const int64_t X = int64_t(Item.Left) + TextInset;
     int64_t Y = int64_t(Item.Top) + TextInset;
     for (const QString& Line : Lines) {
@@ -426,8 +443,7 @@ void TTranslationForm::resizeEvent(QResizeEvent* Event) {
   // afterwards: a window that becomes full-screen while shown takes the
   // focus too, or the Escape its hint asks for would go elsewhere.
   if (isVisible() && IsFullScreen()) {
-    const TRect Monitor = MonitorAt(FPlatform, geometry().center());
-    if (Event->oldSize() != QSize(Monitor.Width(), Monitor.Height()))
+    if (!IsFullScreenSize(Event->oldSize()))
       FormShow();
   }
 }

@@ -68,6 +68,8 @@ public:
 
   // The background colour, which is also the see-through colour.
   TColor Color() const { return FColor; }
+  // As large as its monitor or as that monitor's work area: then it takes
+  // the focus when shown and paints the Escape hint.
   bool IsFullScreen() const;
 
   // Paints the client area as the window shows it, onto any surface of the
@@ -102,6 +104,7 @@ private:
   void Timer1Timer();
   void FormShow();
   void ReadConfig();
+  bool IsFullScreenSize(QSize Size) const;
   void WriteConfig();
   void SplitParagraph(TLayoutCanvas& Canvas, const QString& Text, int RectWidth, QStringList& Lines);
 

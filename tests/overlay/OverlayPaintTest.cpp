@@ -209,6 +209,43 @@ TEST_F(OverlayPaint, FullScreenHintEndsAtTheMiddle) {
       ASSERT_EQ(Smaller.pixelColor(X, Y), White);
 }
 
+// Two equal lines, the translation's and the source's, against the same
+// text drawn as one line: each must show whole, the second at least a line's
+// height lower. At 96 DPI a font of ordinary height keeps the design's
+// advance; the CJK font, whose lines are taller, and a doubled DPI overlapped.
+TEST_F(OverlayPaint, TwoLinesNeverOverlapAtAnyResolution) {
+  Set("FontSize", "14");
+  const QString Text = QStringLiteral("Égjy 번역");
+  for (const QString& Name : {Font, QStringLiteral("Noto Sans CJK KR")}) {
+    for (const int Dpi : {96, 120, 144, 192}) {
+      SCOPED_TRACE((Name + " at " + QString::number(Dpi) + " DPI").toStdString());
+      Set("FontName", Name);
+      const auto PaintAt = [&](const QString& ItemText) {
+        MakeForm(400, 400, {Item(40, 30, 340, 30, ItemText)});
+        QImage Image(Form->size(), QImage::Format_RGB32);
+        Image.setDotsPerMeterX(int(std::lround(Dpi / 0.0254)));
+        Image.setDotsPerMeterY(int(std::lround(Dpi / 0.0254)));
+        QPainter Canvas(&Image);
+        Form->FormPaint(Canvas);
+        return Image;
+      };
+      const QImage One = PaintAt(Text);
+      const QImage Two = PaintAt(Text + QChar(2) + Text);
+      TQtTextMeasurer Measurer(Dpi);
+      const int Height = Measurer.Metrics({Name, 14, false}).height();
+      const auto Rows = [](const QImage& Image, int Top, int Count) { return Image.copy(40, Top, 300, Count); };
+      EXPECT_TRUE(Rows(Two, 32, Height) == Rows(One, 32, Height)) << "the first line is cut";
+      int Advance = Height;
+      while (Advance < 4 * Height && Rows(Two, 32 + Advance, Height) != Rows(One, 32, Height))
+        ++Advance;
+      EXPECT_LT(Advance, 4 * Height) << "no whole second line";
+      if (Name == Font && Dpi == 96) {
+        EXPECT_EQ(Advance, 14 + 10);
+      }
+    }
+  }
+}
+
 TEST_F(OverlayPaint, ABadColourEndsThePaint) {
   Set("FontColor", "notacolour");
   MakeForm(300, 200, {Item(20, 20, 100, 60, "first"), Item(150, 100, 250, 150, "second")});

@@ -171,6 +171,25 @@ TEST_F(TranslateForm, HitTestBands) {
     EXPECT_EQ(Form.WMNCHitTest(Point), Expected) << Point.x() << "," << Point.y();
 }
 
+// A full-screen translation lays the window over the work area of the
+// monitor under the pointer; a window of either size is full-screen.
+TEST_F(TranslateForm, FullScreenIsTheSizeOfItsMonitorOrOfThatMonitorsWorkArea) {
+  Fake->MonitorRects = {{0, 0, 1920, 1080}, {1920, 0, 3200, 1024}};
+  Fake->WorkAreaRect = {0, 0, 3200, 1000};
+  TTranslationForm Form(nullptr, *Ini, Desktop);
+  const std::vector<std::pair<QRect, bool>> Cases{
+      {{0, 0, 1920, 1080}, true},     {{0, 0, 1920, 1000}, true},    {{100, 50, 1920, 1000}, true},
+      {{0, 0, 1920, 999}, false},     {{0, 0, 1919, 1000}, false},   {{0, 0, 1920, 1079}, false},
+      {{1920, 0, 1280, 1024}, true},  {{1920, 0, 1280, 1000}, true}, {{0, 0, 1280, 1000}, false},
+      {{1920, 0, 1920, 1000}, false},
+  };
+  for (const auto& [Geometry, FullScreen] : Cases) {
+    Form.setGeometry(Geometry);
+    EXPECT_EQ(Form.IsFullScreen(), FullScreen)
+        << Geometry.x() << "," << Geometry.y() << " " << Geometry.width() << "x" << Geometry.height();
+  }
+}
+
 TEST_F(TranslateForm, AlphaAndScreenRectangleForTheCapture) {
   TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.setGeometry(120, 80, 300, 200);
