@@ -32,8 +32,10 @@ inline constexpr THttpTimeouts OCRTimeouts{10000, 60000, 60000, 120000};
 // Replies are read into memory; a longer one is cut off as soon as it is
 // known to be longer (from its Content-Length, or once that many bytes came)
 // and is a failure whose message names the limit, so a rogue server cannot
-// make us allocate without bound.
-inline constexpr qsizetype MaxReplyBytes = qsizetype{64} * 1024 * 1024;
+// make us allocate without bound. Real replies are far shorter (an /ocr
+// reply of the most boxes taken is about a megabyte); reading a reply of
+// this size already costs about a second of processor time.
+inline constexpr qsizetype MaxReplyBytes = qsizetype{8} * 1024 * 1024;
 
 // The messages of failed exchanges, for the user. The first two of each
 // client cover a reply that never came whole (no connection, time-out,

@@ -194,12 +194,12 @@ TEST(TranslateLocal, ReplyLongerThanTheLimitIsCutOffAndSaysSo) {
     TRawServer::ReadRequest(Socket);
     TRawServer::Send(Socket, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n{\"translated_text\":\"");
     const std::string Chunk(1 << 20, 'a');
-    for (int I = 0; I < 80 && TRawServer::Send(Socket, Chunk); ++I) {
+    for (int I = 0; I < 16 && TRawServer::Send(Socket, Chunk); ++I) {
     }
   });
   QString Error = Untouched;
   EXPECT_EQ(TranslateLocal(Server.Url(), "text", "en", "ko", "N", Error, Short), "");
-  EXPECT_EQ(Error, TranslateTransportError + " 응답이 64 MiB를 넘어 받지 않았습니다.");
+  EXPECT_EQ(Error, TranslateTransportError + " 응답이 8 MiB를 넘어 받지 않았습니다.");
 }
 
 TEST(TranslateLocal, ReplyOfExactlyTheLimitIsRead) {
@@ -495,13 +495,13 @@ std::function<void(int)> Then(std::string Start, bool ThenClose) {
 std::function<void(int)> PartOfTheBody(std::string Part, bool ThenClose) { return Then(Head(100) + Part, ThenClose); }
 
 // Without Content-Length the body would run until the server closes; this
-// one sends 80 MiB after Start.
+// one sends 16 MiB, twice the limit, after Start.
 std::function<void(int)> Endless(std::string Start) {
   return [Start](int Socket) {
     TRawServer::ReadRequest(Socket);
     TRawServer::Send(Socket, "HTTP/1.1 200 OK\r\nConnection: close\r\n\r\n" + Start);
     const std::string Chunk(1 << 20, 'a');
-    for (int I = 0; I < 80 && TRawServer::Send(Socket, Chunk); ++I) {
+    for (int I = 0; I < 16 && TRawServer::Send(Socket, Chunk); ++I) {
     }
   };
 }
@@ -515,7 +515,7 @@ QString MessageOf(TClient Client, TFailure Failure) {
   case TFailure::Transport: return Translate ? TranslateTransportError : OCRTransportError;
   case TFailure::Reply: return Translate ? TranslateOtherError : OCROtherError;
   case TFailure::TooLong:
-    return (Translate ? TranslateTransportError : OCRTransportError) + " 응답이 64 MiB를 넘어 받지 않았습니다.";
+    return (Translate ? TranslateTransportError : OCRTransportError) + " 응답이 8 MiB를 넘어 받지 않았습니다.";
   case TFailure::TooManyItems:
     return QStringLiteral("OCR 서버가 보낸 글자 상자가 10000개를 넘어 결과를 받지 않았습니다.");
   case TFailure::None: break;
