@@ -25,10 +25,22 @@ class TOcrService;
 class TRepaintWatch {
 public:
   virtual ~TRepaintWatch() = default;
-  // Returns once every pixel of Region (screen pixels) has been drawn since
-  // the watch began, true; or once Limit has passed, false.
+  // Returns true once every pixel of Region (screen pixels) has been drawn
+  // since the watch began and then nothing within Region has been drawn for
+  // a quiet time (RepaintQuietTime or more): what the programs beneath
+  // draw, not just the first fill. Uncovering a window makes the window
+  // system fill it with its background at once, and the program draws its
+  // text on that only a moment later. Returns false once Limit has passed
+  // first (the region is then not yet drawn, or still changing: a video).
   virtual bool WaitUntilRepainted(const QRegion& Region, std::chrono::milliseconds Limit) = 0;
 };
+
+// How long a repainted region must stay untouched before its repaint counts
+// as done (see TRepaintWatch), while the processors are idle; longer, up to
+// four times this, while other programs keep them busy, since the program
+// beneath then waits longer to be scheduled. Every wait for a repaint costs
+// at least this.
+inline constexpr std::chrono::milliseconds RepaintQuietTime(5);
 
 // Modifier flags of a hotkey registration.
 inline constexpr uint32_t MOD_ALT = 0x1;
