@@ -8,6 +8,7 @@
 
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QMetaMethod>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QResizeEvent>
@@ -336,7 +337,11 @@ void TTranslationForm::ReportPaintError(std::exception_ptr Error, const QString&
   if (Message == FReportedPaintError)
     return;
   FReportedPaintError = Message;
-  QTimer::singleShot(0, this, [Error] { std::rethrow_exception(Error); });
+  // Told once the paint is over: whoever shows it must not do so inside it.
+  if (isSignalConnected(QMetaMethod::fromSignal(&TTranslationForm::PaintFailed)))
+    QTimer::singleShot(0, this, [this, Message] { emit PaintFailed(Message); });
+  else
+    QTimer::singleShot(0, this, [Error] { std::rethrow_exception(Error); });
 }
 
 TTranslationForm::THitTest TTranslationForm::WMNCHitTest(QPoint ClientPoint) const {

@@ -88,6 +88,12 @@ public:
   // Hides the window some seconds after a result is shown ("Timer" setting).
   QTimer Timer1;
 
+signals:
+  // A paint ended on a setting that cannot be converted (the message of its
+  // EConvertError); once while the same failure repeats. Without a receiver
+  // the error goes to the event loop's error handler instead.
+  void PaintFailed(const QString& Message);
+
 protected:
   void paintEvent(QPaintEvent* Event) override;
   void mousePressEvent(QMouseEvent* Event) override;
@@ -112,8 +118,8 @@ private:
   // The visible part of the last painted frame; the frame ring before any.
   QRegion ColorKeyRegion();
   void ApplyColorKey();
-  // Hands a failed paint's error to the event loop's error box once the
-  // paint is over, and only once while the same error repeats.
+  // Hands a failed paint's error on (PaintFailed) once the paint is over,
+  // and only once while the same error repeats.
   void ReportPaintError(std::exception_ptr Error, const QString& Message);
   void StartResize(THitTest Band, QPoint GlobalPos);
 

@@ -12,15 +12,17 @@
 
 namespace {
 
-// The texts of the message boxes that come up within TimeoutMs, each answered.
+// The texts of the message boxes that come up within TimeoutMs, modal or
+// not, each answered.
 QStringList AnswerMessageBoxes(int TimeoutMs) {
   QStringList Texts;
   QTimer Poll;
   QObject::connect(&Poll, &QTimer::timeout, [&] {
-    if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
-      Texts << Box->text();
-      Box->accept();
-    }
+    for (QWidget* Window : QApplication::topLevelWidgets())
+      if (auto* Box = qobject_cast<QMessageBox*>(Window); Box && Box->isVisible()) {
+        Texts << Box->text();
+        Box->accept();
+      }
   });
   Poll.start(10);
   QTest::qWait(TimeoutMs);

@@ -190,6 +190,29 @@ TEST_F(TranslateForm, FullScreenIsTheSizeOfItsMonitorOrOfThatMonitorsWorkArea) {
   }
 }
 
+// With a receiver, a failed paint is told to it, not thrown into the event
+// loop; once while the same failure repeats.
+TEST_F(TranslateForm, APaintThatFailsOnASettingIsToldOnce) {
+  Set("FontColor", "reddish");
+  TIteratorResultList List{{10, 10, 100, 50, "text", 1, 4, 14}};
+  TTranslationForm Form(nullptr, *Ini, Desktop);
+  QStringList Told;
+  QObject::connect(&Form, &TTranslationForm::PaintFailed, [&](const QString& Message) { Told << Message; });
+  Form.resize(300, 200);
+  Form.UpdateText(&List);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Told.isEmpty(); }, 2000));
+  Form.repaint();
+  QTest::qWait(50);
+  EXPECT_EQ(Told, QStringList{"'reddish' is not a valid integer value"});
+
+  Set("FontColor", "clBlack");
+  Form.repaint();
+  Set("FontColor", "bluish");
+  Form.repaint();
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Told.size() == 2; }, 2000));
+  EXPECT_EQ(Told.value(1), "'bluish' is not a valid integer value");
+}
+
 TEST_F(TranslateForm, AlphaAndScreenRectangleForTheCapture) {
   TTranslationForm Form(nullptr, *Ini, Desktop);
   Form.setGeometry(120, 80, 300, 200);
