@@ -5,7 +5,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFile>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -35,8 +37,26 @@ private:
   QTemporaryDir Dir;
 };
 
-// Plays the user who answers every modal message box with its OK button,
-// and remembers what each box said and offered.
+// Runs the event loop until Condition holds or Ms milliseconds have passed;
+// whether it holds. For tests that do not link Qt Test.
+inline bool WaitUntil(const std::function<bool()>& Condition, int Ms = 10000) {
+  if (Condition())
+    return true;
+  const QDeadlineTimer Deadline(Ms);
+  QEventLoop Loop;
+  QTimer Poll;
+  QObject::connect(&Poll, &QTimer::timeout, &Loop, [&] {
+    if (Condition() || Deadline.hasExpired())
+      Loop.quit();
+  });
+  Poll.start(5);
+  Loop.exec();
+  return Condition();
+}
+
+// Plays the user who answers every message box with its OK button, modal
+// or not (the error box does not wait), and remembers what each box said and
+// offered.
 class TMessageBoxAnswerer {
 public:
   struct TBox {
@@ -47,6 +67,8 @@ public:
   TMessageBoxAnswerer() {
     QObject::connect(&FTimer, &QTimer::timeout, [this] {
       auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (!Box)
+        Box = OpenBox();
       if (!Box)
         return;
       Boxes.push_back({Box->text(), Box->standardButtons()});
@@ -68,6 +90,14 @@ public:
   std::vector<TBox> Boxes;
 
 private:
+  // A message box shown as a window of its own that waits for nobody.
+  static QMessageBox* OpenBox() {
+    for (QWidget* Window : QApplication::topLevelWidgets())
+      if (auto* Box = qobject_cast<QMessageBox*>(Window); Box && Box->isVisible())
+        return Box;
+    return nullptr;
+  }
+
   QTimer FTimer;
 };
 
