@@ -16,8 +16,29 @@
 
 namespace {
 
+// An engine that finds the records it was given in every capture.
+class TListEngine : public TOCREngine {
+public:
+  explicit TListEngine(TIteratorResultList Records) : FRecords(std::move(Records)) {}
+  TIteratorResultList RecognizeLines(const QImage&) override { return FRecords; }
+
+private:
+  TIteratorResultList FRecords;
+};
+
 class OverlayController : public ::testing::Test {
 protected:
+  // The window's translation of Area, in which the engine finds Records.
+  static void TranslateArea(TFormOCR& Form, const TRect& Area, const TIteratorResultList& Records) {
+    Form.Pipeline().SetEngine(TOCREngineKind::Tesseract, std::make_unique<TListEngine>(Records));
+    Form.mnuTesseract->setChecked(true);
+    Form.mnuTextLine->setChecked(true);
+    Form.Pipeline().SetSelectedRect(Area);
+    bool Ended = false;
+    Form.CaptureAndTranslate(false, [&Ended] { Ended = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended; }, 10000));
+  }
+
   TFakePlatform Desktop;
   TTestRuntimeFolder Runtime;
 };
@@ -50,8 +71,8 @@ TEST_F(OverlayController, AResultIsShownOverTheSelectedArea) {
   TFormOCR Form(Runtime.Path(), Desktop);
   ASSERT_FALSE(Form.StartFailed());
   Form.mnuOCROnly->setChecked(true); // no translation server needed
-  Form.Pipeline().FSelectedRect = {100, 120, 500, 420};
-  ASSERT_TRUE(Form.TranslateOCRList({{10, 10, 90, 40, "Hello", 1, 5, 14}}));
+  TranslateArea(Form, {100, 120, 500, 420}, {{10, 10, 90, 40, "Hello", 1, 5, 14}});
+  ASSERT_EQ(Form.Pipeline().TargetList().size(), 1u);
   TTranslationForm& Overlay = *Form.FTranslateForm;
   EXPECT_TRUE(Overlay.isVisible());
   EXPECT_EQ(Overlay.geometry(), QRect(100, 120, 400, 300));
@@ -64,8 +85,10 @@ TEST_F(OverlayController, AResultIsShownOverTheSelectedArea) {
   EXPECT_EQ(Painted.pixelColor(85, 35), QColor(128, 128, 128)) << "the record's box";
 
   Form.mnuEqualArea->setChecked(false);
-  Form.Pipeline().FSelectedRect = {0, 0, 50, 50};
-  ASSERT_TRUE(Form.TranslateOCRList({{10, 10, 90, 40, "Hello", 1, 5, 14}}));
+  TranslateArea(Form, {0, 0, 50, 50}, {{10, 10, 90, 40, "Hello again", 1, 5, 14}});
+  ASSERT_EQ(Form.Pipeline().TargetList().size(), 1u);
+  EXPECT_EQ(Form.Pipeline().TargetList()[0].Text, "Hello again");
+  EXPECT_TRUE(Overlay.isVisible());
   EXPECT_EQ(Overlay.geometry(), QRect(100, 120, 400, 300));
 }
 

@@ -126,7 +126,7 @@ TEST_F(Picker, ASelectedAreaIsCutOutExactlyWithoutOCRWhereverTheWorkAreaStarts) 
   for (const TRect& WorkArea : WorkAreas) {
     SCOPED_TRACE(WorkArea.Left * 1000 + WorkArea.Top);
     Desktop.WorkAreaRect = WorkArea;
-    Form->Pipeline().FSelectedRect = {100, 200, 500, 1199}; // 999 pixels tall
+    Form->Pipeline().SetSelectedRect({100, 200, 500, 1199}); // 999 pixels tall
     const auto Visit = RunPicker();
     ASSERT_TRUE(Visit);
     EXPECT_EQ(Visit->Sample, Desktop.Screen.copy(100, 200, 400, 999));
@@ -171,7 +171,7 @@ TEST_F(Picker, WithoutASmallAreaTheSampleIsTheLongestLineFromTheTopOf150WithItsM
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     Desktop.WorkAreaRect = Case.WorkArea;
-    Form->Pipeline().FSelectedRect = Case.Selected;
+    Form->Pipeline().SetSelectedRect(Case.Selected);
     OCRReply = Case.Reply;
     const int RequestsBefore = OCRRequests();
     const auto Visit = RunPicker();
@@ -184,16 +184,16 @@ TEST_F(Picker, WithoutASmallAreaTheSampleIsTheLongestLineFromTheTopOf150WithItsM
 }
 
 TEST_F(Picker, NoTextFoundShowsNoDialogAndChangesNothing) {
-  Form->Pipeline().FOCRThreshold = 77;
+  Form->Pipeline().SetOCRThreshold(77);
   OCRReply = "[]";
   EXPECT_FALSE(RunPicker());
   EXPECT_EQ(OCRRequests(), 1);
-  EXPECT_EQ(Form->Pipeline().FOCRThreshold, 77);
+  EXPECT_EQ(Form->Pipeline().OCRThreshold(), 77);
   EXPECT_EQ(Desktop.Windows[Form.get()].Alpha, 255);
 }
 
 TEST_F(Picker, TheSliderStartsAtThePreviousThresholdAndThePreviewIsBinarisedAtOnce) {
-  Form->Pipeline().FSelectedRect = {300, 300, 700, 500};
+  Form->Pipeline().SetSelectedRect({300, 300, 700, 500});
   const QImage Sample = Desktop.Screen.copy(300, 300, 400, 200);
   Form->FTranslateForm->show();
 
@@ -210,7 +210,7 @@ TEST_F(Picker, TheSliderStartsAtThePreviousThresholdAndThePreviewIsBinarisedAtOn
   EXPECT_EQ(First->ToolTip, "128");
   EXPECT_EQ(First->Preview, Binarized(Sample, 128));
   EXPECT_EQ(First->Sample, Sample); // the preview never changes the sample
-  EXPECT_EQ(Form->Pipeline().FOCRThreshold, 200);
+  EXPECT_EQ(Form->Pipeline().OCRThreshold(), 200);
   EXPECT_FALSE(Form->FTranslateForm->isVisible());
   // The main window is out of the way while the screen is copied and the
   // dialog is open, and stays visible afterwards, also for selections.
@@ -223,7 +223,7 @@ TEST_F(Picker, TheSliderStartsAtThePreviousThresholdAndThePreviewIsBinarisedAtOn
   ASSERT_TRUE(Second);
   EXPECT_EQ(Second->StartThreshold, 200);
   EXPECT_EQ(Second->Preview, Binarized(Sample, 200));
-  EXPECT_EQ(Form->Pipeline().FOCRThreshold, -1);
+  EXPECT_EQ(Form->Pipeline().OCRThreshold(), -1);
 }
 
 TEST_F(Picker, AfterOKEveryCaptureIsBinarisedBeforeTheChangeTestAndBeforeRecognition) {
@@ -231,14 +231,16 @@ TEST_F(Picker, AfterOKEveryCaptureIsBinarisedBeforeTheChangeTestAndBeforeRecogni
   TRecordingEngine& Engine = *Recorder;
   Form->Pipeline().SetEngine(TOCREngineKind::Tesseract, std::move(Recorder));
   Form->mnuTesseract->setChecked(true);
-  Form->Pipeline().FSelectedRect = {0, 300, 256, 400};
+  Form->Pipeline().SetSelectedRect({0, 300, 256, 400});
   ASSERT_TRUE(RunPicker([](TOCRResultForm* Dialog) {
     Dialog->TrackBar->setValue(100);
     Dialog->btnOK->click();
   }));
-  ASSERT_EQ(Form->Pipeline().FOCRThreshold, 100);
+  ASSERT_EQ(Form->Pipeline().OCRThreshold(), 100);
 
-  Form->CaptureAndTranslate(false);
+  bool Ended = false;
+  Form->CaptureAndTranslate(false, [&Ended] { Ended = true; });
+  ASSERT_TRUE(WaitUntil([&] { return Ended; }));
   ASSERT_EQ(Engine.Seen.size(), 1u);
   EXPECT_TRUE(OnlyBlackAndWhite(Engine.Seen[0]));
   EXPECT_EQ(Engine.Seen[0], Binarized(Desktop.Screen.copy(0, 300, 256, 100), 100));
@@ -246,9 +248,9 @@ TEST_F(Picker, AfterOKEveryCaptureIsBinarisedBeforeTheChangeTestAndBeforeRecogni
   // Pixels that change but stay on the same side of the threshold are no
   // change once binarised; pixels that cross it are.
   QPainter(&Desktop.Screen).fillRect(QRect(0, 300, 40, 100), QColor(30, 30, 30));
-  EXPECT_FALSE(Form->CaptureScreenArea(true));
+  EXPECT_FALSE(Form->Pipeline().CaptureScreenArea(true));
   QPainter(&Desktop.Screen).fillRect(QRect(0, 300, 40, 100), QColor(250, 250, 250));
-  EXPECT_TRUE(Form->CaptureScreenArea(true));
+  EXPECT_TRUE(Form->Pipeline().CaptureScreenArea(true));
 }
 
 TEST_F(Picker, TheEngineIsTheStoredOneNotTheMenusChoice) {
@@ -268,7 +270,7 @@ TEST_F(Picker, TheEngineIsTheStoredOneNotTheMenusChoice) {
 TEST_F(Picker, SetImageInvalidEndsThePickerAndTheMainWindowComesBack) {
   TConfigIni(Runtime.IniPath()).WriteString("OCR", "Engine", "Tesseract");
   Desktop.WorkAreaRect = {0, 0, 0, 0}; // an empty capture, which Tesseract refuses
-  Form->Pipeline().FOCRThreshold = 90;
+  Form->Pipeline().SetOCRThreshold(90);
   bool DialogShown = false;
   TNextDialog<TOCRResultForm> User([&](TOCRResultForm* Dialog) {
     DialogShown = true;
@@ -287,7 +289,7 @@ TEST_F(Picker, SetImageInvalidEndsThePickerAndTheMainWindowComesBack) {
   EXPECT_FALSE(DialogShown);
   EXPECT_EQ(Desktop.Windows[Form.get()].Alpha, 255);
   EXPECT_EQ(Form->AlphaBlendValue, 255);
-  EXPECT_EQ(Form->Pipeline().FOCRThreshold, 90);
+  EXPECT_EQ(Form->Pipeline().OCRThreshold(), 90);
 }
 
 TEST_F(Picker, WithTesseractTheSampleIsTheLongestRecognisedLine) {

@@ -59,15 +59,16 @@ TEST_F(RtOcrController, ALanguageNumberOutsideTheListStartsNoRecognition) {
   Configure("OCR", "Language", "3");
   TFormOCR Form(Runtime.Path(), Desktop);
   Form.mnuWindowsOCR->setChecked(true);
-  Form.Pipeline().FSelectedRect = {0, 0, 100, 50};
-  try {
-    Form.CaptureAndTranslate(false);
-    ADD_FAILURE() << "recognition started";
-  } catch (const EOCRLanguageMissing& Error) {
-    EXPECT_EQ(QString::fromUtf8(Error.what()),
-              "OCR 언어 3번이 없습니다. 설치된 OCR 언어는 1개(0~0번)입니다. 환경 설정에서 OCR 언어를 다시 선택하세요.");
-  }
+  Form.Pipeline().SetSelectedRect({0, 0, 100, 50});
+  TMessageBoxAnswerer User;
+  bool Ended = false;
+  Form.CaptureAndTranslate(false, [&Ended] { Ended = true; });
+  EXPECT_TRUE(Ended);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !User.Boxes.empty(); }, 5000));
+  EXPECT_EQ(User.Texts(), QStringList{"OCR 언어 3번이 없습니다. 설치된 OCR 언어는 1개(0~0번)입니다. 환경 설정에서 OCR "
+                                      "언어를 다시 선택하세요."});
   EXPECT_TRUE(Desktop.Ocr.Operations.empty());
+  EXPECT_TRUE(Form.Idle());
 }
 
 // Without a service of the platform's own, Korvex recognises with its own.
@@ -90,12 +91,12 @@ TEST_F(RtOcrControllerWithKorvexService, ASelectedAreaIsRecognisedAndEachLineBox
   Form.mnuWindowsOCR->setChecked(true);
   Form.mnuOCROnly->setChecked(true); // no translation server needed
   // A little white around the text, as a user's selection has.
-  Form.Pipeline().FSelectedRect = {Origin.x() - 10, Origin.y() - 10, Origin.x() + 650, Origin.y() + 190};
+  Form.Pipeline().SetSelectedRect({Origin.x() - 10, Origin.y() - 10, Origin.x() + 650, Origin.y() + 190});
 
   Form.CaptureAndTranslate(false);
   EXPECT_TRUE(Form.RtOcr().Busy());
-  ASSERT_TRUE(QTest::qWaitFor([&] { return !Form.Pipeline().FTargetList.empty(); }, WaitMs));
-  const TIteratorResultList& Shown = Form.Pipeline().FTargetList;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form.Idle(); }, WaitMs));
+  const TIteratorResultList& Shown = Form.Pipeline().TargetList();
   ASSERT_EQ(Shown.size(), 3u);
   for (int I = 0; I < 3; ++I) {
     SCOPED_TRACE(Texts[I].toStdString());
@@ -122,7 +123,7 @@ TEST_F(RtOcrControllerWithKorvexService, ClosingTheProgramWhileARecognitionRunsE
     ASSERT_FALSE(Form.StartFailed());
     Form.mnuWindowsOCR->setChecked(true);
     Form.mnuOCROnly->setChecked(true);
-    Form.Pipeline().FSelectedRect = {0, 0, 1400, 1020};
+    Form.Pipeline().SetSelectedRect({0, 0, 1400, 1020});
     Form.CaptureAndTranslate(false);
     ASSERT_TRUE(Form.RtOcr().Busy());
     EXPECT_EQ(ThreadsNamed(TTesseractOcrService::WorkerThreadName), 1);
