@@ -81,6 +81,14 @@ protected:
     ASSERT_EQ(Tool.exitCode(), 0) << Tool.readAllStandardError().toStdString();
   }
 
+  // The window with the X input focus.
+  static QString Focus() {
+    QProcess Tool;
+    Tool.start("xdotool", {"getwindowfocus"});
+    (void)QTest::qWaitFor([&] { return Tool.state() == QProcess::NotRunning; }, 10000);
+    return QString::fromLatin1(Tool.readAllStandardOutput()).trimmed();
+  }
+
   std::unique_ptr<TPlatform> Desktop;
   TX11Windows Windows;
   QTemporaryDir Dir;
@@ -92,11 +100,13 @@ protected:
 TEST_F(OverlayDesktopX11, AFullScreenOverlayBesideAPanelTakesTheFocusShowsTheHintAndEscapeHidesIt) {
   TPanel Panel(Windows, 40);
   ASSERT_TRUE(QTest::qWaitFor([&] { return Desktop->WorkArea() == TRect{0, 0, 1920, 1040}; }, 5000));
-  QWidget Editor;
-  Editor.setGeometry(900, 600, 300, 200);
-  Editor.show();
-  Editor.activateWindow();
-  ASSERT_TRUE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() == Editor.windowHandle(); }, 5000));
+  // The user works in another program, which has the focus.
+  QProcess Editor;
+  Editor.start("xmessage", {"-name", "editor", "-geometry", "300x200+900+600", "typing"});
+  ASSERT_TRUE(Editor.waitForStarted());
+  Xdo({"search", "--sync", "--classname", "editor", Windows.HasWindowManager() ? "windowactivate" : "windowfocus",
+       "--sync"});
+  const QString EditorFocus = Focus();
 
   Set("Overlay", "1");
   TIteratorResultList List{{100, 100, 400, 160, "번역", 1, 2, 14}};
@@ -105,7 +115,7 @@ TEST_F(OverlayDesktopX11, AFullScreenOverlayBesideAPanelTakesTheFocusShowsTheHin
   Form.setVisible(true);
   Form.UpdateText(&List);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(&Form));
-  EXPECT_FALSE(QTest::qWaitFor([&] { return QGuiApplication::focusWindow() != Editor.windowHandle(); }, 500))
+  EXPECT_FALSE(QTest::qWaitFor([&] { return Focus() != EditorFocus; }, 500))
       << "one pixel short of the work area, it took the focus";
 
   Form.setGeometry(0, 0, 1920, 1040);
@@ -123,6 +133,8 @@ TEST_F(OverlayDesktopX11, AFullScreenOverlayBesideAPanelTakesTheFocusShowsTheHin
 
   Xdo({"key", "Escape"});
   EXPECT_TRUE(QTest::qWaitFor([&] { return !Form.isVisible(); }, 3000));
+  Editor.kill();
+  Editor.waitForFinished();
 }
 
 // The translation's line above the source's, in the font the default
