@@ -1,5 +1,6 @@
 #include "app/Application.h"
 
+#include "app/ErrorBox.h"
 #include "app/UnitFormOCR.h"
 #include "core/LongWait.h"
 
@@ -28,12 +29,7 @@ void InstallFontSubstitutes() {
     QFont::insertSubstitutions(QString::fromUtf8(Name), Monospaced);
 }
 
-void ShowException(const QString& Message) {
-  // A command cut short because the program ends has nothing to tell.
-  if (TApplication::Quitting())
-    return;
-  QMessageBox::critical(QApplication::activeWindow(), ApplicationTitle, Message, QMessageBox::Ok);
-}
+void ShowException(const QString& Message) { ShowErrorBox(Message); }
 
 namespace {
 

@@ -1,7 +1,6 @@
 #include "app/CommandQueue.h"
 
-#include "core/ScopeExit.h"
-
+#include <QPointer>
 #include <QTimer>
 
 #include <algorithm>
@@ -18,6 +17,17 @@ void TCommandQueue::Run(const QString& Name, TCommand Command) {
     FPending.emplace_back(Name, std::move(Command));
   if (FRunning)
     emit CommandWaiting();
+}
+
+void TCommandQueue::RunNow(const QString& Name, std::function<void()> Command) {
+  Run(Name, [Command = std::move(Command)](const TDone& Done) {
+    // Ended also when it throws; the queue reports the message.
+    struct TEnd {
+      const TDone& Done;
+      ~TEnd() { Done(); }
+    } End{Done};
+    Command();
+  });
 }
 
 void TCommandQueue::SetReady(bool Ready) {
@@ -38,16 +48,37 @@ void TCommandQueue::ScheduleNext() {
   });
 }
 
+void TCommandQueue::Finished(const std::shared_ptr<bool>& Ended) {
+  if (*Ended)
+    return;
+  *Ended = true;
+  FRunning = false;
+  FRunningName.clear();
+  ScheduleNext();
+}
+
 void TCommandQueue::RunNext() {
   if (FRunning || !FReady || FPending.empty())
     return;
-  TCommand Command = std::move(FPending.front().second);
+  auto [Name, Command] = std::move(FPending.front());
   FPending.pop_front();
   FRunning = true;
-  // A command that fails with an exception still lets the next one run.
-  TScopeExit Done([this] {
-    FRunning = false;
-    ScheduleNext();
-  });
-  Command();
+  FRunningName = Name;
+  auto Ended = std::make_shared<bool>(false);
+  // A Done kept by work that outlives the queue does nothing.
+  TDone Done = [Queue = QPointer<TCommandQueue>(this), Ended] {
+    if (Queue)
+      Queue->Finished(Ended);
+  };
+  try {
+    Command(Done);
+  } catch (const std::exception& Error) {
+    Done();
+    if (OnError)
+      OnError(QString::fromUtf8(Error.what()));
+  } catch (...) {
+    Done();
+    if (OnError)
+      OnError(QStringLiteral("Unknown error"));
+  }
 }

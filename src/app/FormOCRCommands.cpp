@@ -1,7 +1,6 @@
 #include "app/UnitFormOCR.h"
 
 #include "capture/SelectForm.h"
-#include "core/ScopeExit.h"
 
 #include <QApplication>
 #include <QMessageBox>
@@ -14,39 +13,43 @@ void TFormOCR::StopAutoTranslation() {
     TimerAction.stop();
 }
 
-void TFormOCR::ActSelectAreaExecute() {
+void TFormOCR::ActSelectAreaExecute(TDone Done) {
   StopAutoTranslation();
-  SelectAreaAndTranslate();
+  SelectAreaAndTranslate(std::move(Done));
 }
 
-void TFormOCR::ActTranslateExecute() {
+void TFormOCR::ActTranslateExecute(TDone Done) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  TScopeExit RestoreCursor([] { QApplication::restoreOverrideCursor(); });
   StopAutoTranslation();
-  CaptureAndTranslate(false);
+  CaptureAndTranslate(false, [Done = std::move(Done)] {
+    QApplication::restoreOverrideCursor();
+    Done();
+  });
 }
 
-void TFormOCR::ActSelectFullScreenExecute() {
+void TFormOCR::ActSelectFullScreenExecute(TDone Done) {
   // The capture waits for the screen beneath the main window to be redrawn
   // where it covered the area.
   lower();
   StopAutoTranslation();
-  SelectFullScreen();
+  SelectFullScreen(std::move(Done));
 }
 
-void TFormOCR::mnuSelectAreaClick() {
-  if (!SelectArea())
-    return;
-  // The chosen frame stays in view for a second; a selection started in the
-  // meantime keeps its window.
-  QTimer::singleShot(1000, FSelectionForm.get(), [this] {
-    if (!FPipeline->FBusy)
-      FSelectionForm->hide();
+void TFormOCR::mnuSelectAreaClick(TDone Done) {
+  SelectArea([this, Done = std::move(Done)](bool Chosen) {
+    // The chosen frame stays in view for a second; a selection started in
+    // the meantime keeps its window.
+    if (Chosen)
+      QTimer::singleShot(1000, FSelectionForm.get(), [this] {
+        if (!FPipeline->IsSelecting())
+          FSelectionForm->hide();
+      });
+    Done();
   });
 }
 
 void TFormOCR::mnuViewAreaClick() {
-  const TRect& Selected = FPipeline->FSelectedRect;
+  const TRect& Selected = FPipeline->SelectedRect();
   if (Selected.IsEmpty()) {
     QMessageBox::information(this, ApplicationTitle, QStringLiteral("선택한 영역이 없습니다."), QMessageBox::Ok);
     return;
@@ -57,4 +60,3 @@ void TFormOCR::mnuViewAreaClick() {
   if (Visible)
     FSelectionForm->ShowSelection(Selected);
 }
-

@@ -74,7 +74,7 @@ void TFormOCR::mnuSelectOCRResultClick() {
 
   std::optional<TIteratorResultList> TextSegmentList;
   QImage ScreenBitmap;
-  const TRect& Selected = FPipeline->FSelectedRect;
+  const TRect& Selected = FPipeline->SelectedRect();
   if (!Selected.IsEmpty() && Selected.Height() < MaxSampleAreaHeight) {
     // Exactly the pixels the user selected, in screen coordinates; a cut
     // from the work area's copy would be shifted by a panel at the top or
@@ -99,9 +99,9 @@ void TFormOCR::mnuSelectOCRResultClick() {
 
   TOCRResultForm Dialog(this);
   Dialog.FImage = &ScreenBitmap;
-  if (FPipeline->FOCRThreshold != -1)
-    Dialog.SetOCRThreshold(FPipeline->FOCRThreshold);
-  FPipeline->FOCRThreshold = Dialog.exec() == QDialog::Accepted ? Dialog.OCRThreshold() : -1;
+  if (FPipeline->OCRThreshold() != -1)
+    Dialog.SetOCRThreshold(FPipeline->OCRThreshold());
+  FPipeline->SetOCRThreshold(Dialog.exec() == QDialog::Accepted ? Dialog.OCRThreshold() : -1);
 }
 
 std::optional<TIteratorResultList> TFormOCR::PickerOCR(const QImage& Bitmap) {

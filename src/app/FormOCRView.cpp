@@ -1,5 +1,7 @@
 #include "app/UnitFormOCR.h"
 
+#include "app/ErrorBox.h"
+
 #include "capture/AreaSelection.h"
 #include "capture/ScreenCapture.h"
 #include "capture/SelectForm.h"
@@ -33,18 +35,23 @@ QRegion CoveredRegion(TPlatform& Platform, QWidget* Window) {
 }
 } // namespace
 
-std::optional<TRect> TFormOCR::ChooseArea(const std::function<bool()>& StillWanted) {
+void TFormOCR::ChooseArea(std::function<void(std::optional<TRect>)> Chosen) {
   QApplication::setOverrideCursor(Qt::CrossCursor);
-  TScopeExit RestoreCursor([] { QApplication::restoreOverrideCursor(); });
   FTranslateForm->hide();
   // With the designed alpha of 0 the main window vanishes for the selection;
   // it goes before the selection window appears, which may take a picture
   // of the screen as its backdrop.
   FPlatform.SetWindowAlpha(this, AlphaBlendValue);
-  TScopeExit RestoreWindow([this] { FPlatform.SetWindowAlpha(this, 255); });
-  QCoreApplication::processEvents();
-  return RunAreaSelection(FPlatform, *FSelectionForm, mnuCaptureOverlay->isChecked(), StillWanted);
+  FAreaSelection->Start(mnuCaptureOverlay->isChecked(), [this, Chosen = std::move(Chosen)](std::optional<TRect> Area) {
+    QApplication::restoreOverrideCursor();
+    FPlatform.SetWindowAlpha(this, 255);
+    Chosen(Area);
+  });
 }
+
+void TFormOCR::CancelChoice() { FAreaSelection->Cancel(); }
+
+void TFormOCR::ShowError(const QString& Message) { ShowErrorBox(Message, this); }
 
 void TFormOCR::HideWindowsFrom(const TRect& Area) {
   const QRect AreaRect(Area.Left, Area.Top, Area.Width(), Area.Height());

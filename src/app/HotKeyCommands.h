@@ -4,6 +4,8 @@
 
 #include <QString>
 
+#include <functional>
+
 #include <span>
 
 class TFormOCR;
@@ -18,7 +20,8 @@ struct TFormCommand {
   const char* Description; // for --help
   TStringSetting HotKey;   // the settings key of its hotkey text
   const char* AtomName;    // names the hotkey's identifier
-  void (*Run)(TFormOCR& Form);
+  // Starts the command; it has ended once it calls Done.
+  void (*Run)(TFormOCR& Form, std::function<void()> Done);
 };
 
 std::span<const TFormCommand> FormCommands();

@@ -3,18 +3,16 @@
 #include "app/HotKeyCommands.h"
 
 #include "app/Application.h"
+#include "app/EngineSetup.h"
 #include "app/ToolImages.h"
+#include "capture/AreaSelection.h"
 #include "capture/SelectForm.h"
 #include "core/ReusableMemory.h"
 #include "core/ScopeExit.h"
-#include "ocr/TesseractEngine.h"
-#include "ocr/TesseractOcrService.h"
-#include "ocr/tesseractocr.h"
 #include "overlay/TranslateForm.h"
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "settings/SettingsLocation.h"
-#include "text/RemoteOCREngine.h"
 
 #include <QActionGroup>
 #include <QApplication>
@@ -59,10 +57,19 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
       FAppDir(QDir(AppDir).absolutePath()), FPlatform(Platform) {
   FormCreate();
   if (Load == TDataLoad::Now) {
-    if (!CreateEngines())
+    if (!FEngineSetup->LoadNow())
       FStartFailed = true;
   } else {
-    StartLoadingInBackground();
+    FCommands.SetReady(false);
+    FEngineSetup->LoadInBackground([this](bool DataLoaded) {
+      if (DataLoaded) {
+        FCommands.SetReady(true);
+        return;
+      }
+      FStartFailed = true;
+      FCommands.Clear();
+      close();
+    });
   }
   // Recognising a large capture frees tens of megabytes at once, which the
   // C library keeps in the heap unless asked; without this the resident
@@ -78,20 +85,29 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
     malloc_trim(0);
   });
   // Another command arriving ends a selection that waits for the user; the
-  // new command runs once the selection has returned.
+  // new command runs once the selection has ended.
+  // An automatic translation gives way to it too: the next tick compares
+  // with the capture of its time.
   connect(&FCommands, &TCommandQueue::CommandWaiting, this, [this] {
-    if (FPipeline->FBusy)
-      FPipeline->FBusy = false;
+    if (FPipeline->IsSelecting() || FCommands.Running() == QLatin1String("auto-tick"))
+      FPipeline->Cancel();
   });
+  FCommands.OnError = [this](const QString& Message) { ShowError(Message); };
 }
 
 void TFormOCR::RunCommand(const QString& Name, std::function<void()> Command) {
+  FCommands.RunNow(Name, std::move(Command));
+}
+
+void TFormOCR::RunCommand(const QString& Name, TCommandQueue::TCommand Command) {
   FCommands.Run(Name, std::move(Command));
 }
 
 void TFormOCR::RunFormCommand(const TFormCommand& Command) {
-  RunCommand(QString::fromLatin1(Command.Name), [this, &Command] { Command.Run(*this); });
+  RunCommand(QString::fromLatin1(Command.Name), [this, &Command](TDone Done) { Command.Run(*this, std::move(Done)); });
 }
+
+bool TFormOCR::Idle() const { return !FCommands.IsRunning() && !FCommands.HasPending() && FPipeline->IsIdle(); }
 
 void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
@@ -114,116 +130,40 @@ void TFormOCR::FormCreate() {
   RegisterHotKeys();
   ReadConfig();
 
-  CreateRtOcr();
+  FEngineSetup = std::make_unique<TEngineSetup>(FAppDir, *FConfigIni, FPlatform, *FPipeline);
+  FEngineSetup->OnLibraryError = [](const QString& Message) { ShowException(Message); };
+  FEngineSetup->OnDataMissing = [this](const QString& Why) {
+    // The window closes after it, so this box may wait for the user.
+    QMessageBox Box(QMessageBox::Critical, ApplicationTitle, QStringLiteral("Error loading Tesseract data"),
+                    QMessageBox::Ok, this);
+    Box.setTextFormat(Qt::PlainText);
+    Box.setInformativeText(Why);
+    Box.exec();
+  };
 
   // Closing ends the program also while a message box or dialog is open.
   FPlatform.HandleCloseRequests(this, [this] { close(); });
 
   FSelectionForm = std::make_unique<TSelectionForm>(this, FPlatform);
+  FAreaSelection = std::make_unique<TAreaSelection>(FPlatform, *FSelectionForm);
   FTranslateForm = std::make_unique<TTranslationForm>(this, *FConfigIni, FPlatform);
   setWindowTitle(ApplicationTitle);
 }
 
 TFormOCR::~TFormOCR() {
   UnregisterHotKeys();
-  if (FLoader.joinable())
-    FLoader.join();
-  // A recognition still running is dropped, then its service ends it and
-  // stops its worker; the pipeline is left without the component.
-  FRtOcr.reset();
-  FPipeline->SetRtOcr(nullptr);
-  FOwnOcrService.reset();
-  FPipeline.reset(); // the engines and the shown result
+  FEngineSetup.reset(); // a load under way, the desktop's recogniser
+  FPipeline.reset();    // the engines and the shown result
+  FAreaSelection.reset();
   FSelectionForm.reset();
   FTranslateForm.reset(); // writes its own geometry, so the store must still exist
   FConfigIni.reset();
 }
 
-bool TFormOCR::CreateEngines() {
-  return InstallTesseract(LoadTesseract(FAppDir, FConfigIni->Read(Settings::TesseractLang)));
-}
-
-TFormOCR::TLoadedTesseract TFormOCR::LoadTesseract(const QString& AppDir, const QString& Language) {
-  // Both folders are taken from the runtime folder, never from the current
-  // directory, so Korvex works wherever it is started from.
-  const QDir Runtime(AppDir);
-  TLoadedTesseract Loaded;
-  try {
-    Loaded.Engine = std::make_unique<TTesseractOCR5>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'));
-  } catch (const std::exception& Error) {
-    Loaded.LibraryError = QString::fromUtf8(Error.what());
-    return Loaded;
-  }
-  Loaded.DataLoaded =
-      Loaded.Engine->Initialize(Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'), Language);
-  return Loaded;
-}
-
-void TFormOCR::CreateRtOcr() {
-  FOcrService = FPlatform.OcrService();
-  if (!FOcrService) {
-    const QDir Runtime(FAppDir);
-    FOwnOcrService =
-        std::make_unique<TTesseractOcrService>(Runtime.filePath(QStringLiteral("Tesseract")) + QLatin1Char('/'),
-                                               Runtime.filePath(QStringLiteral("tessdata")) + QLatin1Char('/'));
-    FOcrService = FOwnOcrService.get();
-  }
-  FRtOcr = std::make_unique<TRtOcr>(*FOcrService);
-  FRtOcr->OnCompleted = [this](TRtOcr* Sender, const TRtOcr::TResult& Result, void* CustomData) {
-    RtOcrCompleted(Sender, Result, CustomData);
-  };
-  FPipeline->SetRtOcr(FRtOcr.get());
-  FPipeline->FOCRLanguages = FRtOcr->GetAvailableLanguages();
-}
-
-void TFormOCR::RtOcrCompleted(TRtOcr*, const TRtOcr::TResult& Result, void*) { FPipeline->RtOcrCompleted(Result); }
-
-bool TFormOCR::InstallTesseract(TLoadedTesseract Loaded) {
-  FPipeline->SetEngine(TOCREngineKind::EasyOCR, std::make_unique<TRemoteOCREngine>(*FConfigIni));
-  // Without its libraries Korvex cannot work at all; say why before the
-  // start-up failure is reported and the window closes.
-  if (!Loaded.LibraryError.isEmpty())
-    ShowException(Loaded.LibraryError);
-  if (Loaded.Engine)
-    FPipeline->SetEngine(TOCREngineKind::Tesseract, std::make_unique<TTesseractEngine>(std::move(Loaded.Engine)));
-  if (!Loaded.DataLoaded)
-    QMessageBox::critical(this, ApplicationTitle, QStringLiteral("Error loading Tesseract data"), QMessageBox::Ok);
-  return Loaded.DataLoaded;
-}
-
-void TFormOCR::StartLoadingInBackground() {
-  FLoading = true;
-  FCommands.SetReady(false);
-  // From the event loop, once the window has been sent to the screen: the
-  // load would otherwise compete with the window's first appearance for the
-  // processor.
-  QTimer::singleShot(0, this, [this] {
-    FLoader = std::thread([this, AppDir = FAppDir, Language = FConfigIni->Read(Settings::TesseractLang)] {
-      FLoaded = LoadTesseract(AppDir, Language);
-      // The window takes it over on its own thread; the join there makes
-      // everything the worker wrote visible to it.
-      QMetaObject::invokeMethod(
-          this, [this] { TakeOverLoadedTesseract(); }, Qt::QueuedConnection);
-    });
-  });
-}
-
-void TFormOCR::TakeOverLoadedTesseract() {
-  FLoader.join();
-  FLoading = false;
-  if (InstallTesseract(std::move(FLoaded))) {
-    FCommands.SetReady(true);
-    return;
-  }
-  FStartFailed = true;
-  FCommands.Clear();
-  close();
-}
-
-TTesseractOCR5* TFormOCR::Tesseract() const {
-  auto* Engine = dynamic_cast<TTesseractEngine*>(FPipeline->Engine(TOCREngineKind::Tesseract));
-  return Engine ? &Engine->Tesseract() : nullptr;
-}
+bool TFormOCR::Loading() const { return FEngineSetup->Loading(); }
+TTesseractOCR5* TFormOCR::Tesseract() const { return FEngineSetup->Tesseract(); }
+TOcrService& TFormOCR::OcrService() { return FEngineSetup->OcrService(); }
+TRtOcr& TFormOCR::RtOcr() { return FEngineSetup->RtOcr(); }
 
 void TFormOCR::SyncPipelineOptions() {
   TTranslationPipeline::TOptions& Options = FPipeline->Options;
@@ -234,37 +174,30 @@ void TFormOCR::SyncPipelineOptions() {
   Options.OCROnly = mnuOCROnly->isChecked();
 }
 
-bool TFormOCR::SelectArea() { return FPipeline->SelectArea(); }
+void TFormOCR::SelectArea(std::function<void(bool)> Done) { FPipeline->SelectArea(std::move(Done)); }
 
-bool TFormOCR::SelectAreaAndTranslate() { return FPipeline->SelectAreaAndTranslate(); }
+void TFormOCR::SelectAreaAndTranslate(TDone Done) { FPipeline->SelectAreaAndTranslate(std::move(Done)); }
 
-void TFormOCR::SelectFullScreen() {
+void TFormOCR::SelectFullScreen(TDone Done) {
   QApplication::setOverrideCursor(Qt::CrossCursor);
-  // Restored even when recognition fails: a cursor pushed and never popped
-  // would stay a cross over every window of the program.
-  TScopeExit RestoreCursor([] { QApplication::restoreOverrideCursor(); });
-  FPipeline->SelectFullScreen();
+  FPipeline->SelectFullScreen([Done = std::move(Done)] {
+    QApplication::restoreOverrideCursor();
+    if (Done)
+      Done();
+  });
 }
 
-void TFormOCR::CaptureAndTranslate(bool ScreenDiff) { FPipeline->CaptureAndTranslate(ScreenDiff); }
-
-bool TFormOCR::CaptureScreenArea(bool ScreenDiff) { return FPipeline->CaptureScreenArea(ScreenDiff); }
-
-std::optional<TIteratorResultList> TFormOCR::Recognize() { return FPipeline->Recognize(); }
-
-QString TFormOCR::Translate(const QString& OCRText, QString& ErrorMessage) {
-  return FPipeline->Translate(OCRText, ErrorMessage);
+void TFormOCR::CaptureAndTranslate(bool ScreenDiff, TDone Done) {
+  FPipeline->CaptureAndTranslate(ScreenDiff, [Done = std::move(Done)] {
+    if (Done)
+      Done();
+  });
 }
-
-bool TFormOCR::TranslateOCRList(const TIteratorResultList& OCRList) { return FPipeline->TranslateOCRList(OCRList); }
 
 void TFormOCR::closeEvent(QCloseEvent* Event) {
   TimerAction.stop();
-  // A result arriving after the window closed would show an overlay nobody asked for.
-  if (FRtOcr)
-    FRtOcr->Close();
-  // A selection in progress ends as when another command ends it.
-  FPipeline->FBusy = false;
+  // A selection or job in progress ends; nothing of it is shown.
+  FPipeline->Cancel();
   try {
     WriteConfig();
   } catch (const std::exception& Error) {
@@ -353,24 +286,41 @@ void TFormOCR::CreateMenus() {
   mnuTextLine = Translation->addAction(QStringLiteral("번역시 라인 단위로 번역"));
   mnuTextLine->setCheckable(true);
 
+  // Every engine follows the menu's line-by-line choice; the stored value
+  // follows the menu at once, so the two never differ.
+  connect(mnuTextLine, &QAction::triggered, this, [this](bool Checked) { FConfigIni->Write(Settings::TextLine, Checked); });
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
   SyncPipelineOptions();
 
   // Through the command queue, as remote commands are: one at a time.
-  connect(ActSelectArea, &QAction::triggered, this,
-          [this] { RunCommand(QStringLiteral("select-translate"), [this] { ActSelectAreaExecute(); }); });
-  connect(ActTranslate, &QAction::triggered, this,
-          [this] { RunCommand(QStringLiteral("translate"), [this] { ActTranslateExecute(); }); });
-  connect(ActSelectFullScreen, &QAction::triggered, this,
-          [this] { RunCommand(QStringLiteral("full-screen"), [this] { ActSelectFullScreenExecute(); }); });
-  connect(mnuSelectArea, &QAction::triggered, this,
-          [this] { RunCommand(QStringLiteral("select-area"), [this] { mnuSelectAreaClick(); }); });
+  using TCommand = TCommandQueue::TCommand;
+  connect(ActSelectArea, &QAction::triggered, this, [this] {
+    RunCommand(QStringLiteral("select-translate"), TCommand([this](TDone Done) { ActSelectAreaExecute(Done); }));
+  });
+  connect(ActTranslate, &QAction::triggered, this, [this] {
+    RunCommand(QStringLiteral("translate"), TCommand([this](TDone Done) { ActTranslateExecute(Done); }));
+  });
+  connect(ActSelectFullScreen, &QAction::triggered, this, [this] {
+    RunCommand(QStringLiteral("full-screen"), TCommand([this](TDone Done) { ActSelectFullScreenExecute(Done); }));
+  });
+  connect(mnuSelectArea, &QAction::triggered, this, [this] {
+    RunCommand(QStringLiteral("select-area"), TCommand([this](TDone Done) { mnuSelectAreaClick(Done); }));
+  });
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
-  connect(ActAutoTranslate, &QAction::triggered, this, &TFormOCR::ActAutoTranslateExecute);
+  // Switching automatic translation off happens at once, also during its
+  // own translation; switching it on starts a selection, one command among
+  // the others.
+  connect(ActAutoTranslate, &QAction::triggered, this, [this] {
+    if (TimerAction.isActive())
+      EndAutoTranslation();
+    else
+      RunCommand(QStringLiteral("auto-translate"), TCommand([this](TDone Done) { ActAutoTranslateExecute(Done); }));
+  });
   connect(mnuAutoTranslate, &QAction::triggered, this, &TFormOCR::mnuAutoTranslateClick);
   connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
-  connect(mnuSelectOCRResult, &QAction::triggered, this, &TFormOCR::mnuSelectOCRResultClick);
+  connect(mnuSelectOCRResult, &QAction::triggered, this,
+          [this] { RunCommand(QStringLiteral("picker"), [this] { mnuSelectOCRResultClick(); }); });
   connect(&TimerAction, &QTimer::timeout, this, &TFormOCR::TimerActionTimer);
 }
 

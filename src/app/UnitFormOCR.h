@@ -19,7 +19,9 @@
 
 class QAction;
 class QLabel;
+class TAreaSelection;
 class TConfigIni;
+class TEngineSetup;
 struct TFormCommand;
 class TOcrService;
 class TPlatform;
@@ -56,15 +58,22 @@ public:
   // not be loaded) and the window must close without being shown.
   bool StartFailed() const { return FStartFailed; }
   // True while the recognition data is still being loaded in the background.
-  bool Loading() const { return FLoading; }
+  bool Loading() const;
+
+  using TDone = TCommandQueue::TDone;
 
   // Runs a command now, or once the command running and the data load have
-  // ended (TCommandQueue); remote commands and hotkeys come through here.
-  // A selection waiting for the user ends when another command arrives.
+  // ended (TCommandQueue); remote commands, hotkeys and buttons come through
+  // here. A selection waiting for the user ends when another command
+  // arrives. The command has ended when it returns.
   void RunCommand(const QString& Name, std::function<void()> Command);
+  // The same for a command that ends when it calls Done.
+  void RunCommand(const QString& Name, TCommandQueue::TCommand Command);
   // A command of the table (HotKeyCommands) through the same queue, as
   // hotkeys and remote commands give it.
   void RunFormCommand(const TFormCommand& Command);
+  // True while no command runs or waits and the pipeline is idle.
+  bool Idle() const;
   const QString& AppDir() const { return FAppDir; }
 
   TTranslationPipeline& Pipeline() { return *FPipeline; }
@@ -74,37 +83,33 @@ public:
   // The desktop's recognition service ("Windows OCR"): the platform's own,
   // or Korvex's Tesseract-backed one where the platform has none. Dialogs
   // that recognise with it place a TRtOcr of their own over it.
-  TOcrService& OcrService() { return *FOcrService; }
-  // The main window's component over it; its results go to RtOcrCompleted.
-  TRtOcr& RtOcr() { return *FRtOcr; }
+  TOcrService& OcrService();
+  // The main window's component over it, which the pipeline recognises with.
+  TRtOcr& RtOcr();
   // Its languages as read at start; [OCR] Language is an index into them.
-  const TRtOcr::TLanguages& OCRLanguages() const { return FPipeline->FOCRLanguages; }
+  const TRtOcr::TLanguages& OCRLanguages() const { return FPipeline->OCRLanguages(); }
 
-  // The pipeline's operations, with what the window adds around them (the
-  // cursor of a full-screen translation).
-  bool SelectArea();
-  bool SelectAreaAndTranslate();
-  void SelectFullScreen();
-  void CaptureAndTranslate(bool ScreenDiff);
-  bool CaptureScreenArea(bool ScreenDiff);
-  std::optional<TIteratorResultList> Recognize();
-  void RtOcrCompleted(TRtOcr* Sender, const TRtOcr::TResult& Result, void* CustomData);
-  QString Translate(const QString& OCRText, QString& ErrorMessage);
-  bool TranslateOCRList(const TIteratorResultList& OCRList);
+  // The commands' work, with what the window adds around it (the cursor of
+  // a full-screen translation). Each starts and returns; Done runs once the
+  // work has ended, on the GUI thread.
+  void SelectArea(std::function<void(bool Chosen)> Done);
+  void SelectAreaAndTranslate(TDone Done = {});
+  void SelectFullScreen(TDone Done = {});
+  void CaptureAndTranslate(bool ScreenDiff, TDone Done = {});
   void ReadConfig();
   void WriteConfig();
   // The settings dialog, modal; true when the user confirmed, and the
   // dialog has written its settings.
   bool RunSetupDialog();
   // The preprocessing picker: a sample of the screen, a threshold chosen in
-  // its dialog, FOCRThreshold of the pipeline set on OK and off on Cancel.
+  // its dialog, the pipeline's threshold set on OK and off on Cancel.
   void mnuSelectOCRResultClick();
 
-  // Automatic translation on or off, as its tool button and hotkey switch
-  // it (FormOCRAuto.cpp).
-  void ActAutoTranslateExecute();
+  // Automatic translation on (after a selection) or off, as its tool
+  // button and hotkey switch it (FormOCRAuto.cpp).
+  void ActAutoTranslateExecute(TDone Done = {});
   // Translates the paragraph under the mouse pointer (FormOCRAuto.cpp).
-  void MouseTranslate();
+  void MouseTranslate(TDone Done = {});
   // The picture the automatic-translation button shows: 1, or 0 (stop)
   // while automatic translation started by the button or hotkey runs.
   int AutoTranslateImage() const { return FAutoTranslateImage; }
@@ -156,33 +161,15 @@ private:
   // A design size in pixels at 96 DPI, scaled to the screen's DPI, which
   // the fonts follow.
   int DpiScaled(int Pixels) const;
-  // The engines at start-up: the Tesseract engine with its data and the
-  // remote OCR engine. False when the Tesseract data could not be loaded.
-  bool CreateEngines();
-  // The desktop's recogniser, its component and its languages.
-  void CreateRtOcr();
-  // What loading the Tesseract libraries and data gave; made without
-  // touching a widget, so it may run on a worker thread.
-  struct TLoadedTesseract {
-    std::unique_ptr<TTesseractOCR5> Engine;
-    bool DataLoaded = false;
-    QString LibraryError; // set when the libraries could not be loaded
-  };
-  static TLoadedTesseract LoadTesseract(const QString& AppDir, const QString& Language);
-  // Hands the engine to the pipeline; false when the data is missing,
-  // after telling the user why.
-  bool InstallTesseract(TLoadedTesseract Loaded);
-  void StartLoadingInBackground();
-  void TakeOverLoadedTesseract();
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
   // Command handlers (FormOCRCommands.cpp).
   void StopAutoTranslation();
-  void ActSelectAreaExecute();
-  void ActTranslateExecute();
-  void ActSelectFullScreenExecute();
-  void mnuSelectAreaClick();
+  void ActSelectAreaExecute(TDone Done);
+  void ActTranslateExecute(TDone Done);
+  void ActSelectFullScreenExecute(TDone Done);
+  void mnuSelectAreaClick(TDone Done);
   void mnuViewAreaClick();
   void ActSetupExecute();
   // Display names of the OS OCR languages, in the engine's order.
@@ -194,6 +181,8 @@ private:
 
   // Automatic translation (FormOCRAuto.cpp).
   void mnuAutoTranslateClick(bool Checked);
+  // Ends automatic translation and the translation of its last tick.
+  void EndAutoTranslation();
   void TimerActionTimer();
   void SetAutoTranslateImage(int Index);
 
@@ -205,22 +194,22 @@ private:
   void WMHotKey(uint32_t Id);
 
   // What the pipeline asks of the windows (FormOCRView.cpp).
-  std::optional<TRect> ChooseArea(const std::function<bool()>& StillWanted) override;
+  void ChooseArea(std::function<void(std::optional<TRect>)> Chosen) override;
+  void CancelChoice() override;
   void HideWindowsFrom(const TRect& Area) override;
   void RestoreWindows() override;
   void ShowCapture(const QImage& Bitmap) override;
   void HideTranslation() override;
   void ShowTranslation(const TIteratorResultList& TargetList, const TRect& Area) override;
+  void ShowError(const QString& Message) override;
 
   QString FAppDir;
   TPlatform& FPlatform;
   bool FStartFailed = false;
   std::unique_ptr<TConfigIni> FConfigIni;
   std::unique_ptr<TTranslationPipeline> FPipeline;
-  // Korvex's own recognition service, where the platform has none.
-  std::unique_ptr<TOcrService> FOwnOcrService;
-  TOcrService* FOcrService = nullptr;
-  std::unique_ptr<TRtOcr> FRtOcr;
+  std::unique_ptr<TEngineSetup> FEngineSetup;
+  std::unique_ptr<TAreaSelection> FAreaSelection;
   bool FPickerRunning = false;
   // The overlay just hidden and the watch over the screen beneath it: a
   // copy right after (a full-screen translation) waits for that repaint
@@ -236,10 +225,6 @@ private:
   TCommandQueue FCommands;
   // Hands freed memory back to the system shortly after a result is shown.
   QTimer FMemoryRelease;
-  // The worker loading the Tesseract data, and what it loaded.
-  bool FLoading = false;
-  std::thread FLoader;
-  TLoadedTesseract FLoaded;
   // FHotKey1 ... FHotKey5: the identifiers of the five hotkeys.
   std::array<uint32_t, 5> FHotKey{};
   int FAutoTranslateImage = 1;

@@ -4,103 +4,145 @@
 #include "platform/Monitors.h"
 #include "platform/Platform.h"
 
-#include <QCoreApplication>
-#include <QThread>
-
-#include <vector>
+#include <QKeyEvent>
+#include <QMouseEvent>
 
 namespace {
-
-using TKey = TPlatform::TKey;
-
-constexpr int DragPollMs = 50;
-// Shift mode needs no pause between passes; a short one keeps it from
-// burning a whole core while the user picks the second corner.
-constexpr int ShiftPollMs = 5;
 
 TRect NormalizedRect(QPoint A, QPoint B) {
   return {std::min(A.x(), B.x()), std::min(A.y(), B.y()), std::max(A.x(), B.x()), std::max(A.y(), B.y())};
 }
 
+// Screen pixels: Korvex's widget coordinates are physical pixels.
+QPoint ScreenPos(const QMouseEvent& Event) { return Event.globalPosition().toPoint(); }
+
 } // namespace
 
-std::optional<TRect> RunAreaSelection(TPlatform& Platform, TSelectionForm& Form, bool OverlayMode,
-                                      const std::function<bool()>& StillWanted) {
+TAreaSelection::TAreaSelection(TPlatform& Platform, TSelectionForm& Form) : FPlatform(Platform), FForm(Form) {
+  FForm.installEventFilter(this);
+}
+
+TAreaSelection::~TAreaSelection() { FForm.removeEventFilter(this); }
+
+void TAreaSelection::Start(bool OverlayMode, TChosen Chosen) {
+  Cancel();
+  FChosen = std::move(Chosen);
+  FShiftMode = FStarted = FReleased = false;
   // The window covers every monitor; its client coordinates are screen
   // coordinates less its origin.
-  const TRect Desktop = DesktopRect(Platform);
-  const QPoint Origin(Desktop.Left, Desktop.Top);
-  const std::vector<TRect> Monitors = Platform.Monitors();
-  auto GuideOnMonitorOf = [&](QPoint Cursor) {
-    const TRect Monitor = MonitorAt(Monitors, Cursor);
-    Form.SetGuideOrigin(QPoint(Monitor.Left, Monitor.Top) - Origin);
-  };
-  Form.setGeometry(Desktop.Left, Desktop.Top, Desktop.Width(), Desktop.Height());
-  Form.SetGuideOrigin(QPoint(0, 0));
-  if (Monitors.size() > 1)
-    GuideOnMonitorOf(Platform.CursorPos());
-  Form.SetOverlay(OverlayMode);
-  Form.Start();
-  Form.show();
-  Form.raise();
-  Form.activateWindow();
-
-  QPoint StartPoint(0, 0);
-  bool ShiftMode = false;
-  bool Started = false;
-  bool Released = false;
-  QThread::msleep(DragPollMs);
-
-  while (!Platform.IsKeyDown(TKey::Escape)) {
-    QCoreApplication::processEvents();
-    if (!StillWanted())
-      break;
-    if (!ShiftMode && Platform.IsKeyDown(TKey::Shift))
-      ShiftMode = true;
-
-    const bool ButtonDown = Platform.IsKeyDown(TKey::LeftButton);
-    bool Complete = false;
-    auto FollowCursor = [&] {
-      const QPoint Cursor = Platform.CursorPos();
-      if (Cursor - Origin != Form.FCurrentPoint) {
-        Form.UpdateSelection(StartPoint - Origin, Cursor - Origin);
-        QCoreApplication::processEvents();
-      }
-    };
-    auto SetStart = [&] {
-      Started = true;
-      StartPoint = Platform.CursorPos();
-      Form.FStartPoint = StartPoint - Origin;
-      Form.FCurrentPoint = StartPoint - Origin;
-    };
-    if (!Started && Monitors.size() > 1)
-      GuideOnMonitorOf(Platform.CursorPos());
-
-    if (ShiftMode) {
-      // Two clicks: the start point follows the cursor until the first
-      // release, the frame follows it until the second press.
-      if (ButtonDown && !Released) {
-        SetStart();
-      } else if (!ButtonDown && Started) {
-        Released = true;
-        FollowCursor();
-      } else if (ButtonDown && Released) {
-        Complete = true;
-      }
-    } else {
-      if (ButtonDown && !Started)
-        SetStart();
-      else if (ButtonDown && Started)
-        FollowCursor();
-      else if (!ButtonDown && Started)
-        Complete = true;
-    }
-
-    if (Complete)
-      return NormalizedRect(StartPoint, Platform.CursorPos());
-    QThread::msleep(ShiftMode ? ShiftPollMs : DragPollMs);
+  const TRect Desktop = DesktopRect(FPlatform);
+  FOrigin = QPoint(Desktop.Left, Desktop.Top);
+  FMonitors = FPlatform.Monitors();
+  FForm.setGeometry(Desktop.Left, Desktop.Top, Desktop.Width(), Desktop.Height());
+  FForm.SetGuideOrigin(QPoint(0, 0));
+  if (FMonitors.size() > 1) {
+    const TRect Monitor = MonitorAt(FMonitors, FPlatform.CursorPos());
+    FForm.SetGuideOrigin(QPoint(Monitor.Left, Monitor.Top) - FOrigin);
   }
+  FForm.SetOverlay(OverlayMode);
+  FForm.Start();
+  FForm.show();
+  FForm.raise();
+  FForm.activateWindow();
+  FForm.SetInputGrab(true);
+}
 
-  Form.hide();
-  return std::nullopt;
+void TAreaSelection::Cancel() {
+  if (Running())
+    Finish(std::nullopt);
+}
+
+void TAreaSelection::Finish(std::optional<TRect> Area) {
+  // Taken first: what Chosen starts may be a new selection.
+  TChosen Chosen = std::move(FChosen);
+  FChosen = nullptr;
+  FForm.SetInputGrab(false);
+  if (!Area)
+    FForm.hide();
+  Chosen(Area);
+}
+
+bool TAreaSelection::eventFilter(QObject* Watched, QEvent* Event) {
+  if (Watched != &FForm || !Running())
+    return false;
+  switch (Event->type()) {
+  case QEvent::MouseButtonPress:
+  case QEvent::MouseButtonDblClick: MousePressed(static_cast<QMouseEvent&>(*Event)); return true;
+  case QEvent::MouseMove: MouseMoved(static_cast<QMouseEvent&>(*Event)); return true;
+  case QEvent::MouseButtonRelease: MouseReleased(static_cast<QMouseEvent&>(*Event)); return true;
+  case QEvent::KeyPress: KeyPressed(static_cast<QKeyEvent&>(*Event)); return true;
+  case QEvent::Hide:
+    // Hidden by anyone else (closing the program, say): nothing was chosen.
+    if (Running())
+      Finish(std::nullopt);
+    return false;
+  default: return false;
+  }
+}
+
+void TAreaSelection::SetStart(QPoint Cursor) {
+  FStarted = true;
+  FStartPoint = Cursor;
+  FForm.UpdateSelection(Cursor - FOrigin, Cursor - FOrigin);
+}
+
+void TAreaSelection::FollowCursor(QPoint Cursor) {
+  if (Cursor - FOrigin != FForm.FCurrentPoint)
+    FForm.UpdateSelection(FStartPoint - FOrigin, Cursor - FOrigin);
+}
+
+void TAreaSelection::MousePressed(const QMouseEvent& Event) {
+  if (Event.button() == Qt::RightButton) {
+    Cancel();
+    return;
+  }
+  if (Event.button() != Qt::LeftButton)
+    return;
+  if (Event.modifiers() & Qt::ShiftModifier)
+    FShiftMode = true;
+  const QPoint Cursor = ScreenPos(Event);
+  // Shift mode: the second click ends it.
+  if (FShiftMode && FReleased) {
+    Finish(NormalizedRect(FStartPoint, Cursor));
+    return;
+  }
+  SetStart(Cursor);
+}
+
+void TAreaSelection::MouseMoved(const QMouseEvent& Event) {
+  const QPoint Cursor = ScreenPos(Event);
+  if (!FStarted) {
+    if (FMonitors.size() > 1) {
+      const TRect Monitor = MonitorAt(FMonitors, Cursor);
+      FForm.SetGuideOrigin(QPoint(Monitor.Left, Monitor.Top) - FOrigin);
+    }
+    return;
+  }
+  const bool ButtonDown = Event.buttons() & Qt::LeftButton;
+  // Shift mode: the start point follows the pointer until the first
+  // release, the band follows it afterwards.
+  if (FShiftMode && ButtonDown && !FReleased)
+    SetStart(Cursor);
+  else
+    FollowCursor(Cursor);
+}
+
+void TAreaSelection::MouseReleased(const QMouseEvent& Event) {
+  if (Event.button() != Qt::LeftButton || !FStarted)
+    return;
+  if (Event.modifiers() & Qt::ShiftModifier)
+    FShiftMode = true;
+  if (FShiftMode) {
+    FReleased = true;
+    FollowCursor(ScreenPos(Event));
+    return;
+  }
+  Finish(NormalizedRect(FStartPoint, ScreenPos(Event)));
+}
+
+void TAreaSelection::KeyPressed(const QKeyEvent& Event) {
+  if (Event.key() == Qt::Key_Escape)
+    Cancel();
+  else if (Event.key() == Qt::Key_Shift)
+    FShiftMode = true;
 }

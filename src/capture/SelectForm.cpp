@@ -6,6 +6,7 @@
 
 #include <QKeyEvent>
 #include <QPainter>
+#include <QWindow>
 
 #include <cmath>
 
@@ -26,6 +27,8 @@ void TSelectionForm::FormCreate() {
   setFont(QFont(QStringLiteral("Segoe UI")));
   setAttribute(Qt::WA_OpaquePaintEvent);
   setCursor(Qt::CrossCursor);
+  // The band follows the pointer also between the two clicks of Shift mode.
+  setMouseTracking(true);
   FCheckMouse = false;
   FOverlay = true;
   // White as the key: nothing painted is white, so until the first
@@ -57,6 +60,31 @@ void TSelectionForm::SetGuideOrigin(QPoint Origin) {
 }
 
 void TSelectionForm::showEvent(QShowEvent*) { FPlatform.KeepOffTaskbar(this); }
+
+void TSelectionForm::SetInputGrab(bool Grab) {
+  FGrabWanted = Grab;
+  if (Grab) {
+    FGrabbed = false;
+    TakeInputGrab();
+    return;
+  }
+  if (FGrabbed || QWidget::mouseGrabber() == this)
+    releaseMouse();
+  if (QWidget::keyboardGrabber() == this)
+    releaseKeyboard();
+  FGrabbed = false;
+}
+
+void TSelectionForm::TakeInputGrab() {
+  if (!FGrabWanted || FGrabbed || !isVisible())
+    return;
+  grabMouse();
+  grabKeyboard();
+  // The window system grants a grab only to a window on the screen; until
+  // the first paint it may not be there yet, and the paint asks again.
+  if (QWindow* Native = windowHandle())
+    FGrabbed = Native->setMouseGrabEnabled(true) && Native->setKeyboardGrabEnabled(true);
+}
 
 void TSelectionForm::SetOverlay(bool Value) {
   FOverlay = Value;
@@ -157,6 +185,7 @@ void TSelectionForm::paintEvent(QPaintEvent*) {
   Screen.end();
   if (FColorKeyOn)
     ApplyColorKey();
+  TakeInputGrab();
 }
 
 void TSelectionForm::ApplyColorKey() {

@@ -12,10 +12,10 @@ class TPlatform;
 
 #include <vector>
 
-// The borderless, topmost window laid over the primary screen while an area
-// is being selected. It only draws: the rubber band between FStartPoint and
-// FCurrentPoint, its size and the guidance. The controller's selection loop
-// reads the pointer and keys itself and feeds the two points in.
+// The borderless, topmost window laid over the screen while an area is being
+// selected. It draws the rubber band between FStartPoint and FCurrentPoint,
+// its size and the guidance; the selection (TAreaSelection) follows its
+// mouse and key events and feeds the two points in.
 class TSelectionForm : public QWidget {
   Q_OBJECT
 
@@ -49,6 +49,11 @@ public:
   void SetOverlay(bool Value);
 
   bool CheckMouse() const { return FCheckMouse; }
+  // While on, the window takes every pointer and key event of the display,
+  // wherever the pointer is and whichever window has the focus (taken as
+  // soon as the window is on the screen).
+  void SetInputGrab(bool Grab);
+
   // Runs the watch that hides the window on a click outside it.
   void SetCheckMouse(bool Value);
 
@@ -73,11 +78,14 @@ private:
   // Hands the non-key part of the last frame to the platform as the
   // window's visible and input-taking area.
   void ApplyColorKey();
+  void TakeInputGrab();
 
   TPlatform& FPlatform;
   bool FCheckMouse = false;
   bool FOverlay = true;
   bool FColorKeyOn = false;
+  bool FGrabWanted = false;
+  bool FGrabbed = false;
   QRgb FColorKey = 0;
   QImage FFrame;
   QPoint FGuideOrigin;

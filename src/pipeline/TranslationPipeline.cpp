@@ -1,6 +1,7 @@
 #include "pipeline/TranslationPipeline.h"
 
 #include "capture/ScreenCapture.h"
+#include "core/LongWait.h"
 #include "core/ScopeExit.h"
 #include "imaging/OCRPreprocessor.h"
 #include "pipeline/PipelineView.h"
@@ -8,12 +9,9 @@
 #include "platform/Platform.h"
 #include "settings/ConfigIni.h"
 #include "text/OCRLayout.h"
-#include "text/RESTApi.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
-#include <stdexcept>
 
 namespace {
 constexpr float ChangeThreshold = 0.02f;
@@ -23,7 +21,10 @@ constexpr float BinarizedChangeThreshold = 0.005f;
 TTranslationPipeline::TTranslationPipeline(TConfigIni& Settings, TPlatform& Platform, TPipelineView& View)
     : FSettings(Settings), FPlatform(Platform), FView(View) {}
 
-TTranslationPipeline::~TTranslationPipeline() = default;
+TTranslationPipeline::~TTranslationPipeline() {
+  if (FJob)
+    *FJob->Cancelled = true;
+}
 
 void TTranslationPipeline::SetEngine(TOCREngineKind Kind, std::unique_ptr<TOCREngine> Engine) {
   FEngines[Kind] = std::move(Engine);
@@ -34,113 +35,125 @@ TOCREngine* TTranslationPipeline::Engine(TOCREngineKind Kind) const {
   return It == FEngines.end() ? nullptr : It->second.get();
 }
 
-bool TTranslationPipeline::SelectArea() {
-  if (FSelecting)
-    return false;
-  FSelecting = true;
-  TScopeExit Done([this] { FSelecting = false; });
-  FBusy = true;
-  const std::optional<TRect> Area = FView.ChooseArea([this] { return FBusy; });
-  FBusy = false;
-  if (!Area)
-    return false;
-  FSelectedRect = *Area;
-  return true;
+TJobSettings TTranslationPipeline::JobSettings() {
+  TJobSettings Settings;
+  Settings.Engine = Options.Engine;
+  Settings.TextLine = Options.TextLine;
+  Settings.OCROnly = Options.OCROnly;
+  Settings.OCRResult = FSettings.Read(Settings::OCRResult);
+  // A threshold the user chose in the preprocessing picker wins over the
+  // automatic enhancement.
+  Settings.Enhance = FOCRThreshold == -1 && FSettings.Read(Settings::Enhance);
+  Settings.Server = FSettings.Read(Settings::Server);
+  Settings.SourceLanguage = FSettings.Read(Settings::SourceLanguage);
+  Settings.TargetLanguage = FSettings.Read(Settings::TargetLanguage);
+  Settings.Deadline = FTranslationDeadline;
+  return Settings;
 }
 
-bool TTranslationPipeline::SelectAreaAndTranslate() {
-  if (FWorking)
-    return false;
-  if (!SelectArea())
-    return false;
-  CaptureAndTranslate(false);
-  return true;
-}
-
-void TTranslationPipeline::SelectFullScreen() {
-  if (FWorking)
+void TTranslationPipeline::SelectArea(std::function<void(bool)> Done) {
+  if (!IsIdle()) {
+    Done(false);
     return;
-  FWorking = true;
-  TScopeExit Done([this] { FWorking = false; });
+  }
+  FSelecting = true;
+  FView.ChooseArea([this, Done = std::move(Done)](std::optional<TRect> Area) {
+    FSelecting = false;
+    if (Area)
+      FSelectedRect = *Area;
+    Done(Area.has_value());
+  });
+}
+
+void TTranslationPipeline::SelectAreaAndTranslate(TDone Done) {
+  SelectArea([this, Done = std::move(Done)](bool Chosen) {
+    if (Chosen)
+      CaptureAndTranslate(false, Done);
+    else
+      Done();
+  });
+}
+
+void TTranslationPipeline::SelectFullScreen(TDone Done) {
+  if (!IsIdle()) {
+    Done();
+    return;
+  }
   FView.HideTranslation();
-  FBusy = true;
-  // A refusing server or a failing engine ends the command with an error;
-  // the flag must not stay set for the commands after it.
-  TScopeExit ClearBusy([this] { FBusy = false; });
   // The work area of the monitor under the pointer, anchored at the
   // monitor's origin; with one monitor, at the screen's origin.
   const std::vector<TRect> Monitors = FPlatform.Monitors();
   const TRect Monitor = Monitors.size() > 1 ? MonitorAt(Monitors, FPlatform.CursorPos()) : Monitors.front();
   const TRect WorkArea = WorkAreaOn(FPlatform, Monitor);
   FSelectedRect = {Monitor.Left, Monitor.Top, Monitor.Left + WorkArea.Width(), Monitor.Top + WorkArea.Height()};
-  if (CaptureScreenArea(false)) {
-    if (auto List = Recognize(); List && !List->empty())
-      TranslateOCRList(*List);
+  CaptureAndTranslate(false, std::move(Done));
+}
+
+void TTranslationPipeline::MouseTranslate(TDone Done) {
+  if (!IsIdle()) {
+    Done();
+    return;
   }
-}
-
-const TIteratorResult* RecordAt(const TIteratorResultList& List, QPoint Point) {
-  for (const TIteratorResult& Record : List)
-    if (Point.x() >= Record.Left && Point.x() < Record.Right && Point.y() >= Record.Top && Point.y() < Record.Bottom)
-      return &Record;
-  return nullptr;
-}
-
-void TTranslationPipeline::MouseTranslate() {
   FView.HideTranslation();
-  FBusy = true;
-  TScopeExit ClearBusy([this] { FBusy = false; });
   const QSize Screen = FPlatform.PrimaryScreenSize();
-  FSelectedRect = {0, 0, Screen.width(), Screen.height()};
-  CaptureScreenArea(false);
+  const TRect Whole{0, 0, Screen.width(), Screen.height()};
   // The capture starts at the screen origin, so the pointer's screen
   // position is its position in the capture too.
   const QPoint Cursor = FPlatform.CursorPos();
-  const std::optional<TIteratorResultList> List = Recognize();
-  if (!List)
+  QImage Bitmap;
+  try {
+    Bitmap = CopyArea(Whole);
+  } catch (const std::exception& Error) {
+    FailBeforeStart(QString::fromUtf8(Error.what()), Done);
     return;
-  const TIteratorResult* Under = RecordAt(*List, Cursor);
-  if (!Under)
-    return;
-  FSelectedRect = {Under->Left, Under->Top, Under->Right, Under->Bottom};
-  // The one record fills the overlay laid over the paragraph, 2 pixels in
-  // from its left and top edges.
-  TIteratorResult Paragraph;
-  Paragraph.Left = 2;
-  Paragraph.Top = 2;
-  Paragraph.Right = Under->GetWidth();
-  Paragraph.Bottom = Under->GetHeight();
-  Paragraph.Text = Under->Text;
-  TranslateOCRList({Paragraph});
+  }
+  StartJob(std::move(Bitmap), Whole, Cursor, std::move(Done));
 }
 
-void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff) {
-  if (FSelectedRect.IsEmpty() || FWorking)
+void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff, TDone Done) {
+  if (FSelectedRect.IsEmpty() || FJob) {
+    Done();
     return;
-  FWorking = true;
-  TScopeExit Done([this] { FWorking = false; });
-  if (!CaptureScreenArea(ScreenDiff))
+  }
+  try {
+    if (!CaptureScreenArea(ScreenDiff)) {
+      Done();
+      return;
+    }
+  } catch (const std::exception& Error) {
+    FailBeforeStart(QString::fromUtf8(Error.what()), Done);
     return;
-  if (auto List = Recognize(); List && !List->empty())
-    TranslateOCRList(*List);
+  }
+  StartJob(*FScreenBitmap, FSelectedRect, std::nullopt, std::move(Done));
+}
+
+void TTranslationPipeline::Cancel() {
+  if (FSelecting)
+    FView.CancelChoice();
+  if (FJob) {
+    *FJob->Cancelled = true;
+    if (FRtOcr && FRtOcr->Busy())
+      FRtOcr->Close();
+  }
+}
+
+QImage TTranslationPipeline::CopyArea(const TRect& Rect) {
+  QImage Bitmap;
+  {
+    FView.HideWindowsFrom(Rect);
+    TScopeExit Restore([this] { FView.RestoreWindows(); });
+    Bitmap = FPlatform.CopyScreen(Rect);
+  }
+  if (FOCRThreshold != -1)
+    TImageProcessor::BinarizeWithGlobalThreshold(Bitmap, uint8_t(FOCRThreshold), false);
+  return Bitmap;
 }
 
 bool TTranslationPipeline::CaptureScreenArea(bool ScreenDiff) {
   if (FSelectedRect.IsEmpty())
     return false;
-
-  QImage CurrentBitmap;
-  {
-    FView.HideWindowsFrom(FSelectedRect);
-    TScopeExit Restore([this] { FView.RestoreWindows(); });
-    CurrentBitmap = FPlatform.CopyScreen(FSelectedRect);
-    if (FOCRThreshold != -1)
-      TImageProcessor::BinarizeWithGlobalThreshold(CurrentBitmap, uint8_t(FOCRThreshold), false);
-  }
-  if (!FScreenBitmap)
-    FScreenBitmap.emplace();
-
-  if (ScreenDiff) {
+  QImage CurrentBitmap = CopyArea(FSelectedRect);
+  if (ScreenDiff && FScreenBitmap) {
     const float Threshold = FOCRThreshold == -1 ? ChangeThreshold : BinarizedChangeThreshold;
     // The change test calls a capture of another size "no change"; after the
     // area was chosen anew that would reject every capture for good, so a new
@@ -149,68 +162,94 @@ bool TTranslationPipeline::CaptureScreenArea(bool ScreenDiff) {
     if (!IsChangedScreen(*FScreenBitmap, CurrentBitmap, Threshold) && !NewSize)
       return false;
   }
-  *FScreenBitmap = std::move(CurrentBitmap);
+  FScreenBitmap = std::move(CurrentBitmap);
   return true;
 }
 
-std::optional<TIteratorResultList> TTranslationPipeline::NothingFound() {
-  FView.HideTranslation();
-  return std::nullopt;
+void TTranslationPipeline::FailBeforeStart(const QString& Message, const TDone& Done) {
+  FView.ShowError(Message);
+  Done();
 }
 
-std::optional<TIteratorResultList> TTranslationPipeline::Recognize() {
-  if (!FScreenBitmap)
-    return std::nullopt;
-  FView.ShowCapture(*FScreenBitmap);
-  // The capture step binarised with the same threshold already; again
-  // changes nothing, but a bitmap put here by another way gets it too.
-  if (FOCRThreshold != -1)
-    TImageProcessor::BinarizeWithGlobalThreshold(*FScreenBitmap, uint8_t(FOCRThreshold), false);
+void TTranslationPipeline::StartJob(QImage Bitmap, const TRect& Area, std::optional<QPoint> Pointer, TDone Done) {
+  FView.ShowCapture(Bitmap);
+  FJob.emplace();
+  FJob->Area = Area;
+  FJob->Pointer = Pointer;
+  FJob->Settings = JobSettings();
+  FJob->Done = std::move(Done);
 
-  // A threshold the user chose in the preprocessing picker wins over the
-  // automatic enhancement.
-  const bool Enhance = FOCRThreshold == -1 && FSettings.Read(Settings::Enhance);
   if (Options.Engine == TOCREngineKind::WindowsOCR) {
-    StartRtOcr(Enhance);
-    return std::nullopt;
+    try {
+      StartRtOcr(Bitmap);
+    } catch (const std::exception& Error) {
+      FinishJob({TJobOutcome::TKind::Failed, {}, QString::fromUtf8(Error.what()), {}});
+    }
+    return;
   }
-
-  TOCREngine* Recognizer = Engine(Options.Engine);
-  if (!Recognizer) {
-    if (Options.Engine == TOCREngineKind::Tesseract)
-      throw std::runtime_error("Tesseract library is not loaded");
-    return std::nullopt; // an engine this build does not have finds nothing
-  }
-  Recognizer->SetEnhance(Enhance);
-  TIteratorResultList Lines = Recognizer->RecognizeLines(*FScreenBitmap);
-
-  if (Options.Engine == TOCREngineKind::Tesseract) {
-    // In segment mode a page without text leaves the shown result in place.
-    std::optional<TIteratorResultList> Result;
-    if (Options.TextLine)
-      Result = std::move(Lines);
-    else if (!Lines.empty())
-      Result = GroupingToSegment(Lines);
-    if (Result && Result->empty())
-      return NothingFound();
-    return Result;
-  }
-
-  if (Lines.empty())
-    return NothingFound();
-  TIteratorResultList Result = FSettings.Read(Settings::TextLine) ? std::move(Lines) : GroupingToSegment(Lines);
-  if (Result.empty())
-    return NothingFound();
-  return Result;
+  FWorker.Post([this, Recognizer = Engine(Options.Engine), Bitmap = std::move(Bitmap), Settings = FJob->Settings,
+                Pointer, Cancelled = FJob->Cancelled] {
+    TJobOutcome Outcome = RunJob(Recognizer, Bitmap, Settings, Pointer, *Cancelled);
+    QMetaObject::invokeMethod(
+        this, [this, Outcome = std::move(Outcome)]() mutable { FinishJob(std::move(Outcome)); },
+        Qt::QueuedConnection);
+  });
 }
 
-void TTranslationPipeline::StartRtOcr(bool Enhance) {
-  if (!FRtOcr)
-    return; // a build without the desktop's recogniser finds nothing
+void TTranslationPipeline::StartRtOcr(const QImage& Bitmap) {
+  if (!FRtOcr) {
+    // A build without the desktop's recogniser finds nothing.
+    FinishJob({});
+    return;
+  }
   const TRtOcr::TLanguage& Language = OCRLanguage();
-  FRtOcr->SetPicture(*FScreenBitmap);
-  FRtOcr->SetEnhance(Enhance);
-  FRtOcr->Recognize(Language, nullptr, 0, 0, 0, 0);
+  FRtOcr->SetPicture(Bitmap);
+  FRtOcr->SetEnhance(FJob->Settings.Enhance);
+  FRtOcr->Recognize(
+      Language, TRtOcr::TCompletionProc([this](const TRtOcr::TResult& Result) { RtOcrCompleted(Result); }), 0, 0, 0,
+      0);
+}
+
+void TTranslationPipeline::RtOcrCompleted(const TRtOcr::TResult& Result) {
+  if (!FJob)
+    return;
+  // A cancelled or failed recognition changes nothing.
+  if (Result.Status != TRtOcr::stCompleted) {
+    FinishJob({});
+    return;
+  }
+  TIteratorResultList Lines = RecordsOfLines(Result.Lines);
+  FWorker.Post([this, Lines = std::move(Lines), Settings = FJob->Settings, Pointer = FJob->Pointer,
+                Cancelled = FJob->Cancelled]() mutable {
+    const TWaitCancellation Scope(*Cancelled);
+    TJobOutcome Outcome = FinishRecognized(GroupLines(std::move(Lines), Settings), Settings, Pointer, *Cancelled);
+    QMetaObject::invokeMethod(
+        this, [this, Outcome = std::move(Outcome)]() mutable { FinishJob(std::move(Outcome)); },
+        Qt::QueuedConnection);
+  });
+}
+
+void TTranslationPipeline::FinishJob(TJobOutcome Outcome) {
+  if (!FJob)
+    return;
+  TJob Job = std::move(*FJob);
+  FJob.reset();
+  using TKind = TJobOutcome::TKind;
+  const TKind Kind = *Job.Cancelled ? TKind::Cancelled : Outcome.Kind;
+  switch (Kind) {
+  case TKind::Shown:
+    FTargetList = std::move(Outcome.Records);
+    FView.ShowTranslation(FTargetList, Outcome.Area.value_or(Job.Area));
+    if (!Outcome.Error.isEmpty())
+      FView.ShowError(Outcome.Error);
+    break;
+  case TKind::NothingFound: FView.HideTranslation(); break;
+  case TKind::Failed: FView.ShowError(Outcome.Error); break;
+  case TKind::Unchanged:
+  case TKind::Cancelled: break;
+  }
+  if (Job.Done)
+    Job.Done();
 }
 
 const TRtOcr::TLanguage& TTranslationPipeline::OCRLanguage() {
@@ -261,90 +300,4 @@ TIteratorResultList TTranslationPipeline::RecordsOfLines(const TRtOcr::TLines& L
     Records.push_back(std::move(Record));
   }
   return Records;
-}
-
-void TTranslationPipeline::RtOcrCompleted(const TRtOcr::TResult& Result) {
-  if (Result.Status != TRtOcr::stCompleted)
-    return;
-  const TIteratorResultList Lines = RecordsOfLines(Result.Lines);
-  if (Lines.empty()) {
-    FView.HideTranslation();
-    return;
-  }
-  if (FSettings.Read(Settings::TextLine))
-    TranslateOCRList(Lines);
-  else
-    TranslateOCRList(GroupingToSegment(Lines));
-}
-
-QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage) {
-  return Translate(OCRText, ErrorMessage, TranslateTimeouts);
-}
-
-QString TTranslationPipeline::Translate(const QString& OCRText, QString& ErrorMessage, const THttpTimeouts& Timeouts) {
-  // Read for every text, so a server or pair changed in the settings is used at once.
-  const QString Server = FSettings.Read(Settings::Server);
-  return TranslateLocal(Server, OCRText, FSettings.Read(Settings::SourceLanguage),
-                        FSettings.Read(Settings::TargetLanguage), QStringLiteral("N"), ErrorMessage, Timeouts);
-}
-
-bool TTranslationPipeline::TranslateOCRList(const TIteratorResultList& OCRList) {
-  using std::chrono::milliseconds;
-  using TClock = std::chrono::steady_clock;
-  if (!Options.OCROnly && OCRList.size() > MaxTranslatedSegments)
-    throw ETooManySegments(
-        QStringLiteral("인식된 문장이 %1개로 너무 많아 번역하지 않았습니다. 한 번에 %2개까지 번역합니다.")
-            .arg(OCRList.size())
-            .arg(MaxTranslatedSegments)
-            .toStdString());
-  const TClock::time_point Deadline = TClock::now() + FTranslationDeadline;
-
-  // The new result is collected apart from FTargetList, which the view
-  // paints from: a failure part-way leaves the shown result intact.
-  TIteratorResultList TargetList;
-  TargetList.reserve(OCRList.size());
-  QString ErrorMessage;
-  bool TimedOut = false;
-  for (const TIteratorResult& Record : OCRList) {
-    TIteratorResult Copy = Record;
-    const QString OCRText = Record.Text;
-    if (!Options.OCROnly) {
-      // Rounded up, so a request cut off by it ends no earlier than the
-      // deadline and is recognised below as the deadline's doing.
-      const auto Left = std::chrono::ceil<milliseconds>(Deadline - TClock::now());
-      if (Left.count() <= 0) {
-        TimedOut = true;
-        break;
-      }
-      THttpTimeouts Timeouts = TranslateTimeouts;
-      Timeouts.TotalMs = static_cast<int>(std::min<milliseconds::rep>(Timeouts.TotalMs, Left.count()));
-      const QString Translation = Translate(OCRText, ErrorMessage, Timeouts);
-      Copy.Text = FSettings.Read(Settings::OCRResult) ? OCRText + QChar(0x0002) + Translation : Translation;
-      if (!ErrorMessage.isEmpty()) {
-        TimedOut = TClock::now() >= Deadline;
-        break;
-      }
-    }
-    TargetList.push_back(std::move(Copy));
-  }
-
-  if (TimedOut) {
-    const std::size_t Done = TargetList.size();
-    // With nothing done, the result shown before stays rather than being
-    // replaced by an empty one.
-    if (Done > 0) {
-      FTargetList = std::move(TargetList);
-      FView.ShowTranslation(FTargetList, FSelectedRect);
-    }
-    throw ETranslationTimeout(QStringLiteral("번역 시간이 초과되어 %1개 중 %2개만 번역했습니다.")
-                                  .arg(OCRList.size())
-                                  .arg(Done)
-                                  .toStdString());
-  }
-  if (!ErrorMessage.isEmpty())
-    return false;
-
-  FTargetList = std::move(TargetList);
-  FView.ShowTranslation(FTargetList, FSelectedRect);
-  return true;
 }

@@ -150,6 +150,21 @@ protected:
     ASSERT_EQ(RunTool("xdotool", {"mouseup", "1"}), 0);
   }
 
+  // `korvex --command select-translate`, until its selection window is up.
+  void StartSelection() {
+    QString Errors;
+    ASSERT_EQ(RunTool(Dir.filePath("korvex"), {"--command", "select-translate"}, &Errors), 0) << Errors.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor(
+        [] { return Desktop->CopyScreen({950, 150, 951, 151}).pixel(0, 0) != qRgb(255, 255, 255); }, 10000))
+        << "no selection window";
+  }
+
+  // No request reaches the server for a while.
+  bool StaysQuiet(std::size_t Requests) {
+    QTest::qWait(1500);
+    return Server.Requests().size() == Requests;
+  }
+
   TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
     const std::string Query = nlohmann::json::parse(Request.body).value("q", std::string());
     Response.set_content(nlohmann::json{{"translated_text", "번역 " + std::to_string(Query.size())}}.dump(),
@@ -216,6 +231,41 @@ TEST_F(SelectTranslateX11, ADraggedAreaEndsInTranslationsOverIt) {
   const std::vector<std::string> All = Texts(Server.Requests());
   ASSERT_EQ(All.size(), 4u);
   EXPECT_EQ(std::vector<std::string>(All.begin() + 2, All.end()), First);
+}
+
+// A press, a move and a release sent back to back, faster than anything
+// could poll them, still select the area.
+TEST_F(SelectTranslateX11, AFastDragSelectsTheArea) {
+  ASSERT_NO_FATAL_FAILURE(StartKorvex(Server.Url()));
+  ASSERT_NO_FATAL_FAILURE(StartSelection());
+  ASSERT_EQ(Xdo({"mousemove", QString::number(Area.Left), QString::number(Area.Top), "mousedown", "1", "mousemove",
+                 QString::number(Area.Right), QString::number(Area.Bottom), "mouseup", "1"}),
+            0);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Server.Requests().size() >= 2; }, 20000))
+      << Korvex.readAllStandardError().toStdString();
+  const std::vector<std::string> Sent = Texts(Server.Requests());
+  EXPECT_NE(Sent[0].find("morning"), std::string::npos) << Sent[0];
+}
+
+// A 5 ms Escape and a right-click each end the selection: its window goes,
+// and a drag afterwards translates nothing.
+TEST_F(SelectTranslateX11, AShortEscapeOrARightClickCancelsTheSelection) {
+  ASSERT_NO_FATAL_FAILURE(StartKorvex(Server.Url()));
+  const std::vector<QStringList> Cancels = {{"keydown", "Escape", "sleep", "0.005", "keyup", "Escape"},
+                                            {"mousemove", "600", "600", "click", "3"}};
+  for (const QStringList& Cancel : Cancels) {
+    SCOPED_TRACE(Cancel.join(' ').toStdString());
+    ASSERT_NO_FATAL_FAILURE(StartSelection());
+    ASSERT_EQ(Xdo(Cancel), 0);
+    EXPECT_TRUE(QTest::qWaitFor(
+        [] { return Desktop->CopyScreen({950, 150, 951, 151}).pixel(0, 0) == qRgb(255, 255, 255); }, 5000))
+        << "the selection window stays";
+    ASSERT_EQ(Xdo({"mousemove", QString::number(Area.Left), QString::number(Area.Top), "mousedown", "1", "sleep",
+                   "0.1", "mousemove", QString::number(Area.Right), QString::number(Area.Bottom), "sleep", "0.1",
+                   "mouseup", "1"}),
+              0);
+    EXPECT_TRUE(StaysQuiet(0)) << "a drag after the cancelled selection was translated";
+  }
 }
 
 // The same way with the desktop's recogniser ("Windows OCR"), which is
