@@ -10,23 +10,56 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QMouseEvent>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <optional>
+
 namespace {
 
-using TKey = TPlatform::TKey;
-
-// What the user does during one pass of the selection loop.
-struct TPass {
-  bool Button = false;
-  QPoint Cursor;
-  bool Shift = false;
-  bool Escape = false;
+// One thing the user does on the selection window.
+struct TStep {
+  enum TKind { Press, Move, Release, RightClick, Escape, ShiftKey } Kind;
+  QPoint At = {};
+  bool Shift = false; // the mouse event carries the Shift modifier
 };
+using enum TStep::TKind;
+
+// Plays Steps on Window back to back, with no turn of the event loop
+// between them, as events queued by a fast user arrive.
+// Whether the left button is down, from one Play to the next.
+bool Held = false;
+
+void Play(QWidget* Window, const std::vector<TStep>& Steps) {
+  for (const TStep& Step : Steps) {
+    const Qt::KeyboardModifiers Modifiers = Step.Shift ? Qt::ShiftModifier : Qt::NoModifier;
+    switch (Step.Kind) {
+    case Press:
+      QTest::mousePress(Window, Qt::LeftButton, Modifiers, Step.At);
+      Held = true;
+      break;
+    case Move: {
+      // QTest's own move carries no buttons without a press it made itself.
+      QMouseEvent Event(QEvent::MouseMove, Step.At, Window->mapToGlobal(Step.At), Qt::NoButton,
+                        Held ? Qt::LeftButton : Qt::NoButton, Modifiers);
+      QApplication::sendEvent(Window, &Event);
+      break;
+    }
+    case Release:
+      QTest::mouseRelease(Window, Qt::LeftButton, Modifiers, Step.At);
+      Held = false;
+      break;
+    case RightClick: QTest::mouseClick(Window, Qt::RightButton, Modifiers, Step.At); break;
+    case Escape: QTest::keyClick(Window, Qt::Key_Escape); break;
+    case ShiftKey: QTest::keyPress(Window, Qt::Key_Shift); break;
+    }
+  }
+}
 
 class CaptureController : public ::testing::Test {
 protected:
@@ -39,145 +72,240 @@ protected:
   }
   void TearDown() override { Form.reset(); }
 
-  // Plays Passes, one per pass of the loop (each pass starts by asking for
-  // Escape); the last state stays. Also notes how the windows look meanwhile.
-  void Script(std::vector<TPass> Passes) {
-    Fake->KeyQueries.clear();
-    Fake->OnPoll = [this, Passes] {
-      const int Pass = std::clamp(Fake->KeyQueries[TKey::Escape], 1, int(Passes.size()));
-      const TPass& Now = Passes[size_t(Pass - 1)];
-      Fake->Cursor = Now.Cursor;
-      Fake->KeysDown.clear();
-      if (Now.Button)
-        Fake->KeysDown.insert(TKey::LeftButton);
-      if (Now.Shift)
-        Fake->KeysDown.insert(TKey::Shift);
-      if (Now.Escape)
-        Fake->KeysDown.insert(TKey::Escape);
-      MainAlphaDuringLoop = Fake->Windows[Form.get()].Alpha;
-      SelectionAlphaDuringLoop = Fake->Windows[Form->FSelectionForm.get()].Alpha;
-      CursorDuringLoop = QApplication::overrideCursor() ? QApplication::overrideCursor()->shape() : Qt::ArrowCursor;
-      StartPoints.push_back(Form->FSelectionForm->FStartPoint);
-    };
+  QWidget* Selection() const { return Form->FSelectionForm.get(); }
+  // Starts a selection as the select-area operation does; Chosen holds its
+  // outcome once it has ended.
+  void StartSelection() {
+    Chosen.reset();
+    Form->SelectArea([this](bool Result) { Chosen = Result; });
   }
+  bool WaitIdle() {
+    return QTest::qWaitFor([this] { return Form->Idle(); }, 30000);
+  }
+
+  // Something asked of the window outside the command queue.
+  struct TOperation {
+    const char* Name;
+    std::function<void(std::function<void()> Done)> Start;
+  };
+  // During a selection, each of Cases ends at once and leaves the
+  // selection running.
+  void ExpectOperationsDuringASelectionDoNothing(const std::vector<TOperation>& Cases);
 
   QTemporaryDir Dir;
   TFakePlatform Desktop;
   TFakePlatform* Fake = &Desktop;
   std::unique_ptr<TFormOCR> Form;
-  int MainAlphaDuringLoop = -1;
-  int SelectionAlphaDuringLoop = -1;
-  Qt::CursorShape CursorDuringLoop = Qt::ArrowCursor;
-  std::vector<QPoint> StartPoints;
+  std::optional<bool> Chosen;
 };
 
 struct TSelectionCase {
   const char* Name;
-  std::vector<TPass> Passes;
+  std::vector<TStep> Steps;
   bool Result;
-  TRect Rect; // FSelectedRect afterwards
+  TRect Rect; // the selected area afterwards
 };
 
-TEST_F(CaptureController, SelectionLoop) {
+TEST_F(CaptureController, Selection) {
   const TRect Before{1, 2, 3, 4};
   const TSelectionCase Cases[] = {
       {"drag",
-       {{false, {500, 400}}, {true, {500, 400}}, {true, {300, 350}}, {true, {100, 300}}, {false, {100, 300}}},
+       {{Move, {500, 400}}, {Press, {500, 400}}, {Move, {300, 350}}, {Move, {100, 300}}, {Release, {100, 300}}},
        true,
        {100, 300, 500, 400}},
+      {"fast drag", {{Press, {40, 50}}, {Move, {640, 450}}, {Release, {640, 450}}}, true, {40, 50, 640, 450}},
       {"click without movement",
-       {{false, {700, 500}}, {true, {700, 500}}, {false, {700, 500}}},
+       {{Move, {700, 500}}, {Press, {700, 500}}, {Release, {700, 500}}},
        true,
        {700, 500, 700, 500}},
       {"shift: two clicks",
-       {{true, {10, 10}, true}, {true, {20, 20}, true}, {false, {25, 25}}, {false, {200, 100}}, {true, {200, 100}}},
+       {{Press, {10, 10}, true}, {Move, {20, 20}, true}, {Release, {25, 25}}, {Move, {200, 100}}, {Press, {200, 100}}},
        true,
        {20, 20, 200, 100}},
+      {"shift key, then two clicks",
+       {{ShiftKey}, {Press, {10, 10}}, {Release, {10, 10}}, {Move, {200, 100}}, {Press, {200, 100}}},
+       true,
+       {10, 10, 200, 100}},
       {"shift pressed during a drag",
-       {{false, {0, 0}},
-        {true, {500, 400}},
-        {true, {450, 380}, true},
-        {true, {440, 370}, true},
-        {false, {460, 390}},
-        {false, {600, 500}},
-        {true, {600, 500}}},
+       {{Move, {0, 0}},
+        {Press, {500, 400}},
+        {ShiftKey},
+        {Move, {450, 380}, true},
+        {Move, {440, 370}, true},
+        {Release, {460, 390}},
+        {Move, {600, 500}},
+        {Press, {600, 500}}},
        true,
        {440, 370, 600, 500}},
-      {"escape",
-       {{false, {0, 0}}, {true, {500, 400}}, {true, {300, 300}}, {true, {300, 300}, false, true}},
+      {"escape", {{Move, {0, 0}}, {Press, {500, 400}}, {Move, {300, 300}}, {Escape}}, false, Before},
+      {"escape before anything", {{Escape}}, false, Before},
+      {"right-click",
+       {{Move, {0, 0}}, {Press, {500, 400}}, {Move, {300, 300}}, {RightClick, {300, 300}}},
+       false,
+       Before},
+      {"right-click before anything", {{RightClick, {300, 300}}}, false, Before},
+      {"shift mode, right-click instead of the second click",
+       {{Press, {10, 10}, true}, {Release, {10, 10}}, {Move, {200, 100}}, {RightClick, {200, 100}}},
        false,
        Before},
   };
   for (const TSelectionCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
-    Form->Pipeline().FSelectedRect = Before;
+    Form->Pipeline().SetSelectedRect(Before);
     Form->FTranslateForm->show();
-    StartPoints.clear();
-    Script(Case.Passes);
-    EXPECT_EQ(Form->SelectArea(), Case.Result);
-    Fake->OnPoll = nullptr;
-    EXPECT_EQ(Form->Pipeline().FSelectedRect, Case.Rect);
-    EXPECT_FALSE(Form->Pipeline().FBusy);
+    StartSelection();
+    // Waiting for the user now.
+    ASSERT_FALSE(Chosen.has_value());
+    EXPECT_TRUE(Form->Pipeline().IsSelecting());
+    EXPECT_TRUE(Selection()->isVisible());
     EXPECT_FALSE(Form->FTranslateForm->isVisible());
-    // A finished selection stays in view for its caller; a cancelled one goes.
-    EXPECT_EQ(Form->FSelectionForm->isVisible(), Case.Result);
-    EXPECT_EQ(Form->FSelectionForm->geometry(), QRect(0, 0, 1920, 1080));
-    EXPECT_EQ(MainAlphaDuringLoop, 0);
+    EXPECT_EQ(Selection()->geometry(), QRect(0, 0, 1920, 1080));
+    EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 0);
+    EXPECT_EQ(Fake->Windows[Selection()].Alpha, 128); // "overlay" display mode off: dimmed
+    ASSERT_NE(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(QApplication::overrideCursor()->shape(), Qt::CrossCursor);
+
+    Play(Selection(), Case.Steps);
+    ASSERT_TRUE(Chosen.has_value());
+    EXPECT_EQ(*Chosen, Case.Result);
+    EXPECT_EQ(Form->Pipeline().SelectedRect(), Case.Rect);
+    EXPECT_TRUE(Form->Pipeline().IsIdle());
+    EXPECT_FALSE(Form->FTranslateForm->isVisible());
+    // A finished selection stays in view for its caller, its band on the
+    // area; a cancelled one goes.
+    EXPECT_EQ(Selection()->isVisible(), Case.Result);
+    if (Case.Result) {
+      EXPECT_EQ(Form->FSelectionForm->SelectRect(), Case.Rect);
+    }
     EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
-    EXPECT_EQ(SelectionAlphaDuringLoop, 128); // "overlay" display mode off: dimmed
-    EXPECT_EQ(CursorDuringLoop, Qt::CrossCursor);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    Form->FSelectionForm->hide();
+    EXPECT_EQ(QWidget::mouseGrabber(), nullptr);
+    EXPECT_EQ(QWidget::keyboardGrabber(), nullptr);
+    QTest::keyRelease(Selection(), Qt::Key_Shift);
+    Selection()->hide();
+    // What the user does afterwards on the window reaches no selection.
+    Play(Selection(), {{Press, {5, 5}}, {Move, {50, 50}}, {Release, {50, 50}}});
+    EXPECT_EQ(Form->Pipeline().SelectedRect(), Case.Rect);
+    EXPECT_EQ(Fake->CopyCount, 0);
+  }
+}
+
+// The chosen frame stays in view (the select-area menu shows it for a
+// second): its band must lie on the chosen area also when no move came
+// between the last press or release and the click that ends the selection.
+TEST_F(CaptureController, TheBandEndsOnTheChosenAreaWithoutAMoveBefore) {
+  const TSelectionCase Cases[] = {
+      {"released elsewhere without a move between",
+       {{Press, {300, 200}}, {Release, {900, 700}}},
+       true,
+       {300, 200, 900, 700}},
+      {"shift: the second click without a move before it",
+       {{Press, {10, 10}, true}, {Release, {10, 10}}, {Press, {200, 100}}},
+       true,
+       {10, 10, 200, 100}},
+  };
+  for (const TSelectionCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    StartSelection();
+    Play(Selection(), Case.Steps);
+    ASSERT_EQ(Chosen, true);
+    EXPECT_EQ(Form->Pipeline().SelectedRect(), Case.Rect);
+    EXPECT_EQ(Form->FSelectionForm->SelectRect(), Case.Rect);
   }
 }
 
 TEST_F(CaptureController, DragShowsTheSizeTextAtTheFarCorner) {
-  Script({{false, {500, 400}}, {true, {500, 400}}, {true, {100, 300}}, {false, {100, 300}}});
-  ASSERT_TRUE(Form->SelectArea());
+  StartSelection();
+  Play(Selection(), {{Move, {500, 400}}, {Press, {500, 400}}, {Move, {100, 300}}, {Release, {100, 300}}});
+  ASSERT_EQ(Chosen, true);
   const auto& Texts = Form->FSelectionForm->PaintedTexts();
-  ASSERT_EQ(Texts.size(), 1u);
+  // Painted from the event loop.
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Texts.size() == 1 && Texts[0].Text.startsWith("(400"); }, 5000));
   EXPECT_EQ(Texts[0].At, QPoint(510, 405));
   EXPECT_EQ(Texts[0].Text, "(400 x 100) 취소/닫기는 ESC");
 }
 
 TEST_F(CaptureController, ShiftModeStartFollowsTheCursorUntilTheFirstRelease) {
-  Script({{true, {10, 10}, true},
-          {true, {20, 20}, true},
-          {true, {30, 40}, true},
-          {false, {35, 45}},
-          {false, {200, 100}},
-          {true, {200, 100}}});
-  ASSERT_TRUE(Form->SelectArea());
-  // Start points the window held at the start of passes 2..5.
-  ASSERT_GE(StartPoints.size(), 5u);
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{30, 40, 200, 100}));
-  EXPECT_EQ(Form->FSelectionForm->FStartPoint, QPoint(30, 40));
-  EXPECT_EQ(Form->FSelectionForm->FCurrentPoint, QPoint(200, 100));
+  StartSelection();
+  struct TPoints {
+    TStep Step;
+    QPoint Start, Current; // the band afterwards
+  };
+  const TPoints Steps[] = {
+      {{Press, {10, 10}, true}, {10, 10}, {10, 10}}, {{Move, {20, 20}, true}, {20, 20}, {20, 20}},
+      {{Move, {30, 40}, true}, {30, 40}, {30, 40}},  {{Release, {35, 45}}, {30, 40}, {35, 45}},
+      {{Move, {200, 100}}, {30, 40}, {200, 100}},
+  };
+  for (const TPoints& Step : Steps) {
+    SCOPED_TRACE(testing::Message() << Step.Step.Kind << " at " << Step.Step.At.x() << "," << Step.Step.At.y());
+    Play(Selection(), {Step.Step});
+    EXPECT_EQ(Form->FSelectionForm->FStartPoint, Step.Start);
+    EXPECT_EQ(Form->FSelectionForm->FCurrentPoint, Step.Current);
+    EXPECT_FALSE(Chosen.has_value());
+  }
+  Play(Selection(), {{Press, {200, 100}}});
+  ASSERT_EQ(Chosen, true);
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{30, 40, 200, 100}));
 }
 
-TEST_F(CaptureController, ACommandThatClearsBusyEndsTheSelection) {
+// A command arriving during a selection ends it, then runs.
+TEST_F(CaptureController, ACommandArrivingDuringASelectionEndsItThenRuns) {
   Form->mnuCaptureOverlay->setChecked(true);
-  bool Scheduled = false;
-  Script({{false, {0, 0}}, {true, {500, 400}}, {true, {300, 300}}});
-  auto Play = Fake->OnPoll;
-  Fake->OnPoll = [&, Play] {
-    Play();
-    // While the loop runs, a hotkey starts a full-screen translation.
-    if (!Scheduled && Fake->KeyQueries[TKey::Escape] == 2) {
-      Scheduled = true;
-      QTimer::singleShot(0, Form.get(), [&] { Form->SelectFullScreen(); });
-    }
-  };
   Fake->WorkAreaRect = {0, 40, 1920, 1080};
-  EXPECT_FALSE(Form->SelectArea());
-  Fake->OnPoll = nullptr;
-  EXPECT_FALSE(Form->Pipeline().FBusy);
-  EXPECT_FALSE(Form->FSelectionForm->isVisible());
+  Form->ActSelectArea->trigger();
+  ASSERT_TRUE(Form->Pipeline().IsSelecting());
+  EXPECT_EQ(Fake->Windows[Selection()].Alpha, 255); // "overlay" display mode: colour key, no dimming
+  Play(Selection(), {{Move, {0, 0}}, {Press, {500, 400}}, {Move, {300, 300}}});
+  Form->ActSelectFullScreen->trigger();
+  EXPECT_FALSE(Form->Pipeline().IsSelecting());
+  EXPECT_FALSE(Selection()->isVisible());
   EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
+  ASSERT_TRUE(WaitIdle());
   // The full-screen command's area, anchored at the screen origin.
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1040}));
-  EXPECT_EQ(SelectionAlphaDuringLoop, 255); // "overlay" display mode: colour key, no dimming
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{0, 0, 1920, 1040}));
+  EXPECT_EQ(Fake->CopyCount, 1);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// Outside the command queue, an operation asked for during a selection ends
+// at once and leaves the selection running.
+TEST_F(CaptureController, AnOperationDuringASelectionDoesNothing) {
+  ExpectOperationsDuringASelectionDoNothing({
+      {"select-area", [this](auto Done) { Form->SelectArea([Done](bool) { Done(); }); }},
+      {"select-translate", [this](auto Done) { Form->SelectAreaAndTranslate(Done); }},
+      {"full-screen", [this](auto Done) { Form->SelectFullScreen(Done); }},
+      {"mouse-translate", [this](auto Done) { Form->MouseTranslate(Done); }},
+  });
+}
+
+// The translation of the selected area too: its copy would hide the
+// selection window, and so end the selection, under the user's hands.
+TEST_F(CaptureController, ATranslationDuringASelectionDoesNothing) {
+  ExpectOperationsDuringASelectionDoNothing({
+      {"translate", [this](auto Done) { Form->CaptureAndTranslate(false, Done); }},
+      {"translate if changed", [this](auto Done) { Form->CaptureAndTranslate(true, Done); }},
+  });
+}
+
+void CaptureController::ExpectOperationsDuringASelectionDoNothing(const std::vector<TOperation>& Cases) {
+  Fake->Screen = QImage(1920, 1080, QImage::Format_RGB32);
+  Fake->Screen.fill(Qt::white);
+  for (const TOperation& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    Form->Pipeline().SetSelectedRect({100, 100, 300, 200});
+    StartSelection();
+    bool Ended = false;
+    Case.Start([&] { Ended = true; });
+    EXPECT_TRUE(Ended);
+    EXPECT_TRUE(Form->Pipeline().IsSelecting());
+    EXPECT_TRUE(Selection()->isVisible());
+    EXPECT_FALSE(Chosen.has_value());
+    EXPECT_EQ(Fake->CopyCount, 0);
+    Play(Selection(), {{Escape}});
+    EXPECT_EQ(Chosen, false);
+    ASSERT_TRUE(WaitIdle());
+    Fake->CopyCount = 0;
+  }
 }
 
 QImage Gradient(QSize Size) {
@@ -197,29 +325,29 @@ void ChangePixels(QImage& Screen, int Left, int Top, int Width, int Count, int L
 
 TEST_F(CaptureController, CaptureCopiesTheAreaWithTheSelectionHidden) {
   Fake->Screen = Gradient({1920, 1080});
-  Form->Pipeline().FSelectedRect = {10, 20, 110, 70};
+  Form->Pipeline().SetSelectedRect({10, 20, 110, 70});
   Form->FSelectionForm->show();
   bool SelectionVisibleAtCopy = true;
   Fake->OnCopyScreen = [&](const TRect&) { SelectionVisibleAtCopy = Form->FSelectionForm->isVisible(); };
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
   EXPECT_FALSE(SelectionVisibleAtCopy);
-  ASSERT_TRUE(Form->Pipeline().FScreenBitmap);
-  EXPECT_EQ(Form->Pipeline().FScreenBitmap->convertToFormat(QImage::Format_RGB32), Fake->Screen.copy(10, 20, 100, 50));
+  ASSERT_TRUE(Form->Pipeline().ScreenBitmap());
+  EXPECT_EQ(Form->Pipeline().ScreenBitmap()->convertToFormat(QImage::Format_RGB32), Fake->Screen.copy(10, 20, 100, 50));
 }
 
 TEST_F(CaptureController, EmptyAreaCapturesNothing) {
   for (TRect Empty : {TRect{}, TRect{10, 10, 10, 50}, TRect{10, 10, 50, 10}, TRect{50, 10, 10, 50}}) {
-    Form->Pipeline().FSelectedRect = Empty;
-    EXPECT_FALSE(Form->CaptureScreenArea(false));
-    EXPECT_FALSE(Form->CaptureScreenArea(true));
+    Form->Pipeline().SetSelectedRect(Empty);
+    EXPECT_FALSE(Form->Pipeline().CaptureScreenArea(false));
+    EXPECT_FALSE(Form->Pipeline().CaptureScreenArea(true));
   }
   EXPECT_EQ(Fake->CopyCount, 0);
-  EXPECT_FALSE(Form->Pipeline().FScreenBitmap);
+  EXPECT_FALSE(Form->Pipeline().ScreenBitmap());
 }
 
 TEST_F(CaptureController, ChangeDetectionThresholds) {
   struct TCase {
-    int Threshold; // FOCRThreshold
+    int Threshold; // the binarisation threshold
     int Changed;   // pixels changed on the 100 x 100 area between the captures
     bool Accepted;
   } Cases[] = {{-1, 200, false}, {-1, 201, true}, {128, 50, false}, {128, 51, true}};
@@ -227,29 +355,29 @@ TEST_F(CaptureController, ChangeDetectionThresholds) {
     SCOPED_TRACE(testing::Message() << "threshold " << Case.Threshold << ", " << Case.Changed << " pixels");
     Fake->Screen = QImage(1920, 1080, QImage::Format_RGB32);
     Fake->Screen.fill(QColor(20, 20, 20));
-    Form->Pipeline().FOCRThreshold = Case.Threshold;
-    Form->Pipeline().FSelectedRect = {300, 200, 400, 300};
-    ASSERT_TRUE(Form->CaptureScreenArea(false));
-    const QImage First = *Form->Pipeline().FScreenBitmap;
+    Form->Pipeline().SetOCRThreshold(Case.Threshold);
+    Form->Pipeline().SetSelectedRect({300, 200, 400, 300});
+    ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
+    const QImage First = *Form->Pipeline().ScreenBitmap();
     ChangePixels(Fake->Screen, 300, 200, 100, Case.Changed, 230);
-    EXPECT_EQ(Form->CaptureScreenArea(true), Case.Accepted);
+    EXPECT_EQ(Form->Pipeline().CaptureScreenArea(true), Case.Accepted);
     QImage Expected = First;
     if (Case.Accepted) {
       Expected = Fake->Screen.copy(300, 200, 100, 100);
       if (Case.Threshold != -1)
         TImageProcessor::BinarizeWithGlobalThreshold(Expected, uint8_t(Case.Threshold), false);
     }
-    EXPECT_EQ(Form->Pipeline().FScreenBitmap->convertToFormat(QImage::Format_RGB32),
+    EXPECT_EQ(Form->Pipeline().ScreenBitmap()->convertToFormat(QImage::Format_RGB32),
               Expected.convertToFormat(QImage::Format_RGB32));
   }
 }
 
 TEST_F(CaptureController, BinarizesWithTheChosenThreshold) {
   Fake->Screen = Gradient({1920, 1080});
-  Form->Pipeline().FOCRThreshold = 100;
-  Form->Pipeline().FSelectedRect = {0, 0, 256, 10};
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
-  const QImage Capture = Form->Pipeline().FScreenBitmap->convertToFormat(QImage::Format_RGB32);
+  Form->Pipeline().SetOCRThreshold(100);
+  Form->Pipeline().SetSelectedRect({0, 0, 256, 10});
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
+  const QImage Capture = Form->Pipeline().ScreenBitmap()->convertToFormat(QImage::Format_RGB32);
   for (int X = 0; X < 256; ++X) {
     const QRgb Source = Fake->Screen.pixel(X, 5);
     const double Grey = qRed(Source) * 0.299 + qGreen(Source) * 0.587 + qBlue(Source) * 0.114;
@@ -262,12 +390,12 @@ TEST_F(CaptureController, BinarizesWithTheChosenThreshold) {
 // first capture of it instead of calling every one of them "no change".
 TEST_F(CaptureController, ANewAreaSizeCountsAsAChange) {
   Fake->Screen = Gradient({1920, 1080});
-  Form->Pipeline().FSelectedRect = {0, 0, 100, 100};
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
-  Form->Pipeline().FSelectedRect = {0, 0, 300, 200};
-  EXPECT_TRUE(Form->CaptureScreenArea(true));
-  EXPECT_EQ(Form->Pipeline().FScreenBitmap->size(), QSize(300, 200));
-  EXPECT_FALSE(Form->CaptureScreenArea(true)); // same size, same pixels
+  Form->Pipeline().SetSelectedRect({0, 0, 100, 100});
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
+  Form->Pipeline().SetSelectedRect({0, 0, 300, 200});
+  EXPECT_TRUE(Form->Pipeline().CaptureScreenArea(true));
+  EXPECT_EQ(Form->Pipeline().ScreenBitmap()->size(), QSize(300, 200));
+  EXPECT_FALSE(Form->Pipeline().CaptureScreenArea(true)); // same size, same pixels
 }
 
 TEST_F(CaptureController, AnOverlayOnTheAreaIsTransparentDuringTheCopy) {
@@ -278,13 +406,13 @@ TEST_F(CaptureController, AnOverlayOnTheAreaIsTransparentDuringTheCopy) {
   int AlphaAtCopy = -1;
   Fake->OnCopyScreen = [&](const TRect&) { AlphaAtCopy = Form->FTranslateForm->AlphaBlendValue(); };
 
-  Form->Pipeline().FSelectedRect = {200, 100, 500, 250};
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  Form->Pipeline().SetSelectedRect({200, 100, 500, 250});
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 0);
   EXPECT_EQ(Form->FTranslateForm->AlphaBlendValue(), 200);
 
-  Form->Pipeline().FSelectedRect = {200, 100, 500, 251}; // overlapping, not the same
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  Form->Pipeline().SetSelectedRect({200, 100, 500, 251}); // overlapping, not the same
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 200);
 }
 
@@ -292,12 +420,12 @@ TEST_F(CaptureController, TheMainWindowIsNotCapturedWhereItCoversTheArea) {
   Form->move(200, 200);
   int AlphaAtCopy = -1;
   Fake->OnCopyScreen = [&](const TRect&) { AlphaAtCopy = Fake->Windows[Form.get()].Alpha; };
-  Form->Pipeline().FSelectedRect = {150, 150, 400, 400};
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  Form->Pipeline().SetSelectedRect({150, 150, 400, 400});
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 0);
   EXPECT_EQ(Fake->Windows[Form.get()].Alpha, 255);
-  Form->Pipeline().FSelectedRect = {1000, 800, 1100, 900};
-  ASSERT_TRUE(Form->CaptureScreenArea(false));
+  Form->Pipeline().SetSelectedRect({1000, 800, 1100, 900});
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
   EXPECT_EQ(AlphaAtCopy, 255);
 }
 
@@ -324,8 +452,8 @@ TEST_F(CaptureController, TheCopyWaitsOnlyForWhatKorvexsWindowsCovered) {
   for (const TCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     Fake->RepaintWaits.clear();
-    Form->Pipeline().FSelectedRect = Case.Area;
-    ASSERT_TRUE(Form->CaptureScreenArea(false));
+    Form->Pipeline().SetSelectedRect(Case.Area);
+    ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
     if (Case.Waited.isEmpty()) {
       EXPECT_TRUE(Fake->RepaintWaits.empty());
     } else {
@@ -339,31 +467,35 @@ TEST_F(CaptureController, TheCopyWaitsOnlyForWhatKorvexsWindowsCovered) {
   Fake->RepaintWaits.clear();
   Fake->WorkAreaRect = {0, 0, 1920, 1080};
   Form->FTranslateForm->show();
-  Form->SelectFullScreen();
+  bool Ended = false;
+  Form->SelectFullScreen([&] { Ended = true; });
+  // The copy is made within the call.
   ASSERT_EQ(Fake->RepaintWaits.size(), 1u);
   EXPECT_EQ(Fake->RepaintWaits[0], Boxes.translated(1000, 500) + QRegion(200, 200, 373, 300));
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Ended; }, 30000));
 }
 
 TEST_F(CaptureController, SelectionCommandsStopAutomaticTranslationFirst) {
   for (QAction* Command : {Form->ActSelectArea, Form->ActSelectFullScreen}) {
+    SCOPED_TRACE(Command->text().toStdString());
     Form->TimerAction.start();
-    Script({{false, {0, 0}, false, true}}); // Escape at once
     Command->trigger();
-    Fake->OnPoll = nullptr;
-    EXPECT_FALSE(Form->TimerAction.isActive()) << Command->text().toStdString();
-    EXPECT_FALSE(Form->Pipeline().FBusy);
+    EXPECT_FALSE(Form->TimerAction.isActive());
+    if (Form->Pipeline().IsSelecting())
+      Play(Selection(), {{Escape}});
+    ASSERT_TRUE(WaitIdle());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1040})); // the full-screen command's work area
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{0, 0, 1920, 1040})); // the full-screen command's work area
 }
 
 TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
-  Script({{false, {50, 60}}, {true, {50, 60}}, {true, {250, 160}}, {false, {250, 160}}});
   Form->mnuSelectArea->trigger();
+  ASSERT_TRUE(Form->Pipeline().IsSelecting());
+  Play(Selection(), {{Move, {50, 60}}, {Press, {50, 60}}, {Move, {250, 160}}, {Release, {250, 160}}});
   QElapsedTimer Since;
   Since.start();
-  Fake->OnPoll = nullptr;
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{50, 60, 250, 160}));
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{50, 60, 250, 160}));
   EXPECT_TRUE(Form->FSelectionForm->isVisible());
   EXPECT_EQ(Fake->CopyCount, 0);
   QTest::qWait(600);
@@ -372,10 +504,11 @@ TEST_F(CaptureController, SelectAreaMenuShowsTheFrameForASecond) {
   }
   EXPECT_TRUE(QTest::qWaitFor([&] { return !Form->FSelectionForm->isVisible(); }, 3000));
   EXPECT_GE(Since.elapsed(), 1000);
+  EXPECT_TRUE(Form->Idle());
 }
 
 TEST_F(CaptureController, ViewAreaTogglesTheStoredSelection) {
-  Form->Pipeline().FSelectedRect = {50, 60, 250, 160};
+  Form->Pipeline().SetSelectedRect({50, 60, 250, 160});
   Form->mnuViewArea->trigger();
   EXPECT_TRUE(Form->FSelectionForm->isVisible());
   EXPECT_TRUE(Form->FSelectionForm->CheckMouse());
@@ -387,9 +520,10 @@ TEST_F(CaptureController, ViewAreaTogglesTheStoredSelection) {
 
 TEST_F(CaptureController, TranslateCommandStopsAutomaticTranslationAndRestoresTheCursor) {
   Form->TimerAction.start();
-  Form->Pipeline().FSelectedRect = {};
+  Form->Pipeline().SetSelectedRect({});
   Form->ActTranslate->trigger();
   EXPECT_FALSE(Form->TimerAction.isActive());
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(Fake->CopyCount, 0); // no area: nothing captured
 }

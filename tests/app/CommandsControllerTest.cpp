@@ -11,6 +11,7 @@
 #include <QDialog>
 #include <QElapsedTimer>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPainter>
 #include <QRegularExpression>
 #include <QTest>
@@ -21,14 +22,14 @@
 #include "support/TestRuntime.h"
 
 #include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 // Automatic translation, mouse translation and the hotkeys, offscreen on the
 // fake platform with a scripted OCR engine and a loopback translation server.
 
 namespace {
-
-using TKey = TPlatform::TKey;
 
 TIteratorResult Record(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom, const QString& Text) {
   TIteratorResult R;
@@ -43,11 +44,23 @@ TIteratorResult Record(int32_t Left, int32_t Top, int32_t Right, int32_t Bottom,
   return R;
 }
 
-// What the OCR engine of these tests finds, and how often it was asked.
+// Waits while Hold is set, at most 20 s (a test that forgets to let go
+// fails instead of hanging).
+void WaitWhile(const std::atomic<bool>& Hold) {
+  for (int Slice = 0; Hold && Slice < 4000; ++Slice)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+}
+
+// What the OCR engine of these tests finds, and how often it was asked. It
+// runs on the pipeline's worker; Records and Fail are changed only while no
+// job runs.
 struct TEngineScript {
   TIteratorResultList Records = {Record(10, 10, 200, 40, "Hello there.")};
-  bool Fail = false;
-  int Calls = 0;
+  std::atomic<bool> Fail = false;
+  std::atomic<int> Calls = 0;
+  // A slow recognition: it goes on while Hold is set; Inside meanwhile.
+  std::atomic<bool> Hold = false;
+  std::atomic<bool> Inside = false;
 };
 
 class TScriptedEngine : public TOCREngine {
@@ -55,6 +68,9 @@ public:
   explicit TScriptedEngine(TEngineScript& Script) : FScript(Script) {}
   TIteratorResultList RecognizeLines(const QImage&) override {
     ++FScript.Calls;
+    FScript.Inside = true;
+    WaitWhile(FScript.Hold);
+    FScript.Inside = false;
     if (FScript.Fail)
       throw std::runtime_error("SetImage invalid");
     return FScript.Records;
@@ -64,12 +80,38 @@ private:
   TEngineScript& FScript;
 };
 
-// One pass of the selection loop: where the pointer is and what is down.
-struct TPass {
-  bool Button = false;
-  QPoint Cursor;
-  bool Escape = false;
+// One thing the user does on the selection window.
+struct TStep {
+  enum TKind { Press, Move, Release, RightClick, Escape } Kind;
+  QPoint At = {};
 };
+using enum TStep::TKind;
+
+// Plays Steps on Window back to back, with no turn of the event loop between.
+void Play(QWidget* Window, const std::vector<TStep>& Steps) {
+  for (const TStep& Step : Steps) {
+    switch (Step.Kind) {
+    case Press: QTest::mousePress(Window, Qt::LeftButton, {}, Step.At); break;
+    case Move: {
+      QMouseEvent Event(QEvent::MouseMove, Step.At, Window->mapToGlobal(Step.At), Qt::NoButton, Qt::LeftButton, {});
+      QApplication::sendEvent(Window, &Event);
+      break;
+    }
+    case Release: QTest::mouseRelease(Window, Qt::LeftButton, {}, Step.At); break;
+    case RightClick: QTest::mouseClick(Window, Qt::RightButton, {}, Step.At); break;
+    case Escape: QTest::keyClick(Window, Qt::Key_Escape); break;
+    }
+  }
+}
+
+// The texts of the message boxes in view, modal or not.
+QStringList VisibleBoxes() {
+  QStringList Texts;
+  for (QWidget* Widget : QApplication::topLevelWidgets())
+    if (auto* Box = qobject_cast<QMessageBox*>(Widget); Box && Box->isVisible())
+      Texts << Box->text();
+  return Texts;
+}
 
 class CommandsController : public ::testing::Test {
 protected:
@@ -79,7 +121,8 @@ protected:
     Desktop.Screen.fill(Qt::white);
   }
   void TearDown() override {
-    Desktop.OnPoll = nullptr;
+    Engine.Hold = false;
+    HoldServer = false;
     Form.reset();
   }
 
@@ -92,29 +135,20 @@ protected:
     Form->show();
   }
 
-  // Plays the passes of the selection loop, one per pass; the last stays.
-  void Script(std::vector<TPass> Passes) {
-    Desktop.KeyQueries.clear();
-    Desktop.OnPoll = [this, Passes] {
-      const int Pass = std::clamp(Desktop.KeyQueries[TKey::Escape], 1, int(Passes.size()));
-      const TPass& Now = Passes[size_t(Pass - 1)];
-      Desktop.Cursor = Now.Cursor;
-      Desktop.KeysDown.clear();
-      if (Now.Button)
-        Desktop.KeysDown.insert(TKey::LeftButton);
-      if (Now.Escape)
-        Desktop.KeysDown.insert(TKey::Escape);
-    };
+  QWidget* Selection() const { return Form->FSelectionForm.get(); }
+  void Drag(QPoint From, QPoint To) { Play(Selection(), {{Press, From}, {Move, To}, {Release, To}}); }
+  void Escape() { Play(Selection(), {{TStep::Escape}}); }
+  bool WaitIdle() {
+    return QTest::qWaitFor([this] { return Form->Idle(); }, 10000);
   }
-  void ScriptDrag(QPoint From, QPoint To) { Script({{false, From}, {true, From}, {true, To}, {false, To}}); }
-  void ScriptEscape() { Script({{false, {}, true}}); }
 
   // Starts automatic translation from its button over (100, 100, 500, 300).
   void StartFromButton() {
-    ScriptDrag({100, 100}, {500, 300});
     Form->ActAutoTranslate->trigger();
-    Desktop.OnPoll = nullptr;
-    ASSERT_TRUE(Form->TimerAction.isActive());
+    ASSERT_TRUE(Form->Pipeline().IsSelecting());
+    Drag({100, 100}, {500, 300});
+    ASSERT_TRUE(QTest::qWaitFor([this] { return Form->TimerAction.isActive(); }, 10000));
+    ASSERT_TRUE(WaitIdle());
   }
 
   int Translations() const { return int(Server.Requests().size()); }
@@ -141,8 +175,13 @@ protected:
     Painter.fillRect(QRect(100, 100, 200, 100), Qt::black); // a quarter of the area
   }
 
-  std::atomic<int> FailTranslations = 0;
-  TLoopbackServer Server{[](const httplib::Request& Request, httplib::Response& Response) {
+  // A slow translation server: each request waits while HoldServer is set.
+  std::atomic<bool> HoldServer = false;
+  std::atomic<bool> InServer = false;
+  TLoopbackServer Server{[this](const httplib::Request& Request, httplib::Response& Response) {
+    InServer = true;
+    WaitWhile(HoldServer);
+    InServer = false;
     const auto Text = nlohmann::json::parse(Request.body).at("q").get<std::string>();
     Response.set_content(nlohmann::json{{"translated_text", "번역:" + Text}}.dump(), "application/json");
   }};
@@ -160,23 +199,23 @@ TEST_F(CommandsController, ButtonWithASelectionTranslatesOnceAndStartsTheTimer) 
   EXPECT_TRUE(Form->mnuAutoTranslate->isEnabled());
   EXPECT_EQ(Form->AutoTranslateImage(), 1);
   StartFromButton();
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{100, 100, 500, 300}));
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{100, 100, 500, 300}));
   EXPECT_EQ(Engine.Calls, 1);
   EXPECT_EQ(Translations(), 1);
   EXPECT_EQ(Form->AutoTranslateImage(), 0);
   EXPECT_TRUE(Form->mnuAutoTranslate->isChecked());
-  EXPECT_TRUE(Form->Pipeline().FBusy);
   EXPECT_TRUE(Form->FTranslateForm->isVisible());
 }
 
 TEST_F(CommandsController, ButtonWithACancelledSelectionChangesNothing) {
   Start();
-  ScriptEscape();
   Form->ActAutoTranslate->trigger();
+  ASSERT_TRUE(Form->Pipeline().IsSelecting());
+  Escape();
+  ASSERT_TRUE(WaitIdle());
   EXPECT_FALSE(Form->TimerAction.isActive());
   EXPECT_FALSE(Form->mnuAutoTranslate->isChecked());
   EXPECT_EQ(Form->AutoTranslateImage(), 1);
-  EXPECT_FALSE(Form->Pipeline().FBusy);
   EXPECT_EQ(Desktop.CopyCount, 0);
 }
 
@@ -187,21 +226,20 @@ TEST_F(CommandsController, ButtonWhileRunningStopsAndResetsEverything) {
   EXPECT_FALSE(Form->TimerAction.isActive());
   EXPECT_FALSE(Form->mnuAutoTranslate->isChecked());
   EXPECT_FALSE(Form->FTranslateForm->isVisible());
-  EXPECT_FALSE(Form->Pipeline().FBusy);
   EXPECT_EQ(Form->AutoTranslateImage(), 1);
-  EXPECT_EQ(Desktop.KeyQueries[TKey::Escape], 4); // no new selection was made
+  EXPECT_FALSE(Form->Pipeline().IsSelecting()); // no new selection was made
+  EXPECT_TRUE(Form->Idle());
 }
 
 TEST_F(CommandsController, MenuWithAnAreaStartsTheTimerOnly) {
   Start();
-  Form->Pipeline().FSelectedRect = {100, 100, 500, 300};
+  Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
   Form->mnuAutoTranslate->trigger();
   EXPECT_TRUE(Form->mnuAutoTranslate->isChecked());
   EXPECT_TRUE(Form->TimerAction.isActive());
   EXPECT_EQ(Form->AutoTranslateImage(), 1);
-  EXPECT_FALSE(Form->Pipeline().FBusy);
   EXPECT_EQ(Desktop.CopyCount, 0);
-  EXPECT_EQ(Desktop.KeyQueries[TKey::Escape], 0); // and no selection
+  EXPECT_FALSE(Form->Pipeline().IsSelecting()); // and no selection
 }
 
 TEST_F(CommandsController, MenuWithoutAnAreaSaysSoAndKeepsTheCheckMark) {
@@ -222,7 +260,6 @@ TEST_F(CommandsController, MenuOffStopsAndHidesTheOverlayOnly) {
   EXPECT_FALSE(Form->TimerAction.isActive());
   EXPECT_FALSE(Form->FTranslateForm->isVisible());
   EXPECT_EQ(Form->AutoTranslateImage(), 0);
-  EXPECT_TRUE(Form->Pipeline().FBusy);
 }
 
 TEST_F(CommandsController, TheThreeCommandsStopTheTimerButKeepCheckMarkAndImage) {
@@ -231,9 +268,11 @@ TEST_F(CommandsController, TheThreeCommandsStopTheTimerButKeepCheckMarkAndImage)
   for (QAction* Command : {Form->ActSelectArea, Form->ActTranslate, Form->ActSelectFullScreen}) {
     SCOPED_TRACE(Command->text().toStdString());
     Form->TimerAction.start();
-    ScriptEscape();
     Command->trigger();
-    Desktop.OnPoll = nullptr;
+    EXPECT_FALSE(Form->TimerAction.isActive());
+    if (Form->Pipeline().IsSelecting())
+      Escape();
+    ASSERT_TRUE(WaitIdle());
     EXPECT_FALSE(Form->TimerAction.isActive());
     EXPECT_TRUE(Form->mnuAutoTranslate->isChecked());
     EXPECT_EQ(Form->AutoTranslateImage(), 0);
@@ -261,14 +300,14 @@ TEST_F(CommandsController, ATickOnAnUnchangedScreenRecognisesAndSendsNothing) {
   Start();
   StartFromButton();
   Form->TimerAction.setInterval(20);
-  const TIteratorResultList Shown = Form->Pipeline().FTargetList;
+  const TIteratorResultList Shown = Form->Pipeline().TargetList();
   const QRect Geometry = Form->FTranslateForm->geometry();
   const int Copies = Desktop.CopyCount;
   ASSERT_TRUE(WaitForTicks(5));
   EXPECT_GE(Desktop.CopyCount, Copies + 5); // each tick looked
   EXPECT_EQ(Engine.Calls, 1);
   EXPECT_EQ(Translations(), 1);
-  EXPECT_EQ(Form->Pipeline().FTargetList, Shown);
+  EXPECT_EQ(Form->Pipeline().TargetList(), Shown);
   EXPECT_TRUE(Form->FTranslateForm->isVisible());
   EXPECT_EQ(Form->FTranslateForm->geometry(), Geometry);
   EXPECT_EQ(Desktop.Windows[Form->FTranslateForm.get()].Alpha, 255);
@@ -280,10 +319,9 @@ TEST_F(CommandsController, ATickAfterAChangeTranslatesAgain) {
   Engine.Records = {Record(5, 5, 120, 30, "Changed text.")};
   ChangeTheScreen();
   Form->TimerAction.setInterval(20);
-  ASSERT_TRUE(WaitForTicks(1));
+  const TIteratorResultList& Shown = Form->Pipeline().TargetList();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Shown.size() == 1 && Shown[0].Text == "번역:Changed text."; }, 10000));
   EXPECT_EQ(Engine.Calls, 2);
-  ASSERT_EQ(Form->Pipeline().FTargetList.size(), 1u);
-  EXPECT_EQ(Form->Pipeline().FTargetList[0].Text, "번역:Changed text.");
   EXPECT_TRUE(Form->TimerAction.isActive());
 }
 
@@ -294,30 +332,34 @@ TEST_F(CommandsController, AFailingTickShowsOneErrorBoxAndTheTimerRunsOn) {
   ChangeTheScreen();
   Form->TimerAction.setInterval(20);
   // The user reads the box for a while before answering it; a lasting
-  // fault must not stack boxes meanwhile.
+  // fault must not stack boxes meanwhile. The box does not block: the
+  // timer goes on meanwhile.
   std::vector<QString> Texts;
   int MostBoxesAtOnce = 0;
   QElapsedTimer FirstSight;
   QTimer Reader;
   QObject::connect(&Reader, &QTimer::timeout, [&] {
+    QMessageBox* Box = nullptr;
     int Open = 0;
     for (QWidget* Widget : QApplication::topLevelWidgets())
-      if (qobject_cast<QMessageBox*>(Widget) && Widget->isVisible())
+      if (auto* Shown = qobject_cast<QMessageBox*>(Widget); Shown && Shown->isVisible()) {
         ++Open;
+        Box = Shown;
+      }
     MostBoxesAtOnce = std::max(MostBoxesAtOnce, Open);
-    auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!Box)
       return;
     if (!FirstSight.isValid()) {
       FirstSight.start();
       Texts.push_back(Box->text());
+      EXPECT_TRUE(Box->property("KorvexError").toBool());
     } else if (FirstSight.elapsed() > 300) {
       Box->button(QMessageBox::Ok)->click();
     }
   });
   Reader.start(5);
   ASSERT_TRUE(QTest::qWaitFor([&] { return FirstSight.isValid() && FirstSight.elapsed() > 300; }, 10000));
-  ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeModalWidget() == nullptr; }, 10000));
+  ASSERT_TRUE(QTest::qWaitFor([] { return VisibleBoxes().isEmpty(); }, 10000));
   // The timer runs on; the failed capture was taken, so the screen is
   // unchanged for the next ticks.
   EXPECT_TRUE(Form->TimerAction.isActive());
@@ -329,37 +371,23 @@ TEST_F(CommandsController, AFailingTickShowsOneErrorBoxAndTheTimerRunsOn) {
   EXPECT_EQ(Engine.Calls, 2);
 }
 
+// Hotkey 1 leaves automatic translation running; its ticks wait for the
+// selection to end.
 TEST_F(CommandsController, NoTickRunsDuringASelection) {
   Start();
-  Form->Pipeline().FSelectedRect = {100, 100, 500, 300};
+  Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
   Form->mnuAutoTranslate->trigger();
   Form->TimerAction.setInterval(10);
-  int CopiesDuringSelection = -1;
+  ASSERT_TRUE(Desktop.PressHotKey(MOD_CONTROL | MOD_ALT, 'C'));
+  ASSERT_TRUE(Form->Pipeline().IsSelecting());
   // The user takes a while over the selection; the timer fires meanwhile.
-  QElapsedTimer Clock;
-  Clock.start();
-  Desktop.OnPoll = [&] {
-    Desktop.KeysDown.clear();
-    if (Clock.elapsed() > 300) {
-      CopiesDuringSelection = Desktop.CopyCount;
-      Desktop.KeysDown.insert(TKey::Escape);
-    }
-  };
-  EXPECT_FALSE(Form->SelectAreaAndTranslate());
-  EXPECT_EQ(CopiesDuringSelection, 0);
+  ASSERT_TRUE(WaitForTicks(10));
+  EXPECT_EQ(Desktop.CopyCount, 0);
+  EXPECT_TRUE(Form->Pipeline().IsSelecting());
+  EXPECT_TRUE(Selection()->isVisible());
+  Escape();
+  EXPECT_FALSE(Form->Pipeline().IsSelecting());
   EXPECT_TRUE(Form->TimerAction.isActive());
-}
-
-TEST_F(CommandsController, ASecondSelectionCommandDuringASelectionIsIgnored) {
-  Start();
-  int Nested = -1;
-  Desktop.OnPoll = [&] {
-    if (Nested == -1)
-      Nested = Form->SelectArea() ? 1 : 0; // e.g. the hotkey pressed again
-    Desktop.KeysDown = {TKey::Escape};
-  };
-  EXPECT_FALSE(Form->SelectArea());
-  EXPECT_EQ(Nested, 0);
 }
 
 TEST_F(CommandsController, TheIntervalComesFromTheSettingsAndStaysSane) {
@@ -401,48 +429,63 @@ TEST_F(CommandsController, MouseTranslationTranslatesTheRecordUnderThePointer) {
       {"two overlap: the first in the list", {260, 130}, 0},
       {"only the third", {350, 160}, 2},
   };
+  // The selected area and its capture are not mouse translation's.
+  const TRect Selected{30, 40, 330, 240};
+  Form->Pipeline().SetSelectedRect(Selected);
+  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
+  const QImage Captured = *Form->Pipeline().ScreenBitmap();
   for (const TPointerCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
     Desktop.Cursor = Case.Pointer;
     Desktop.CopyCount = 0;
-    Form->Pipeline().FTargetList.clear();
     Form->FTranslateForm->show();
-    const int Before = Translations();
+    const TIteratorResultList Before = Form->Pipeline().TargetList();
+    const int Translated = Translations();
     TRect Copied;
     Desktop.OnCopyScreen = [&](const TRect& Rect) { Copied = Rect; };
-    Form->MouseTranslate();
+    bool Ended = false;
+    Form->MouseTranslate([&] { Ended = true; });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Ended; }, 10000));
+    Desktop.OnCopyScreen = nullptr;
+    EXPECT_EQ(Desktop.CopyCount, 1);
     EXPECT_EQ(Copied, (TRect{0, 0, 1920, 1080}));
-    EXPECT_FALSE(Form->Pipeline().FBusy);
+    EXPECT_TRUE(Form->Pipeline().IsIdle());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Form->Pipeline().SelectedRect(), Selected);
+    EXPECT_EQ(*Form->Pipeline().ScreenBitmap(), Captured);
     if (Case.Expected < 0) {
-      EXPECT_EQ(Translations(), Before);
+      EXPECT_EQ(Translations(), Translated);
       EXPECT_FALSE(Form->FTranslateForm->isVisible());
-      EXPECT_TRUE(Form->Pipeline().FTargetList.empty());
-      EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1080}));
+      EXPECT_EQ(Form->Pipeline().TargetList(), Before);
       continue;
     }
     const TIteratorResult& Under = Paragraphs[size_t(Case.Expected)];
-    EXPECT_EQ(Translations(), Before + 1);
-    EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{Under.Left, Under.Top, Under.Right, Under.Bottom}));
+    EXPECT_EQ(Translations(), Translated + 1);
     TIteratorResult Shown;
     Shown.Left = 2;
     Shown.Top = 2;
     Shown.Right = Under.GetWidth();
     Shown.Bottom = Under.GetHeight();
     Shown.Text = QStringLiteral("번역:") + Under.Text;
-    ASSERT_EQ(Form->Pipeline().FTargetList.size(), 1u);
-    EXPECT_EQ(Form->Pipeline().FTargetList[0], Shown);
+    ASSERT_EQ(Form->Pipeline().TargetList().size(), 1u);
+    EXPECT_EQ(Form->Pipeline().TargetList()[0], Shown);
     EXPECT_TRUE(Form->FTranslateForm->isVisible());
     EXPECT_EQ(Form->FTranslateForm->geometry(), QRect(Under.Left, Under.Top, Under.GetWidth(), Under.GetHeight()));
   }
 }
 
-TEST_F(CommandsController, MouseTranslationRestoresCursorAndBusyWhenRecognitionFails) {
+// A failure reaches the error box instead of the caller; the cursor and the
+// pipeline are back as they were.
+TEST_F(CommandsController, MouseTranslationRestoresCursorAndSaysWhyWhenRecognitionFails) {
   Start();
   Engine.Fail = true;
-  EXPECT_THROW(Form->MouseTranslate(), std::runtime_error);
-  EXPECT_FALSE(Form->Pipeline().FBusy);
+  bool Ended = false;
+  Form->MouseTranslate([&] { Ended = true; });
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Ended; }, 10000));
+  EXPECT_TRUE(Form->Pipeline().IsIdle());
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_EQ(VisibleBoxes(), QStringList{"SetImage invalid"});
+  EXPECT_EQ(Translations(), 0);
 }
 
 // --- Hotkeys -------------------------------------------------------------------
@@ -466,40 +509,48 @@ TEST_F(CommandsController, TheFiveDefaultHotkeysAreRegisteredAndRemoved) {
 
 TEST_F(CommandsController, EachHotkeyRunsItsCommand) {
   Start();
-  Form->Pipeline().FSelectedRect = {100, 100, 500, 300};
+  Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
 
   // 1: a selection, then a translation of it.
-  ScriptDrag({10, 20}, {210, 120});
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'C'));
-  Desktop.OnPoll = nullptr;
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{10, 20, 210, 120}));
+  ASSERT_TRUE(Form->Pipeline().IsSelecting());
+  Drag({10, 20}, {210, 120});
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{10, 20, 210, 120}));
   EXPECT_EQ(Engine.Calls, 1);
 
   // 2: the area again, no selection.
-  Desktop.KeyQueries.clear();
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'T'));
+  EXPECT_FALSE(Form->Pipeline().IsSelecting());
+  ASSERT_TRUE(WaitIdle());
   EXPECT_EQ(Engine.Calls, 2);
-  EXPECT_EQ(Desktop.KeyQueries[TKey::Escape], 0);
 
   // 3: automatic translation on (after a selection) and off.
-  ScriptDrag({100, 100}, {500, 300});
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'A'));
-  Desktop.OnPoll = nullptr;
-  EXPECT_TRUE(Form->TimerAction.isActive());
+  ASSERT_TRUE(Form->Pipeline().IsSelecting());
+  Drag({100, 100}, {500, 300});
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->TimerAction.isActive(); }, 10000));
   EXPECT_EQ(Form->AutoTranslateImage(), 0);
 
   // 4: the work area, and automatic translation keeps running.
+  ASSERT_TRUE(WaitIdle());
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'F'));
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1040}));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{0, 0, 1920, 1040}));
   EXPECT_TRUE(Form->TimerAction.isActive());
 
-  // 5: the paragraph under the pointer.
+  // 5: the paragraph under the pointer, over that paragraph; the selected
+  // area stays.
   Desktop.Cursor = {20, 20};
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'Z'));
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{10, 10, 200, 40}));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{0, 0, 1920, 1040}));
+  ASSERT_EQ(Form->Pipeline().TargetList().size(), 1u);
+  EXPECT_EQ(Form->Pipeline().TargetList()[0].Text, "번역:Hello there.");
+  EXPECT_EQ(Form->FTranslateForm->geometry(), QRect(10, 10, 190, 30));
 
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'A'));
-  EXPECT_FALSE(Form->TimerAction.isActive());
+  ASSERT_TRUE(QTest::qWaitFor([&] { return !Form->TimerAction.isActive(); }, 10000));
   EXPECT_EQ(Form->AutoTranslateImage(), 1);
 }
 
@@ -511,7 +562,8 @@ TEST_F(CommandsController, AHotkeyHeldByAnotherProgramLeavesTheOthersWorking) {
   EXPECT_EQ(Desktop.HotKeys.size(), 4u);
   EXPECT_FALSE(Desktop.PressHotKey(CtrlAlt, 'T'));
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'F'));
-  EXPECT_EQ(Form->Pipeline().FSelectedRect, (TRect{0, 0, 1920, 1040}));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{0, 0, 1920, 1040}));
 }
 
 TEST_F(CommandsController, TwoHotkeysWithOneTextRunTheFirstCommand) {
@@ -519,11 +571,12 @@ TEST_F(CommandsController, TwoHotkeysWithOneTextRunTheFirstCommand) {
   const std::string Errors = StartAndReadErrors();
   EXPECT_EQ(Errors, "korvex: the hotkey \"ctrl + ALT + c\" of full-screen is the hotkey of select-translate "
                     "already; it runs select-translate only");
-  ScriptEscape();
   ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'C'));
-  Desktop.OnPoll = nullptr;
-  EXPECT_GT(Desktop.KeyQueries[TKey::Escape], 0); // a selection, not the full screen
-  EXPECT_TRUE(Form->Pipeline().FSelectedRect.IsEmpty());
+  EXPECT_TRUE(Form->Pipeline().IsSelecting()); // a selection, not the full screen
+  Escape();
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_TRUE(Form->Pipeline().SelectedRect().IsEmpty());
+  EXPECT_EQ(Desktop.CopyCount, 0);
 }
 
 TEST_F(CommandsController, TextsWithoutAKeyRegisterNothingThatWorks) {
@@ -543,6 +596,151 @@ TEST_F(CommandsController, TextsWithoutAKeyRegisterNothingThatWorks) {
   // An empty text switches a hotkey off without a word.
   EXPECT_EQ(Errors, "korvex: the hotkey \"Cmd+A\" of select-translate names no key of this keyboard; it does "
                     "nothing");
+}
+
+// --- A selection cancelled, a job cut short, commands that arrive meanwhile --
+
+// A short Escape (press and release at once) or a right-click ends the
+// selection for good: the window goes, and what the user does afterwards
+// is translated by nobody.
+TEST_F(CommandsController, ACancelledSelectionTranslatesNoLaterDrag) {
+  Start();
+  const std::pair<const char*, TStep> Cases[] = {{"escape", {TStep::Escape}},
+                                                 {"right-click", {RightClick, {300, 300}}}};
+  for (const auto& [Name, Cancel] : Cases) {
+    SCOPED_TRACE(Name);
+    ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'C'));
+    ASSERT_TRUE(Form->Pipeline().IsSelecting());
+    Play(Selection(), {Cancel});
+    EXPECT_FALSE(Selection()->isVisible());
+    ASSERT_TRUE(WaitIdle());
+    Drag({100, 100}, {500, 300});
+    QTest::qWait(100);
+    EXPECT_TRUE(Form->Idle());
+    EXPECT_TRUE(Form->Pipeline().SelectedRect().IsEmpty());
+    EXPECT_EQ(Desktop.CopyCount, 0);
+    EXPECT_EQ(Engine.Calls, 0);
+    EXPECT_EQ(Translations(), 0);
+    EXPECT_FALSE(Form->FTranslateForm->isVisible());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+}
+
+// The steps of a job, each held until the test lets it go on: the
+// selection waits for the user, recognition for a slow engine, translation
+// for a slow server. Reach starts the command and returns once the step
+// is under way.
+struct TJobStep {
+  const char* Name;
+  std::function<void()> Reach;
+};
+
+class CommandsControllerSteps : public CommandsController {
+protected:
+  // Each step as a command from its hotkey: select-translate, or translate
+  // of the selected area.
+  std::vector<TJobStep> Steps() {
+    return {
+        {"selection",
+         [this] {
+           ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'C'));
+           ASSERT_TRUE(Form->Pipeline().IsSelecting());
+           Play(Selection(), {{Press, {10, 10}}, {Move, {50, 50}}});
+         }},
+        {"recognition",
+         [this] {
+           Engine.Hold = true;
+           ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'T'));
+           ASSERT_TRUE(QTest::qWaitFor([this] { return Engine.Inside.load(); }, 10000));
+         }},
+        {"translation",
+         [this] {
+           HoldServer = true;
+           ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'T'));
+           ASSERT_TRUE(QTest::qWaitFor([this] { return InServer.load(); }, 10000));
+         }},
+    };
+  }
+  // Lets every held step go on.
+  void LetGo() {
+    Engine.Hold = false;
+    HoldServer = false;
+  }
+};
+
+// Closing the main window at any step ends the job: nothing is shown
+// afterwards (no overlay, no selection window, no error box), and the window
+// is destroyed without a crash. A translation under way is given up without
+// waiting for the server; a recognition, which cannot be cut short, is
+// dropped when it ends.
+TEST_F(CommandsControllerSteps, ClosingTheWindowDuringEachStepEndsTheJob) {
+  for (const TJobStep& Step : Steps()) {
+    SCOPED_TRACE(Step.Name);
+    Start();
+    Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
+    Step.Reach();
+    if (HasFatalFailure())
+      return;
+    Form->close();
+    EXPECT_FALSE(Selection()->isVisible());
+    Engine.Hold = false; // the engine's step ends in its own time
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Form->Pipeline().IsIdle(); }, 5000));
+    QTest::qWait(100);
+    EXPECT_FALSE(Form->FTranslateForm->isVisible());
+    EXPECT_FALSE(Selection()->isVisible());
+    EXPECT_EQ(VisibleBoxes(), QStringList());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    // A drag after the end starts nothing.
+    Drag({100, 100}, {500, 300});
+    QTest::qWait(50);
+    EXPECT_TRUE(Form->Pipeline().IsIdle());
+    EXPECT_FALSE(Form->FTranslateForm->isVisible());
+    LetGo();
+    Form.reset();
+    Engine.Calls = 0;
+  }
+}
+
+// A command arriving during a selection ends the selection and then runs; one
+// arriving during recognition or translation (pressed twice, even) waits for
+// the job, which ends as it would have, and runs once after it.
+TEST_F(CommandsControllerSteps, ACommandArrivingDuringEachStepRunsOnceAfter) {
+  const int JobsBefore[] = {0, 1, 1}; // by step: jobs the step itself runs
+  const std::vector<TJobStep> All = Steps();
+  for (size_t N = 0; N < All.size(); ++N) {
+    const TJobStep& Step = All[N];
+    SCOPED_TRACE(Step.Name);
+    Start();
+    const int Translated = Translations();
+    Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
+    Step.Reach();
+    if (HasFatalFailure())
+      return;
+    ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'T'));
+    ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'T'));
+    if (N == 0) {
+      // The selection ended at once, nothing chosen.
+      EXPECT_FALSE(Selection()->isVisible());
+    } else {
+      // The job goes on; the command waits for it.
+      QTest::qWait(100);
+      EXPECT_EQ(Engine.Calls, 1);
+      EXPECT_FALSE(Form->Idle());
+    }
+    LetGo();
+    ASSERT_TRUE(WaitIdle());
+    QTest::qWait(100);
+    EXPECT_TRUE(Form->Idle());
+    EXPECT_EQ(Form->Pipeline().SelectedRect(), (TRect{100, 100, 500, 300}));
+    EXPECT_EQ(Engine.Calls, JobsBefore[N] + 1);
+    EXPECT_EQ(Translations() - Translated, JobsBefore[N] + 1);
+    EXPECT_TRUE(Form->FTranslateForm->isVisible());
+    ASSERT_EQ(Form->Pipeline().TargetList().size(), 1u);
+    EXPECT_EQ(Form->Pipeline().TargetList()[0].Text, "번역:Hello there.");
+    EXPECT_EQ(VisibleBoxes(), QStringList());
+    Form.reset();
+    Engine.Calls = 0;
+  }
 }
 
 } // namespace
