@@ -27,6 +27,15 @@ QByteArray LibraryFileName(const QString& aDllPath, const char* FileName) {
   return Result;
 }
 
+void KeepOpenMPOnThisThread() {
+  // Looked up rather than linked, so that the program needs no OpenMP of its own.
+  using TSetInt = void (*)(int);
+  if (auto SetMaxActiveLevels = reinterpret_cast<TSetInt>(dlsym(RTLD_DEFAULT, "omp_set_max_active_levels")))
+    SetMaxActiveLevels(0);
+  if (auto SetNumThreads = reinterpret_cast<TSetInt>(dlsym(RTLD_DEFAULT, "omp_set_num_threads")))
+    SetNumThreads(1);
+}
+
 void LimitOpenMPThreads(char** argv) {
   if (qEnvironmentVariableIsSet("OMP_THREAD_LIMIT"))
     return;

@@ -25,4 +25,13 @@ QByteArray LibraryFileName(const QString& aDllPath, const char* FileName);
 // the restart failed.
 void LimitOpenMPThreads(char** argv);
 
+// Runs the OpenMP parallel regions that the calling thread starts on that
+// thread alone: the nesting allowed is set to none, which outranks the
+// thread counts Tesseract asks for. Unlike OMP_THREAD_LIMIT, which the
+// runtime reads once as it loads, this works after the runtime has loaded,
+// so a program that links Tesseract needs no restart. The setting may be
+// the thread's own, so every thread that recognises calls it. Does nothing
+// when no OpenMP runtime is loaded.
+void KeepOpenMPOnThisThread();
+
 } // namespace tesseractocr

@@ -94,7 +94,10 @@ TTranslateResult TApertiumEngine::Translate(const TLanguagePair& Pair, const std
   TNullFlushProcess* Process = Pipeline(Pair, Error);
   if (!Process)
     return TTranslateResult::Failure(503, Error);
-  const TPipelineAnswer Answer = Process->Exchange(ToApertiumStream(Text), FTimeout);
+  // A blank of Apertium's stream format, which every stage passes through
+  // untouched; the text's own brackets are escaped, so it cannot forge it.
+  const std::string Seal = "[korvex " + std::to_string(++FExchanges) + "]";
+  const TPipelineAnswer Answer = Process->Exchange(ToApertiumStream(Text), FTimeout, Seal);
   switch (Answer.Kind) {
   case TPipelineAnswer::EKind::Answered:
     return TTranslateResult::Success(MatchEdges(Text, FromApertiumStream(Answer.Output)));

@@ -3,6 +3,7 @@
 #include "server/ApertiumPipeline.h"
 #include "server/TranslateEngine.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <map>
@@ -38,4 +39,5 @@ private:
   std::map<std::pair<std::string, std::string>, std::string> FModes;
   mutable std::mutex FMutex;
   std::map<std::string, std::unique_ptr<TNullFlushProcess>> FPipelines;
+  std::atomic<unsigned long long> FExchanges = 0;
 };

@@ -233,7 +233,8 @@ bool TNullFlushProcess::AliveLocked() {
   return false;
 }
 
-TPipelineAnswer TNullFlushProcess::Exchange(const std::string& Input, std::chrono::milliseconds Timeout) {
+TPipelineAnswer TNullFlushProcess::Exchange(const std::string& Input, std::chrono::milliseconds Timeout,
+                                            const std::string& Seal) {
   const auto Deadline = std::chrono::steady_clock::now() + Timeout;
   std::lock_guard Lock(FMutex);
   // A pipeline that died between requests, or during this one before it
@@ -242,7 +243,7 @@ TPipelineAnswer TNullFlushProcess::Exchange(const std::string& Input, std::chron
   for (int Attempt = 0; Attempt < 2; ++Attempt) {
     if (!AliveLocked() && !StartLocked())
       return {TPipelineAnswer::EKind::StartFailed, {}};
-    Answer = ExchangeLocked(Input, Deadline);
+    Answer = ExchangeLocked(Input, Deadline, Seal);
     if (Answer.Kind != TPipelineAnswer::EKind::Died)
       return Answer;
     StopLocked();
@@ -251,8 +252,10 @@ TPipelineAnswer TNullFlushProcess::Exchange(const std::string& Input, std::chron
 }
 
 TPipelineAnswer TNullFlushProcess::ExchangeLocked(const std::string& Input,
-                                                  std::chrono::steady_clock::time_point Deadline) {
+                                                  std::chrono::steady_clock::time_point Deadline,
+                                                  const std::string& Seal) {
   std::string Framed = Input;
+  Framed += Seal;
   Framed += '\0';
   std::string Output;
   int ToChild = FToChild;
@@ -266,6 +269,12 @@ TPipelineAnswer TNullFlushProcess::ExchangeLocked(const std::string& Input,
   if (Result == EPump::Closed)
     return {TPipelineAnswer::EKind::Died, {}};
   Output.resize(Output.find('\0'));
+  if (!Seal.empty()) {
+    const size_t At = Output.rfind(Seal);
+    if (At == std::string::npos || Output.find_first_not_of(" \t\r\n", At + Seal.size()) != std::string::npos)
+      return {TPipelineAnswer::EKind::Died, {}};
+    Output.erase(At, Seal.size());
+  }
   return {TPipelineAnswer::EKind::Answered, std::move(Output)};
 }
 

@@ -35,7 +35,11 @@ public:
   TNullFlushProcess(const TNullFlushProcess&) = delete;
   TNullFlushProcess& operator=(const TNullFlushProcess&) = delete;
 
-  TPipelineAnswer Exchange(const std::string& Input, std::chrono::milliseconds Timeout);
+  // With a Seal, the input is sent with Seal after it and an answer counts
+  // only when Seal comes back at its end (it is taken off): a command whose
+  // stage died flushes what it holds and looks like an answer, so an answer
+  // without the seal counts as the command's death.
+  TPipelineAnswer Exchange(const std::string& Input, std::chrono::milliseconds Timeout, const std::string& Seal = {});
   // The process group of the running command, for tests that kill it; -1 when none runs.
   pid_t ProcessGroup() const;
 
@@ -43,7 +47,8 @@ private:
   bool StartLocked();
   void StopLocked();
   bool AliveLocked();
-  TPipelineAnswer ExchangeLocked(const std::string& Input, std::chrono::steady_clock::time_point Deadline);
+  TPipelineAnswer ExchangeLocked(const std::string& Input, std::chrono::steady_clock::time_point Deadline,
+                                 const std::string& Seal);
 
   const std::vector<std::string> FArgv;
   mutable std::mutex FMutex;

@@ -140,6 +140,8 @@ bool DecodeImage(const std::string& Body, const TImageHeader& Header, QImage& Im
   QImageReader Reader(&Buffer, Header.Format == TImageFormat::Bmp ? "bmp" : "png");
   Reader.setDecideFormatFromContent(false);
   Reader.setAutoTransform(false);
+  // Qt's own limit (128 MB) would refuse pictures the size limits accept.
+  Reader.setAllocationLimit(int((MaxImagePixels * 4 >> 20) + 16));
   QImage Decoded;
   const std::string Name = FormatName(Header.Format);
   if (!Reader.read(&Decoded) || Decoded.isNull())

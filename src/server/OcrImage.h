@@ -22,8 +22,8 @@ struct TImageHeader {
   int Height = 0;
 };
 
-// Largest picture accepted: a little under Qt's default decoding limit of
-// 256 MB at four bytes a pixel, and far above any screen.
+// Largest picture accepted, far above any screen. The reader's allocation
+// limit is raised to hold it at four bytes a pixel (DecodeImage).
 constexpr int MaxImageSide = 16384;
 constexpr long long MaxImagePixels = 60'000'000;
 

@@ -4,6 +4,7 @@
 
 #include "imaging/EnhancedRecognition.h"
 #include "imaging/RecognitionGrey.h"
+#include "ocr/tesseractocr.utils.h"
 
 #include <tesseract/baseapi.h>
 #include <tesseract/ocrclass.h>
@@ -74,12 +75,8 @@ struct TJob {
 class TOcrService::TImpl {
 public:
   TImpl(const TOcrOptions& Options, TOcrHooks Hooks)
-      : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)), FHooks(std::move(Hooks)) {
-    // Each worker is one thread already; Tesseract's own OpenMP threads
-    // would only compete with the other workers. The runtime reads this once,
-    // when it loads, so here it only helps a program that loads Tesseract
-    // later; see LimitOpenMPThreads in the header for the linked case.
-    setenv("OMP_THREAD_LIMIT", "1", 0);
+      : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)),
+        FPixelBudget(std::max(Options.PixelBudget, MaxImagePixels)), FHooks(std::move(Hooks)) {
     std::vector<TApiPtr> Apis;
     for (int I = 0; I < std::max(Options.Workers, 1); ++I)
       Apis.push_back(CreateApi(Options));
@@ -118,7 +115,6 @@ public:
     return Reply.get();
   }
 
-private:
   void Stop() {
     std::deque<std::unique_ptr<TJob>> Abandoned;
     {
@@ -133,21 +129,31 @@ private:
     if (FHooks.Stopping)
       FHooks.Stopping();
     for (std::thread& Worker : FWorkers)
-      Worker.join();
+      if (Worker.joinable())
+        Worker.join();
   }
+
+private:
+  long long Pixels(const TJob& Job) const { return (long long)Job.Header.Width * Job.Header.Height; }
 
   static TServerReply ShuttingDown() { return ErrorReply(503, "OCR is shutting down; try again"); }
 
   void Work(tesseract::TessBaseAPI& Api) {
+    tesseractocr::KeepOpenMPOnThisThread();
     for (;;) {
       std::unique_ptr<TJob> Job;
       {
+        // The request at the front waits until its pixels fit beside those
+        // being recognised, so that decoding memory stays bounded in total.
         std::unique_lock Lock(FMutex);
-        FWake.wait(Lock, [this] { return FStopping || !FQueue.empty(); });
+        FWake.wait(Lock, [this] {
+          return FStopping || (!FQueue.empty() && FPixelsInUse + Pixels(*FQueue.front()) <= FPixelBudget);
+        });
         if (FStopping)
           return;
         Job = std::move(FQueue.front());
         FQueue.pop_front();
+        FPixelsInUse += Pixels(*Job);
       }
       TServerReply Reply;
       try {
@@ -163,7 +169,9 @@ private:
       {
         std::lock_guard Lock(FMutex);
         --FOutstanding;
+        FPixelsInUse -= Pixels(*Job);
       }
+      FWake.notify_all();
       // The caller may return and free its body the moment this is set.
       Job->Reply.set_value(std::move(Reply));
     }
@@ -244,14 +252,16 @@ private:
       const int Letters = int(std::count_if(Word.begin(), Word.end(), [](QChar C) { return C.isLetterOrNumber(); }));
       TRect Box;
       if (Letters > 0 && Iterator->BoundingBox(tesseract::RIL_WORD, &Box.Left, &Box.Top, &Box.Right, &Box.Bottom))
-        Recognition.Words.push_back({Letters, Iterator->Confidence(tesseract::RIL_WORD),
-                                     Iterator->WordIsFromDictionary(), Word, Box});
+        Recognition.Words.push_back(
+            {Letters, Iterator->Confidence(tesseract::RIL_WORD), Iterator->WordIsFromDictionary(), Word, Box});
     } while (Iterator->Next(tesseract::RIL_WORD));
     return true;
   }
 
   const int FCapacity;
+  const long long FPixelBudget;
   const TOcrHooks FHooks;
+  long long FPixelsInUse = 0;
   std::mutex FMutex;
   std::condition_variable FWake;
   std::deque<std::unique_ptr<TJob>> FQueue;
@@ -271,3 +281,5 @@ TOcrService::~TOcrService() = default;
 TServerReply TOcrService::Recognize(const std::string& Body, bool Paragraph, bool Enhance) {
   return FImpl->Recognize(Body, Paragraph, Enhance);
 }
+
+void TOcrService::Shutdown() { FImpl->Stop(); }

@@ -2,11 +2,9 @@
 
 // POST /ocr: recognition of a posted picture by a pool of Tesseract workers.
 //
-// Tesseract is linked to the program, so its OpenMP runtime is loaded, and
-// has read OMP_THREAD_LIMIT, before main() runs: a program using this class
-// calls tesseractocr::LimitOpenMPThreads(argv) (ocr/tesseractocr.utils.h)
-// first thing in main(), or every request starts extra OpenMP threads that
-// compete with the other workers.
+// Each worker is one thread and keeps Tesseract's OpenMP regions on itself
+// (tesseractocr::KeepOpenMPOnThisThread), so no request starts threads that
+// compete with the other workers, whatever OMP_THREAD_LIMIT says.
 
 #include "server/ServerReply.h"
 
@@ -19,6 +17,9 @@ struct TOcrOptions {
   std::string DataPath;          // tessdata folder; empty: the library's default
   int Workers = 2;               // threads, each with its own Tesseract instance
   int QueueLimit = 8;            // requests waiting beyond the busy workers; more answer 503 at once
+  // Pixels decoded and recognised at once over all workers; a picture that
+  // would pass it waits for the pictures before it. At least MaxImagePixels.
+  long long PixelBudget = 60'000'000;
 };
 
 // Points where tests hold or watch the workers; empty in the server.
@@ -45,6 +46,10 @@ public:
   // answered: 200 with a JSON array of {"left", "top", "right", "bottom",
   // "text"} in reading order, or an error status with {"error": ...}.
   TServerReply Recognize(const std::string& Body, bool Paragraph, bool Enhance = true);
+
+  // What the destructor does, ahead of it: requests waiting and those being
+  // recognised are answered 503 at once, later ones too.
+  void Shutdown();
 
 private:
   class TImpl;

@@ -4,6 +4,9 @@
 
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
+#include <cctype>
+
 namespace {
 
 std::string Dump(const nlohmann::json& Value) {
@@ -11,6 +14,15 @@ std::string Dump(const nlohmann::json& Value) {
 }
 
 std::string Arrow(const std::string& Source, const std::string& Target) { return Source + "\u2192" + Target; }
+
+bool IsBlank(const std::string& Text) { return Text.find_first_not_of(" \t\r\n") == std::string::npos; }
+
+// ASCII letters and digits, or any character beyond ASCII.
+bool HasLetters(const std::string& Text) {
+  return std::any_of(Text.begin(), Text.end(), [](char C) {
+    return static_cast<unsigned char>(C) >= 0x80 || std::isalnum(static_cast<unsigned char>(C));
+  });
+}
 
 } // namespace
 
@@ -59,6 +71,10 @@ TServerReply TTranslateService::Translate(const std::string& Body) {
     TTranslateResult Result = Engine->Translate(Pair, Text);
     if (!Result.Ok())
       return ErrorReply(Result.Status, Engine->Name() + " could not translate " + Arrow(sl, tl) + ": " + Result.Error);
+    // A text with letters never translates to nothing; such an answer is an
+    // engine's failure, shown as one and not kept.
+    if (IsBlank(Result.Text) && HasLetters(Text))
+      return ErrorReply(502, Engine->Name() + " gave an empty translation of " + Arrow(sl, tl));
     FCache.Insert(Key, Result.Text);
     return {200, Dump(nlohmann::json{{"translated_text", std::move(Result.Text)}})};
   }

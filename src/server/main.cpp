@@ -1,23 +1,17 @@
-#include "ocr/tesseractocr.utils.h"
 #include "server/ApertiumEngine.h"
 #include "server/KorvexServer.h"
 #include "server/OcrService.h"
 #include "server/RelayEngine.h"
 #include "server/ServerOptions.h"
 
+#include <pthread.h>
 #include <signal.h>
 
 #include <cstdio>
 #include <iostream>
+#include <thread>
 
 namespace {
-
-TKorvexServer* RunningServer = nullptr;
-
-void StopOnSignal(int) {
-  if (RunningServer)
-    RunningServer->Stop();
-}
 
 bool IsLoopback(const std::string& Host) { return Host == "localhost" || Host == "::1" || Host.starts_with("127."); }
 
@@ -39,9 +33,14 @@ int main(int argc, char** argv) {
     std::cout << "korvex-server " KORVEX_VERSION "\n";
     return 0;
   }
-  // Tesseract's OpenMP runtime reads its thread limit when the program is
-  // loaded; this may start the program afresh, so it comes before any thread.
-  tesseractocr::LimitOpenMPThreads(argv);
+  // SIGINT and SIGTERM are taken by one thread that waits for them. Blocked
+  // here, before any thread starts, so every thread inherits the mask and
+  // no handler ever interrupts a request or the serving loop.
+  sigset_t StopSignals;
+  sigemptyset(&StopSignals);
+  sigaddset(&StopSignals, SIGINT);
+  sigaddset(&StopSignals, SIGTERM);
+  pthread_sigmask(SIG_BLOCK, &StopSignals, nullptr);
 
   // A client that hangs up must not take the server, or a write to a dead
   // Apertium stage, down with it.
@@ -68,7 +67,11 @@ int main(int argc, char** argv) {
     std::cerr << "korvex-server: OCR is off: " << Error.what() << '\n';
   }
 
-  TKorvexServer Server(Translate, std::move(Ocr));
+  TServerLimits Limits;
+  // Every OCR request the service would take gets a thread of its own, so
+  // the service's own queue is the only place such requests wait.
+  Limits.OcrSlots = Options.Ocr.Workers + Options.Ocr.QueueLimit;
+  TKorvexServer Server(Translate, std::move(Ocr), Limits);
   // Port 0 takes a free port; the line below names the one taken.
   const int Port = Server.Bind(Options.Host, Options.Port);
   if (Port < 0) {
@@ -79,8 +82,17 @@ int main(int argc, char** argv) {
     std::cerr << "korvex-server: listening on " << Options.Host
               << ", reachable from other machines; it has no authentication\n";
   std::cerr << "korvex-server: listening on " << Options.Host << ':' << Port << std::endl;
-  RunningServer = &Server;
-  ::signal(SIGINT, StopOnSignal);
-  ::signal(SIGTERM, StopOnSignal);
-  return Server.Listen() ? 0 : 1;
+  std::thread SignalWaiter([&] {
+    int Signal = 0;
+    sigwait(&StopSignals, &Signal);
+    Server.Stop();
+    // Recognitions under way end now instead of finishing their picture.
+    if (OcrService)
+      OcrService->Shutdown();
+  });
+  const bool Served = Server.Listen();
+  // Serving may have ended without a signal; the waiter needs one to end.
+  pthread_kill(SignalWaiter.native_handle(), SIGTERM);
+  SignalWaiter.join();
+  return Served ? 0 : 1;
 }

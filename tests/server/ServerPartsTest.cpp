@@ -72,6 +72,18 @@ TEST(NullFlushProcess, AnswersInTurnAndKillsAnOverrun) {
   EXPECT_EQ(Missing.Exchange("x", std::chrono::seconds(1)).Kind, TPipelineAnswer::EKind::StartFailed);
 }
 
+// A command whose stage died writes its end-of-answer mark with nothing of
+// the text before it; with a seal that is no answer but a death.
+TEST(NullFlushProcess, AnAnswerWithoutItsSealIsADeath) {
+  TNullFlushProcess Echo({"sed", "-u", "-z", "s/^/>/"});
+  const auto Sealed = Echo.Exchange("one", std::chrono::seconds(5), "[seal 1]");
+  ASSERT_EQ(Sealed.Kind, TPipelineAnswer::EKind::Answered);
+  EXPECT_EQ(Sealed.Output, ">one");
+  // An answer at once, whatever the input: the flush of a dying stage.
+  TNullFlushProcess Ghost({"sh", "-c", "printf '\\0'; exec cat >/dev/null"});
+  EXPECT_EQ(Ghost.Exchange("two", std::chrono::seconds(5), "[seal 2]").Kind, TPipelineAnswer::EKind::Died);
+}
+
 TEST(ServerOptions, ParsesEveryOption) {
   const auto Options =
       ParseServerOptions({"--listen", "0.0.0.0:6000", "--relay=http://h:5001", "--relay-key", "k", "--ocr-lang",

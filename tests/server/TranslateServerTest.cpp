@@ -6,17 +6,24 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <dirent.h>
+#include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <fstream>
+#include <sstream>
 
 namespace {
 
 // korvex-server in this process on a free loopback port.
 class TRunningServer {
 public:
-  explicit TRunningServer(std::vector<std::unique_ptr<TTranslateEngine>> Engines)
-      : FService(std::move(Engines)), FServer(FService) {
+  explicit TRunningServer(std::vector<std::unique_ptr<TTranslateEngine>> Engines, TServerLimits Limits = {})
+      : FService(std::move(Engines)), FServer(FService, {}, Limits) {
     FPort = FServer.Bind("127.0.0.1", 0);
     if (FPort <= 0)
       throw std::runtime_error("korvex-server could not bind");
@@ -42,6 +49,7 @@ public:
   httplib::Result Translate(const std::string& sl, const std::string& tl, const std::string& q) {
     return Post(nlohmann::json{{"sl", sl}, {"tl", tl}, {"hn", "N"}, {"q", q}}.dump());
   }
+  int Port() const { return FPort; }
 
 private:
   TTranslateService FService;
@@ -75,6 +83,67 @@ std::vector<std::unique_ptr<TTranslateEngine>> Engines(std::unique_ptr<TTranslat
   if (B)
     Result.push_back(std::move(B));
   return Result;
+}
+
+// A loopback connection driven byte by byte, as no HTTP client library would.
+class TRawClient {
+public:
+  explicit TRawClient(int Port) : FFd(::socket(AF_INET, SOCK_STREAM, 0)) {
+    sockaddr_in Address{};
+    Address.sin_family = AF_INET;
+    Address.sin_port = htons(uint16_t(Port));
+    Address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (::connect(FFd, reinterpret_cast<sockaddr*>(&Address), sizeof Address) != 0)
+      throw std::runtime_error("cannot connect");
+  }
+  ~TRawClient() { ::close(FFd); }
+  bool Send(const std::string& Bytes) {
+    return ::send(FFd, Bytes.data(), Bytes.size(), MSG_NOSIGNAL) == ssize_t(Bytes.size());
+  }
+  void HalfClose() { ::shutdown(FFd, SHUT_WR); }
+  // What arrives until the server closes the connection or Timeout passes.
+  std::string ReadAll(std::chrono::milliseconds Timeout, bool* Closed = nullptr) {
+    std::string Got;
+    const auto Deadline = std::chrono::steady_clock::now() + Timeout;
+    for (;;) {
+      const auto Left =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Deadline - std::chrono::steady_clock::now()).count();
+      pollfd Wait{FFd, POLLIN, 0};
+      if (Left <= 0 || ::poll(&Wait, 1, int(Left)) <= 0)
+        break;
+      char Buffer[4096];
+      const ssize_t Count = ::recv(FFd, Buffer, sizeof Buffer, 0);
+      if (Count <= 0) {
+        if (Closed)
+          *Closed = true;
+        break;
+      }
+      Got.append(Buffer, size_t(Count));
+    }
+    return Got;
+  }
+
+private:
+  int FFd;
+};
+
+// The pids of a process group's members named Name.
+std::vector<pid_t> GroupMembers(pid_t Group, const std::string& Name) {
+  std::vector<pid_t> Found;
+  DIR* Proc = ::opendir("/proc");
+  while (dirent* Entry = Proc ? ::readdir(Proc) : nullptr) {
+    const pid_t Pid = std::atoi(Entry->d_name);
+    if (Pid <= 0 || ::getpgid(Pid) != Group)
+      continue;
+    std::ifstream Comm("/proc/" + std::to_string(Pid) + "/comm");
+    std::string Command;
+    std::getline(Comm, Command);
+    if (Command == Name)
+      Found.push_back(Pid);
+  }
+  if (Proc)
+    ::closedir(Proc);
+  return Found;
 }
 
 class IgnoreSigpipe : public ::testing::Environment {
@@ -241,4 +310,140 @@ TEST(TranslateServer, HealthListsEnginesAndPairsAndOcrWaitsForItsService) {
   ASSERT_TRUE(Ocr);
   EXPECT_EQ(Ocr->status, 503);
   EXPECT_TRUE(Json(Ocr).contains("error"));
+}
+
+// A stage that dies flushes what it holds downstream, and the pipeline's
+// end then writes its end-of-answer mark with nothing before it: that must
+// never be taken for a translation, nor kept in the cache. The kill lands at
+// several moments around the next request.
+TEST(TranslateServer, AKilledPipelineStageNeverGivesOrCachesAnEmptyTranslation) {
+  auto Owned = std::make_unique<TApertiumEngine>(DefaultApertiumModes, std::chrono::seconds(10));
+  TApertiumEngine& Apertium = *Owned;
+  TRunningServer Server(Engines(std::move(Owned)));
+  ASSERT_EQ(Server.Translate("en", "es", "The dog.")->status, 200);
+  const auto Check = [&](const std::string& Text, const char* When) {
+    SCOPED_TRACE(When);
+    const auto Reply = Server.Translate("en", "es", Text);
+    ASSERT_TRUE(Reply);
+    if (Reply->status == 200)
+      EXPECT_NE(Json(Reply)["translated_text"].get<std::string>().find("casa"), std::string::npos) << Reply->body;
+    else
+      EXPECT_GE(Reply->status, 500) << Reply->body;
+  };
+  for (const int DelayMs : {0, 10, 50}) {
+    const std::string Text = "The house number " + std::to_string(DelayMs * 7 + int(::random() % 1000)) + " is red.";
+    ASSERT_EQ(Server.Translate("en", "es", "The dog.")->status, 200);
+    const pid_t Group = Apertium.PipelineProcessGroup({"eng", "spa"});
+    const auto Taggers = GroupMembers(Group, "apertium-tagger");
+    ASSERT_EQ(Taggers.size(), 1u);
+    ASSERT_EQ(::kill(Taggers[0], SIGKILL), 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(DelayMs));
+    Check(Text, "first request after the kill");
+    Check(Text, "the same text again");
+  }
+}
+
+// Requests that take longer than the deadline to arrive are cut, whether
+// they drip their headers or their body, and the server answers others
+// meanwhile.
+TEST(TranslateServer, ARequestThatDoesNotArriveWithinTheDeadlineIsCut) {
+  TServerLimits Limits;
+  Limits.RequestDeadline = std::chrono::milliseconds(800);
+  TRunningServer Server(Engines(std::make_unique<TCountingEngine>()), Limits);
+  const std::pair<const char*, std::string> Cases[] = {
+      {"headers", "POST /translate HTTP/1.1\r\nHost: x\r\nX-Slow: "},
+      {"body", "POST /translate HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\nContent-Length: 100\r\n\r\n{"},
+  };
+  for (const auto& [Name, Start] : Cases) {
+    SCOPED_TRACE(Name);
+    TRawClient Slow(Server.Port());
+    ASSERT_TRUE(Slow.Send(Start));
+    const auto Began = std::chrono::steady_clock::now();
+    std::string Reply;
+    bool Closed = false;
+    while (!Closed && std::chrono::steady_clock::now() - Began < std::chrono::seconds(5)) {
+      Slow.Send("a");
+      Reply += Slow.ReadAll(std::chrono::milliseconds(200), &Closed);
+      EXPECT_EQ(Server.Translate("en", "de", "meanwhile")->status, 200);
+    }
+    EXPECT_TRUE(Closed);
+    EXPECT_LT(std::chrono::steady_clock::now() - Began, std::chrono::seconds(3));
+    EXPECT_TRUE(Reply.starts_with("HTTP/1.1 408 ")) << Reply;
+  }
+}
+
+// Requests framed in every way a client may frame them, read byte for byte.
+TEST(TranslateServer, RawRequestsGetTheirAnswers) {
+  TRunningServer Server(Engines(std::make_unique<TCountingEngine>()));
+  const std::string Body = R"({"sl":"en","tl":"de","q":"raw"})";
+  const std::string Length = std::to_string(Body.size());
+  const std::string Head = "POST /translate HTTP/1.1\r\nHost: x\r\nContent-Type: application/json\r\n";
+  std::ostringstream HexLength;
+  HexLength << std::hex << Body.size() - 5;
+  const std::string Hex = HexLength.str();
+  struct TCase {
+    const char* Name;
+    std::string Request;
+    bool HalfClose;
+    std::string Expected; // the start of the reply
+    std::string Contains;
+  };
+  const TCase Cases[] = {
+      {"half-closed after the request", Head + "Content-Length: " + Length + "\r\n\r\n" + Body, true, "HTTP/1.1 200 ",
+       "RAW"},
+      {"chunked, with a chunk extension",
+       Head + "Transfer-Encoding: chunked\r\nConnection: close\r\n\r\n5\r\n" + Body.substr(0, 5) + "\r\n" + Hex +
+           ";x=1\r\n" + Body.substr(5) + "\r\n0\r\n\r\n",
+       false, "HTTP/1.1 200 ", "RAW"},
+      {"body over the limit", Head + "Connection: close\r\nContent-Length: 100000000\r\n\r\n", false, "HTTP/1.1 413 ",
+       "larger than 64 MiB"},
+      {"two lengths", Head + "Content-Length: 3\r\nContent-Length: 4\r\n\r\nabcd", false, "HTTP/1.1 400 ",
+       "Content-Length"},
+      {"unknown transfer coding", Head + "Transfer-Encoding: gzip\r\n\r\n", false, "HTTP/1.1 501 ", "chunked"},
+      {"headers without end", Head + std::string(70000, 'h'), false, "HTTP/1.1 431 ", "headers"},
+      {"pipelined, then half-closed",
+       Head + "Content-Length: " + Length + "\r\n\r\n" + Body + Head + "Content-Length: " + Length + "\r\n\r\n" + Body,
+       true, "HTTP/1.1 200 ", "RAW"},
+  };
+  for (const TCase& Case : Cases) {
+    SCOPED_TRACE(Case.Name);
+    TRawClient Client(Server.Port());
+    ASSERT_TRUE(Client.Send(Case.Request));
+    if (Case.HalfClose)
+      Client.HalfClose();
+    bool Closed = false;
+    const std::string Reply = Client.ReadAll(std::chrono::seconds(5), &Closed);
+    EXPECT_TRUE(Closed);
+    EXPECT_TRUE(Reply.starts_with(Case.Expected)) << Reply.substr(0, 300);
+    EXPECT_NE(Reply.find(Case.Contains), std::string::npos) << Reply.substr(0, 300);
+  }
+
+  // The body follows only once the server has said to go on.
+  TRawClient Client(Server.Port());
+  ASSERT_TRUE(
+      Client.Send(Head + "Expect: 100-continue\r\nConnection: close\r\nContent-Length: " + Length + "\r\n\r\n"));
+  EXPECT_EQ(Client.ReadAll(std::chrono::milliseconds(500)), "HTTP/1.1 100 Continue\r\n\r\n");
+  ASSERT_TRUE(Client.Send(Body));
+  const std::string Reply = Client.ReadAll(std::chrono::seconds(5));
+  EXPECT_TRUE(Reply.starts_with("HTTP/1.1 200 ")) << Reply;
+  EXPECT_NE(Reply.find("RAW"), std::string::npos) << Reply;
+}
+
+// Connections past the most the server serves are told so at once.
+TEST(TranslateServer, ConnectionsBeyondTheLimitAreRefusedAtOnce) {
+  TServerLimits Limits;
+  Limits.MaxConnections = 4;
+  TRunningServer Server(Engines(std::make_unique<TCountingEngine>()), Limits);
+  std::vector<std::unique_ptr<TRawClient>> Held;
+  for (int I = 0; I < 4; ++I)
+    Held.push_back(std::make_unique<TRawClient>(Server.Port()));
+  TRawClient Extra(Server.Port());
+  bool Closed = false;
+  const std::string Reply = Extra.ReadAll(std::chrono::seconds(2), &Closed);
+  EXPECT_TRUE(Closed);
+  EXPECT_TRUE(Reply.starts_with("HTTP/1.1 503 ")) << Reply;
+  EXPECT_NE(Reply.find("connections open"), std::string::npos) << Reply;
+  Held.clear();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(Server.Translate("en", "de", "again")->status, 200);
 }
