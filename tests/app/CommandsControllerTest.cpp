@@ -23,6 +23,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <memory>
 #include <stdexcept>
 #include <thread>
 
@@ -138,6 +139,17 @@ protected:
   QWidget* Selection() const { return Form->FSelectionForm.get(); }
   void Drag(QPoint From, QPoint To) { Play(Selection(), {{Press, From}, {Move, To}, {Release, To}}); }
   void Escape() { Play(Selection(), {{TStep::Escape}}); }
+  // Runs the pipeline's capture of the selected area to its end (the copy
+  // may wait for a repaint first); whether a capture was taken.
+  bool Capture(bool ScreenDiff) {
+    auto Captured = std::make_shared<std::optional<bool>>();
+    Form->Pipeline().CaptureScreenArea(ScreenDiff, [Captured](bool Result) { *Captured = Result; });
+    if (!QTest::qWaitFor([&] { return Captured->has_value(); }, 5000)) {
+      ADD_FAILURE() << "the capture did not end";
+      return false;
+    }
+    return **Captured;
+  }
   bool WaitIdle() {
     return QTest::qWaitFor([this] { return Form->Idle(); }, 10000);
   }
@@ -304,7 +316,8 @@ TEST_F(CommandsController, ATickOnAnUnchangedScreenRecognisesAndSendsNothing) {
   const QRect Geometry = Form->FTranslateForm->geometry();
   const int Copies = Desktop.CopyCount;
   ASSERT_TRUE(WaitForTicks(5));
-  EXPECT_GE(Desktop.CopyCount, Copies + 5); // each tick looked
+  // Each tick looked.
+  EXPECT_TRUE(QTest::qWaitFor([&] { return Desktop.CopyCount >= Copies + 5; }, 5000));
   EXPECT_EQ(Engine.Calls, 1);
   EXPECT_EQ(Translations(), 1);
   EXPECT_EQ(Form->Pipeline().TargetList(), Shown);
@@ -432,7 +445,7 @@ TEST_F(CommandsController, MouseTranslationTranslatesTheRecordUnderThePointer) {
   // The selected area and its capture are not mouse translation's.
   const TRect Selected{30, 40, 330, 240};
   Form->Pipeline().SetSelectedRect(Selected);
-  ASSERT_TRUE(Form->Pipeline().CaptureScreenArea(false));
+  ASSERT_TRUE(Capture(false));
   const QImage Captured = *Form->Pipeline().ScreenBitmap();
   for (const TPointerCase& Case : Cases) {
     SCOPED_TRACE(Case.Name);
@@ -674,9 +687,14 @@ protected:
 // waiting for the server; a recognition, which cannot be cut short, is
 // dropped when it ends.
 TEST_F(CommandsControllerSteps, ClosingTheWindowDuringEachStepEndsTheJob) {
-  for (const TJobStep& Step : Steps()) {
+  const int Recognitions[] = {0, 1, 1}; // by step: what the job got to
+  const int Requests[] = {0, 0, 1};
+  const std::vector<TJobStep> All = Steps();
+  for (size_t N = 0; N < All.size(); ++N) {
+    const TJobStep& Step = All[N];
     SCOPED_TRACE(Step.Name);
     Start();
+    const int Translated = Translations();
     Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
     Step.Reach();
     if (HasFatalFailure())
@@ -695,6 +713,8 @@ TEST_F(CommandsControllerSteps, ClosingTheWindowDuringEachStepEndsTheJob) {
     QTest::qWait(50);
     EXPECT_TRUE(Form->Pipeline().IsIdle());
     EXPECT_FALSE(Form->FTranslateForm->isVisible());
+    EXPECT_EQ(Engine.Calls, Recognitions[N]);
+    EXPECT_EQ(Translations() - Translated, Requests[N]);
     LetGo();
     Form.reset();
     Engine.Calls = 0;
