@@ -55,7 +55,7 @@ protected:
 
   QString Shown() const {
     QStringList Texts;
-    for (const TIteratorResult& Record : Form->Pipeline().FTargetList)
+    for (const TIteratorResult& Record : Form->Pipeline().TargetList())
       Texts << Record.Text;
     return Texts.join('\n');
   }
@@ -73,8 +73,9 @@ protected:
 
 TEST_F(AutoTranslateX11, TranslatesAgainWhenTheTextChangesAndOnlyThen) {
   // The area of the text window, translated once, then watched from the menu.
-  Form->Pipeline().FSelectedRect = {100, 100, 1000, 260};
+  Form->Pipeline().SetSelectedRect({100, 100, 1000, 260});
   Form->ActTranslate->trigger();
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->Idle(); }, 60000));
   ASSERT_TRUE(Shown().contains(QStringLiteral("번역:Good morning"))) << Shown().toStdString();
   ASSERT_TRUE(Form->FTranslateForm->isVisible());
   Form->mnuAutoTranslate->trigger();

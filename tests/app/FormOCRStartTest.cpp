@@ -123,8 +123,8 @@ TEST_F(FormOCRStart, WithoutConfigEverySettingHasItsDefault) {
   EXPECT_FALSE(Form.mnuTextLine->isChecked());
   EXPECT_FALSE(Form.mnuOCROnly->isChecked());
   EXPECT_FALSE(Form.mnuAutoTranslate->isChecked());
-  EXPECT_EQ(Form.Pipeline().FOCRThreshold, -1);
-  EXPECT_TRUE(Form.Pipeline().FSelectedRect.IsEmpty());
+  EXPECT_EQ(Form.Pipeline().OCRThreshold(), -1);
+  EXPECT_TRUE(Form.Pipeline().SelectedRect().IsEmpty());
   EXPECT_FALSE(QFile::exists(Ini())); // reading never creates the file
 }
 
