@@ -53,7 +53,7 @@ void TFormOCR::CancelChoice() { FAreaSelection->Cancel(); }
 
 void TFormOCR::ShowError(const QString& Message) { ShowErrorBox(Message, this); }
 
-void TFormOCR::HideWindowsFrom(const TRect& Area) {
+void TFormOCR::HideWindowsFrom(const TRect& Area, std::function<void()> Hidden) {
   const QRect AreaRect(Area.Left, Area.Top, Area.Width(), Area.Height());
   // An overlay lying exactly on the area would be copied instead of the
   // text under it: it turns fully transparent for the copy. Korvex's own
@@ -93,11 +93,30 @@ void TFormOCR::HideWindowsFrom(const TRect& Area) {
   }
   FSelectionForm->hide();
   // Only where one of Korvex's windows covered the area does the copy wait,
-  // and then just until the screen there has been drawn anew.
-  if (Watch && !Uncovered.isEmpty()) {
-    QGuiApplication::sync();
-    Watch->WaitUntilRepainted(Uncovered, RepaintLimit);
+  // and then just until the screen there has been drawn anew. The wait
+  // looks at the repaints between events; the GUI thread never blocks on it.
+  if (!Watch || Uncovered.isEmpty()) {
+    Hidden();
+    return;
   }
+  QGuiApplication::sync();
+  FRepaintWait = TRepaintWait{std::move(Watch), Uncovered, std::move(Hidden), {}};
+  FRepaintWait->Clock.start();
+  FRepaintCheck.start();
+}
+
+void TFormOCR::CheckRepaint() {
+  if (!FRepaintWait) {
+    FRepaintCheck.stop();
+    return;
+  }
+  const bool Repainted = FRepaintWait->Watch->WaitUntilRepainted(FRepaintWait->Region, std::chrono::milliseconds(0));
+  if (!Repainted && FRepaintWait->Clock.elapsed() < RepaintLimit.count())
+    return;
+  FRepaintCheck.stop();
+  const std::function<void()> Hidden = std::move(FRepaintWait->Hidden);
+  FRepaintWait.reset();
+  Hidden();
 }
 
 void TFormOCR::RestoreWindows() {

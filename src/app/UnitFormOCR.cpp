@@ -78,6 +78,9 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
   // (a tenth of a full-screen recognition), so it is done only once the
   // user has stopped asking for a few seconds: translations in a row reuse
   // the heap and the kept picture blocks (ReusableMemory.h) as they are.
+  FRepaintCheck.setInterval(2);
+  FRepaintCheck.setTimerType(Qt::PreciseTimer);
+  connect(&FRepaintCheck, &QTimer::timeout, this, &TFormOCR::CheckRepaint);
   FMemoryRelease.setSingleShot(true);
   FMemoryRelease.setInterval(3000);
   connect(&FMemoryRelease, &QTimer::timeout, this, [] {
@@ -147,11 +150,15 @@ void TFormOCR::FormCreate() {
   FSelectionForm = std::make_unique<TSelectionForm>(this, FPlatform);
   FAreaSelection = std::make_unique<TAreaSelection>(FPlatform, *FSelectionForm);
   FTranslateForm = std::make_unique<TTranslationForm>(this, *FConfigIni, FPlatform);
+  connect(FTranslateForm.get(), &TTranslationForm::PaintFailed, this,
+          [this](const QString& Message) { ShowError(Message); });
   setWindowTitle(ApplicationTitle);
 }
 
 TFormOCR::~TFormOCR() {
   UnregisterHotKeys();
+  FRepaintCheck.stop();
+  FRepaintWait.reset(); // a copy still waiting goes with the pipeline
   FEngineSetup.reset(); // a load under way, the desktop's recogniser
   FPipeline.reset();    // the engines and the shown result
   FAreaSelection.reset();
@@ -288,7 +295,8 @@ void TFormOCR::CreateMenus() {
 
   // Every engine follows the menu's line-by-line choice; the stored value
   // follows the menu at once, so the two never differ.
-  connect(mnuTextLine, &QAction::triggered, this, [this](bool Checked) { FConfigIni->Write(Settings::TextLine, Checked); });
+  connect(mnuTextLine, &QAction::triggered, this,
+          [this](bool Checked) { FConfigIni->Write(Settings::TextLine, Checked); });
   for (QAction* Choice : {mnuTesseract, mnuWindowsOCR, mnuEasyOCR, mnuTextLine, mnuOCROnly})
     connect(Choice, &QAction::toggled, this, &TFormOCR::SyncPipelineOptions);
   SyncPipelineOptions();

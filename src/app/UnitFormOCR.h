@@ -8,6 +8,7 @@
 #include "pipeline/TranslationPipeline.h"
 #include "platform/Platform.h"
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QMainWindow>
 #include <QTimer>
@@ -196,7 +197,9 @@ private:
   // What the pipeline asks of the windows (FormOCRView.cpp).
   void ChooseArea(std::function<void(std::optional<TRect>)> Chosen) override;
   void CancelChoice() override;
-  void HideWindowsFrom(const TRect& Area) override;
+  void HideWindowsFrom(const TRect& Area, std::function<void()> Hidden) override;
+  // One look at the repaints a copy waits for (HideWindowsFrom).
+  void CheckRepaint();
   void RestoreWindows() override;
   void ShowCapture(const QImage& Bitmap) override;
   void HideTranslation() override;
@@ -219,6 +222,16 @@ private:
     QRegion Region;
   };
   std::optional<TUncovered> FUncovered;
+  // The copy waiting for the screen beneath Korvex's windows to be drawn,
+  // looked at every few milliseconds until it is or the limit has passed.
+  struct TRepaintWait {
+    std::unique_ptr<TRepaintWatch> Watch;
+    QRegion Region;
+    std::function<void()> Hidden;
+    QElapsedTimer Clock;
+  };
+  std::optional<TRepaintWait> FRepaintWait;
+  QTimer FRepaintCheck;
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;

@@ -24,9 +24,11 @@ public:
   virtual void CancelChoice() = 0;
 
   // Around every copy of Area: Korvex's own windows must not show in it.
-  // HideWindowsFrom returns once the screen shows what lies beneath them
-  // (or a short limit passed); RestoreWindows brings back what it hid.
-  virtual void HideWindowsFrom(const TRect& Area) = 0;
+  // HideWindowsFrom makes them leave the area and runs Hidden once the
+  // screen shows what lies beneath them (or a short limit passed), without
+  // blocking; at once (before it returns) where nothing had to move.
+  // RestoreWindows brings back what it hid.
+  virtual void HideWindowsFrom(const TRect& Area, std::function<void()> Hidden) = 0;
   virtual void RestoreWindows() = 0;
 
   // A capture about to be recognised, for the preview.

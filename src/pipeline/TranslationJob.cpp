@@ -41,7 +41,8 @@ TJobOutcome TranslateRecords(const TIteratorResultList& Records, const TJobSetti
   using TClock = std::chrono::steady_clock;
   using TKind = TJobOutcome::TKind;
   if (!Settings.OCROnly && Records.size() > MaxTranslatedSegments)
-    return {TKind::Failed, {},
+    return {TKind::Failed,
+            {},
             QStringLiteral("인식된 문장이 %1개로 너무 많아 번역하지 않았습니다. 한 번에 %2개까지 번역합니다.")
                 .arg(Records.size())
                 .arg(MaxTranslatedSegments),
@@ -152,8 +153,10 @@ TJobOutcome RunJob(TOCREngine* Engine, const QImage& Bitmap, const TJobSettings&
   } catch (const EHttpCancelled&) {
     return {TJobOutcome::TKind::Cancelled, {}, {}, {}};
   } catch (const std::exception& Error) {
-    return {Cancelled ? TJobOutcome::TKind::Cancelled : TJobOutcome::TKind::Failed, {},
-            QString::fromUtf8(Error.what()), {}};
+    return {Cancelled ? TJobOutcome::TKind::Cancelled : TJobOutcome::TKind::Failed,
+            {},
+            QString::fromUtf8(Error.what()),
+            {}};
   }
   return FinishRecognized(std::move(Found), Settings, Pointer, Cancelled);
 }

@@ -99,32 +99,36 @@ void TTranslationPipeline::MouseTranslate(TDone Done) {
   const TRect Whole{0, 0, Screen.width(), Screen.height()};
   // The capture starts at the screen origin, so the pointer's screen
   // position is its position in the capture too.
-  const QPoint Cursor = FPlatform.CursorPos();
-  QImage Bitmap;
-  try {
-    Bitmap = CopyArea(Whole);
-  } catch (const std::exception& Error) {
-    FailBeforeStart(QString::fromUtf8(Error.what()), Done);
-    return;
-  }
-  StartJob(std::move(Bitmap), Whole, Cursor, std::move(Done));
+  BeginJob(Whole, FPlatform.CursorPos(), std::move(Done));
+  CopyArea(Whole, [this](QImage Copy) { Recognize(std::move(Copy)); });
 }
 
 void TTranslationPipeline::CaptureAndTranslate(bool ScreenDiff, TDone Done) {
-  if (FSelectedRect.IsEmpty() || FJob) {
+  if (FSelectedRect.IsEmpty() || !IsIdle()) {
     Done();
     return;
   }
-  try {
-    if (!CaptureScreenArea(ScreenDiff)) {
-      Done();
+  BeginJob(FSelectedRect, std::nullopt, std::move(Done));
+  CopyArea(FSelectedRect, [this, ScreenDiff](QImage Copy) {
+    if (!AcceptCapture(std::move(Copy), ScreenDiff)) {
+      FinishJob({});
       return;
     }
-  } catch (const std::exception& Error) {
-    FailBeforeStart(QString::fromUtf8(Error.what()), Done);
+    Recognize(*FScreenBitmap);
+  });
+}
+
+void TTranslationPipeline::CaptureScreenArea(bool ScreenDiff, std::function<void(bool Captured)> Captured) {
+  if (FSelectedRect.IsEmpty() || !IsIdle()) {
+    Captured(false);
     return;
   }
-  StartJob(*FScreenBitmap, FSelectedRect, std::nullopt, std::move(Done));
+  BeginJob(FSelectedRect, std::nullopt, {});
+  CopyArea(FSelectedRect, [this, ScreenDiff, Captured = std::move(Captured)](QImage Copy) {
+    const bool Accepted = AcceptCapture(std::move(Copy), ScreenDiff);
+    FinishJob({});
+    Captured(Accepted);
+  });
 }
 
 void TTranslationPipeline::Cancel() {
@@ -137,49 +141,55 @@ void TTranslationPipeline::Cancel() {
   }
 }
 
-QImage TTranslationPipeline::CopyArea(const TRect& Rect) {
-  QImage Bitmap;
-  {
-    FView.HideWindowsFrom(Rect);
-    TScopeExit Restore([this] { FView.RestoreWindows(); });
-    Bitmap = FPlatform.CopyScreen(Rect);
-  }
-  if (FOCRThreshold != -1)
-    TImageProcessor::BinarizeWithGlobalThreshold(Bitmap, uint8_t(FOCRThreshold), false);
-  return Bitmap;
-}
-
-bool TTranslationPipeline::CaptureScreenArea(bool ScreenDiff) {
-  if (FSelectedRect.IsEmpty())
-    return false;
-  QImage CurrentBitmap = CopyArea(FSelectedRect);
-  if (ScreenDiff && FScreenBitmap) {
-    const float Threshold = FOCRThreshold == -1 ? ChangeThreshold : BinarizedChangeThreshold;
-    // The change test calls a capture of another size "no change"; after the
-    // area was chosen anew that would reject every capture for good, so a new
-    // size counts as a change here.
-    const bool NewSize = FScreenBitmap->size() != CurrentBitmap.size();
-    if (!IsChangedScreen(*FScreenBitmap, CurrentBitmap, Threshold) && !NewSize)
-      return false;
-  }
-  FScreenBitmap = std::move(CurrentBitmap);
-  return true;
-}
-
-void TTranslationPipeline::FailBeforeStart(const QString& Message, const TDone& Done) {
-  FView.ShowError(Message);
-  Done();
-}
-
-void TTranslationPipeline::StartJob(QImage Bitmap, const TRect& Area, std::optional<QPoint> Pointer, TDone Done) {
-  FView.ShowCapture(Bitmap);
+void TTranslationPipeline::BeginJob(const TRect& Area, std::optional<QPoint> Pointer, TDone Done) {
   FJob.emplace();
   FJob->Area = Area;
   FJob->Pointer = Pointer;
   FJob->Settings = JobSettings();
   FJob->Done = std::move(Done);
+}
 
-  if (Options.Engine == TOCREngineKind::WindowsOCR) {
+void TTranslationPipeline::CopyArea(const TRect& Rect, std::function<void(QImage)> Copied) {
+  FView.HideWindowsFrom(Rect, [this, Rect, Copied = std::move(Copied)] {
+    if (!FJob)
+      return;
+    if (*FJob->Cancelled) {
+      FView.RestoreWindows();
+      FinishJob({});
+      return;
+    }
+    QImage Copy;
+    try {
+      Copy = FPlatform.CopyScreen(Rect);
+    } catch (const std::exception& Error) {
+      FView.RestoreWindows();
+      FinishJob({TJobOutcome::TKind::Failed, {}, QString::fromUtf8(Error.what()), {}});
+      return;
+    }
+    FView.RestoreWindows();
+    if (FOCRThreshold != -1)
+      TImageProcessor::BinarizeWithGlobalThreshold(Copy, uint8_t(FOCRThreshold), false);
+    Copied(std::move(Copy));
+  });
+}
+
+bool TTranslationPipeline::AcceptCapture(QImage Copy, bool ScreenDiff) {
+  if (ScreenDiff && FScreenBitmap) {
+    const float Threshold = FOCRThreshold == -1 ? ChangeThreshold : BinarizedChangeThreshold;
+    // The change test calls a capture of another size "no change"; after the
+    // area was chosen anew that would reject every capture for good, so a new
+    // size counts as a change here.
+    const bool NewSize = FScreenBitmap->size() != Copy.size();
+    if (!IsChangedScreen(*FScreenBitmap, Copy, Threshold) && !NewSize)
+      return false;
+  }
+  FScreenBitmap = std::move(Copy);
+  return true;
+}
+
+void TTranslationPipeline::Recognize(QImage Bitmap) {
+  FView.ShowCapture(Bitmap);
+  if (FJob->Settings.Engine == TOCREngineKind::WindowsOCR) {
     try {
       StartRtOcr(Bitmap);
     } catch (const std::exception& Error) {
@@ -187,12 +197,11 @@ void TTranslationPipeline::StartJob(QImage Bitmap, const TRect& Area, std::optio
     }
     return;
   }
-  FWorker.Post([this, Recognizer = Engine(Options.Engine), Bitmap = std::move(Bitmap), Settings = FJob->Settings,
-                Pointer, Cancelled = FJob->Cancelled] {
+  FWorker.Post([this, Recognizer = Engine(FJob->Settings.Engine), Bitmap = std::move(Bitmap), Settings = FJob->Settings,
+                Pointer = FJob->Pointer, Cancelled = FJob->Cancelled] {
     TJobOutcome Outcome = RunJob(Recognizer, Bitmap, Settings, Pointer, *Cancelled);
     QMetaObject::invokeMethod(
-        this, [this, Outcome = std::move(Outcome)]() mutable { FinishJob(std::move(Outcome)); },
-        Qt::QueuedConnection);
+        this, [this, Outcome = std::move(Outcome)]() mutable { FinishJob(std::move(Outcome)); }, Qt::QueuedConnection);
   });
 }
 
@@ -206,8 +215,7 @@ void TTranslationPipeline::StartRtOcr(const QImage& Bitmap) {
   FRtOcr->SetPicture(Bitmap);
   FRtOcr->SetEnhance(FJob->Settings.Enhance);
   FRtOcr->Recognize(
-      Language, TRtOcr::TCompletionProc([this](const TRtOcr::TResult& Result) { RtOcrCompleted(Result); }), 0, 0, 0,
-      0);
+      Language, TRtOcr::TCompletionProc([this](const TRtOcr::TResult& Result) { RtOcrCompleted(Result); }), 0, 0, 0, 0);
 }
 
 void TTranslationPipeline::RtOcrCompleted(const TRtOcr::TResult& Result) {
@@ -224,8 +232,7 @@ void TTranslationPipeline::RtOcrCompleted(const TRtOcr::TResult& Result) {
     const TWaitCancellation Scope(*Cancelled);
     TJobOutcome Outcome = FinishRecognized(GroupLines(std::move(Lines), Settings), Settings, Pointer, *Cancelled);
     QMetaObject::invokeMethod(
-        this, [this, Outcome = std::move(Outcome)]() mutable { FinishJob(std::move(Outcome)); },
-        Qt::QueuedConnection);
+        this, [this, Outcome = std::move(Outcome)]() mutable { FinishJob(std::move(Outcome)); }, Qt::QueuedConnection);
   });
 }
 

@@ -91,10 +91,11 @@ public:
   bool IsIdle() const { return !FSelecting && !FJob; }
 
   // Copies the selected area into the capture, binarised with the chosen
-  // threshold. With ScreenDiff, false (the previous capture kept) when the
-  // area shows no change against it. False with no area selected. Platform
-  // failures are exceptions.
-  bool CaptureScreenArea(bool ScreenDiff);
+  // threshold, then Captured(true). With ScreenDiff, Captured(false) (the
+  // previous capture kept) when the area shows no change against it; the
+  // same with no area selected or while something else runs. A platform
+  // failure goes to the view's error.
+  void CaptureScreenArea(bool ScreenDiff, std::function<void(bool Captured)> Captured);
 
   const TRect& SelectedRect() const { return FSelectedRect; }
   void SetSelectedRect(const TRect& Rect) { FSelectedRect = Rect; }
@@ -129,16 +130,22 @@ private:
     TDone Done;
   };
 
-  // Copies Rect with Korvex's windows out of the way, binarised with the
-  // chosen threshold.
-  QImage CopyArea(const TRect& Rect);
-  // Starts recognising Bitmap for a job over Area; the job ends in FinishJob.
-  void StartJob(QImage Bitmap, const TRect& Area, std::optional<QPoint> Pointer, TDone Done);
+  // A job over Area begins; it ends in FinishJob.
+  void BeginJob(const TRect& Area, std::optional<QPoint> Pointer, TDone Done);
+  // Copies Rect once Korvex's windows are out of the way, binarised with
+  // the chosen threshold, and hands the copy on; a failure or a cancelled
+  // job ends the job instead.
+  void CopyArea(const TRect& Rect, std::function<void(QImage)> Copied);
+  // Takes Copy as the selected area's capture; with ScreenDiff, only when
+  // it shows a change.
+  bool AcceptCapture(QImage Copy, bool ScreenDiff);
+  // Recognises Bitmap for the job, on the worker or in the desktop's
+  // recogniser.
+  void Recognize(QImage Bitmap);
   void StartRtOcr(const QImage& Bitmap);
   void RtOcrCompleted(const TRtOcr::TResult& Result);
   // Back on the GUI thread: shows what the job found and ends it.
   void FinishJob(TJobOutcome Outcome);
-  void FailBeforeStart(const QString& Message, const TDone& Done);
 
   TConfigIni& FSettings;
   TPlatform& FPlatform;
