@@ -16,6 +16,7 @@
 
 #include "support/TestRuntime.h"
 
+#include <memory>
 #include <optional>
 
 namespace {
@@ -247,10 +248,16 @@ TEST_F(Picker, AfterOKEveryCaptureIsBinarisedBeforeTheChangeTestAndBeforeRecogni
 
   // Pixels that change but stay on the same side of the threshold are no
   // change once binarised; pixels that cross it are.
+  auto CaptureChanged = [this] {
+    const auto Captured = std::make_shared<std::optional<bool>>();
+    Form->Pipeline().CaptureScreenArea(true, [Captured](bool Accepted) { *Captured = Accepted; });
+    EXPECT_TRUE(WaitUntil([Captured] { return Captured->has_value(); }));
+    return Captured->value_or(false);
+  };
   QPainter(&Desktop.Screen).fillRect(QRect(0, 300, 40, 100), QColor(30, 30, 30));
-  EXPECT_FALSE(Form->Pipeline().CaptureScreenArea(true));
+  EXPECT_FALSE(CaptureChanged());
   QPainter(&Desktop.Screen).fillRect(QRect(0, 300, 40, 100), QColor(250, 250, 250));
-  EXPECT_TRUE(Form->Pipeline().CaptureScreenArea(true));
+  EXPECT_TRUE(CaptureChanged());
 }
 
 TEST_F(Picker, TheEngineIsTheStoredOneNotTheMenusChoice) {

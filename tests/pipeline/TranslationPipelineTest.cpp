@@ -48,7 +48,11 @@ public:
     Calls.push_back("cancel choice");
     Choose(std::nullopt);
   }
-  void HideWindowsFrom(const TRect&) override { Calls.push_back("hide windows"); }
+  // Nothing has to move: the copy may be taken at once.
+  void HideWindowsFrom(const TRect&, std::function<void()> Hidden) override {
+    Calls.push_back("hide windows");
+    Hidden();
+  }
   void RestoreWindows() override { Calls.push_back("restore windows"); }
   void ShowCapture(const QImage&) override { Calls.push_back("show capture"); }
   void HideTranslation() override { Calls.push_back("hide translation"); }
