@@ -16,16 +16,19 @@
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 
+#include <atomic>
+
 // The five global hotkeys on a private X server, pressed with XTest
 // (xdotool), also with NumLock or CapsLock lit and with one of them grabbed
 // by another client first.
 
 namespace {
 
-// What the OCR engine of these tests finds, and how often it was asked.
+// What the OCR engine of these tests finds, and how often it was asked. It
+// runs on the pipeline's worker; Records is changed only while no job runs.
 struct TEngineScript {
   TIteratorResultList Records;
-  int Calls = 0;
+  std::atomic<int> Calls = 0;
 };
 
 class TScriptedEngine : public TOCREngine {
@@ -114,9 +117,9 @@ protected:
     EXPECT_TRUE(QTest::qWaitForWindowExposed(Form.get()));
     // A selection started by a hotkey ends as soon as it has been seen.
     QObject::connect(&SelectionWatch, &QTimer::timeout, [this] {
-      if (Form && Form->Pipeline().IsSelecting() && Form->Pipeline().FBusy) {
+      if (Form && Form->Pipeline().IsSelecting()) {
         ++Selections;
-        Form->Pipeline().FBusy = false;
+        Form->Pipeline().Cancel();
       }
     });
     SelectionWatch.start(10);
@@ -138,26 +141,31 @@ protected:
     const int SelectionsBefore = Selections;
     EXPECT_TRUE(Press("ctrl+alt+c", [&] { return Selections == SelectionsBefore + 1; })) << "select-translate";
 
-    Pipeline.FSelectedRect = {100, 100, 300, 200};
-    const int CallsBefore = Engine.Calls;
-    EXPECT_TRUE(Press("ctrl+alt+t", [&] { return Engine.Calls == CallsBefore + 1; })) << "translate";
-    EXPECT_EQ(Pipeline.FScreenBitmap->size(), QSize(200, 100));
+    Pipeline.SetSelectedRect({100, 100, 300, 200});
+    int CallsBefore = Engine.Calls;
+    EXPECT_TRUE(Press("ctrl+alt+t", [&] { return Engine.Calls == CallsBefore + 1 && Form->Idle(); })) << "translate";
+    ASSERT_TRUE(Pipeline.ScreenBitmap());
+    EXPECT_EQ(Pipeline.ScreenBitmap()->size(), QSize(200, 100));
 
     Form->mnuAutoTranslate->trigger(); // on, from the menu
     EXPECT_TRUE(Form->TimerAction.isActive());
     EXPECT_TRUE(Press("ctrl+alt+a", [&] { return !Form->TimerAction.isActive(); })) << "auto-translate";
     EXPECT_FALSE(Form->mnuAutoTranslate->isChecked());
 
-    Pipeline.FSelectedRect = {1, 2, 3, 4};
+    Pipeline.SetSelectedRect({1, 2, 3, 4});
     EXPECT_TRUE(Press("ctrl+alt+f", [&] {
-      return Pipeline.FSelectedRect == TRect{0, 0, 1920, 1080};
+      return Pipeline.SelectedRect() == TRect{0, 0, 1920, 1080} && Form->Idle();
     })) << "full-screen";
 
+    // The paragraph under the pointer, shown over it; the selected area stays.
     Engine.Records = {Record(10, 10, 200, 40)};
     EXPECT_TRUE(Xdotool({"mousemove", "20", "20"}));
-    EXPECT_TRUE(Press("ctrl+alt+z", [&] {
-      return Pipeline.FSelectedRect == TRect{10, 10, 200, 40};
-    })) << "mouse-translate";
+    CallsBefore = Engine.Calls;
+    EXPECT_TRUE(Press("ctrl+alt+z", [&] { return Engine.Calls == CallsBefore + 1 && Form->Idle(); }))
+        << "mouse-translate";
+    EXPECT_EQ(Pipeline.SelectedRect(), (TRect{0, 0, 1920, 1080}));
+    ASSERT_EQ(Pipeline.TargetList().size(), 1u);
+    EXPECT_EQ(Pipeline.TargetList()[0].Text, "Some text");
     Engine.Records.clear();
   }
 
@@ -211,11 +219,12 @@ TEST_F(HotKeysX11, AHotkeyGrabbedByAnotherClientLeavesTheOtherFourWorking) {
   // Still running; the others work.
   const int SelectionsBefore = Selections;
   EXPECT_TRUE(Press("ctrl+alt+c", [&] { return Selections == SelectionsBefore + 1; }));
-  Form->Pipeline().FSelectedRect = {1, 2, 3, 4};
-  EXPECT_TRUE(Press("ctrl+alt+f", [&] { return Form->Pipeline().FSelectedRect == TRect{0, 0, 1920, 1080}; }));
+  Form->Pipeline().SetSelectedRect({1, 2, 3, 4});
+  EXPECT_TRUE(Press("ctrl+alt+f", [&] { return Form->Pipeline().SelectedRect() == TRect{0, 0, 1920, 1080}; }));
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Form->Idle(); }, 10000));
   // Korvex left none of the four lock variants of the refused key grabbed:
   // the other client keeps it, and a third gets BadAccess only from it.
-  Form->Pipeline().FSelectedRect = {100, 100, 300, 200};
+  Form->Pipeline().SetSelectedRect({100, 100, 300, 200});
   const int Calls = Engine.Calls;
   ASSERT_TRUE(Xdotool({"key", "ctrl+alt+t"}));
   QTest::qWait(200);
@@ -226,7 +235,7 @@ TEST_F(HotKeysX11, TwoHotkeysWithOneTextRunTheFirstCommand) {
   TConfigIni(Runtime.IniPath()).WriteString("General", "HotKey2", "Ctrl+Alt+C");
   EXPECT_EQ(Start(), "korvex: the hotkey \"Ctrl+Alt+C\" of translate is the hotkey of select-translate already; it "
                      "runs select-translate only");
-  Form->Pipeline().FSelectedRect = {100, 100, 300, 200};
+  Form->Pipeline().SetSelectedRect({100, 100, 300, 200});
   const int SelectionsBefore = Selections;
   EXPECT_TRUE(Press("ctrl+alt+c", [&] { return Selections == SelectionsBefore + 1; }));
   EXPECT_EQ(Engine.Calls, 0); // no translation of the old area
