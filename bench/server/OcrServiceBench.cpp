@@ -70,7 +70,8 @@ private:
 } // namespace
 
 int main(int argc, char** argv) {
-  // As the server itself: one OpenMP thread unless the environment says otherwise.
+  // The bare library recognises on one OpenMP thread, as the service's
+  // workers do, unless the environment says otherwise.
   tesseractocr::LimitOpenMPThreads(argv);
   if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
     qputenv("QT_QPA_PLATFORM", "offscreen");

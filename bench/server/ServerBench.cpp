@@ -106,9 +106,12 @@ int ConnectTo(int Port) {
 
 // /translate of a new sentence each time, as Korvex sends it, while 32
 // clients send a mix (new and cached translations, /health, small /ocr
-// pictures) with 20 ms between their requests; with Arg slow clients
-// besides, each sending a header byte a second and reconnecting once cut.
-// Reports the median and 99th percentile of the measured requests.
+// pictures) with 20 ms between their requests; besides, with the first
+// argument's number of slow clients, each sending a header byte a second
+// and reconnecting once cut, and with the second argument's number of
+// clients posting 1200 x 1200 pictures to /ocr one after the other, which
+// keeps it saturated. Reports the median and 99th percentile of the
+// measured requests.
 void BM_TranslateLatencyUnderMixedLoad(benchmark::State& State) {
   std::vector<std::unique_ptr<TTranslateEngine>> Engines;
   Engines.push_back(std::make_unique<TApertiumEngine>());
@@ -140,7 +143,6 @@ void BM_TranslateLatencyUnderMixedLoad(benchmark::State& State) {
         case 0: Http.Get("/health"); break;
         case 1: Http.Post("/ocr", Picture, "image/bmp"); break;
         case 2:
-        case 3:
           Http.Post("/translate", Body("Client " + std::to_string(Client * 100000 + Request) + " reads."),
                     "application/json");
           break;
@@ -167,6 +169,18 @@ void BM_TranslateLatencyUnderMixedLoad(benchmark::State& State) {
       for (int Fd : Slow)
         if (Fd >= 0)
           ::close(Fd);
+    });
+  const std::string Large = BlankBmp(1200, 1200);
+  for (int Client = 0; Client < int(State.range(1)); ++Client)
+    Load.emplace_back([&] {
+      httplib::Client Http("127.0.0.1", Port);
+      Http.set_read_timeout(120);
+      while (!Done) {
+        // A refusal is retried after a pause, as a client would.
+        const auto Reply = Http.Post("/ocr", Large, "image/bmp");
+        if (!Reply || Reply->status != 200)
+          std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      }
     });
   std::this_thread::sleep_for(std::chrono::seconds(1));
 
@@ -197,9 +211,10 @@ void BM_TranslateLatencyUnderMixedLoad(benchmark::State& State) {
   }
 }
 BENCHMARK(BM_TranslateLatencyUnderMixedLoad)
-    ->ArgName("slow_clients")
-    ->Arg(0)
-    ->Arg(64)
+    ->ArgNames({"slow_clients", "heavy_ocr_clients"})
+    ->Args({0, 0})
+    ->Args({64, 0})
+    ->Args({0, 12})
     ->UseManualTime()
     ->Iterations(400)
     ->Unit(benchmark::kMillisecond);

@@ -453,6 +453,11 @@ private:
       Connection.Deadline = TClock::now() + FLimits.RequestDeadline;
     }
     Connection.In.append(Buffer, size_t(Got));
+    // A client that writes its headers and body apart, without TCP_NODELAY,
+    // holds the body back until the headers are acknowledged; a delayed
+    // acknowledgement would cost each such request 40 ms.
+    const int Yes = 1;
+    ::setsockopt(Connection.Fd, IPPROTO_TCP, TCP_QUICKACK, &Yes, sizeof Yes);
     Advance(Connection);
   }
 

@@ -12,8 +12,12 @@
 
 #include <nlohmann/json.hpp>
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <condition_variable>
 #include <cstdlib>
 #include <deque>
@@ -75,8 +79,8 @@ struct TJob {
 class TOcrService::TImpl {
 public:
   TImpl(const TOcrOptions& Options, TOcrHooks Hooks)
-      : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)),
-        FPixelBudget(std::max(Options.PixelBudget, MaxImagePixels)), FHooks(std::move(Hooks)) {
+      : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)), FPixelBudget(Options.PixelBudget),
+        FHooks(std::move(Hooks)) {
     std::vector<TApiPtr> Apis;
     for (int I = 0; I < std::max(Options.Workers, 1); ++I)
       Apis.push_back(CreateApi(Options));
@@ -140,14 +144,24 @@ private:
 
   void Work(tesseract::TessBaseAPI& Api) {
     tesseractocr::KeepOpenMPOnThisThread();
+    // Recognition is the server's bulk work: at a lower priority it leaves
+    // the processor to translations, whose Apertium stages each want a slice
+    // at once. The threads it starts (Qt's for large pictures) inherit it.
+    const id_t Self = id_t(::gettid());
+    errno = 0;
+    const int Nice = ::getpriority(PRIO_PROCESS, Self);
+    if (errno == 0)
+      ::setpriority(PRIO_PROCESS, Self, std::min(Nice + 10, 19));
     for (;;) {
       std::unique_ptr<TJob> Job;
       {
         // The request at the front waits until its pixels fit beside those
-        // being recognised, so that decoding memory stays bounded in total.
+        // being recognised, so that decoding memory stays bounded in total;
+        // alone, any picture the size limits pass is taken.
         std::unique_lock Lock(FMutex);
         FWake.wait(Lock, [this] {
-          return FStopping || (!FQueue.empty() && FPixelsInUse + Pixels(*FQueue.front()) <= FPixelBudget);
+          return FStopping ||
+                 (!FQueue.empty() && (FPixelsInUse == 0 || FPixelsInUse + Pixels(*FQueue.front()) <= FPixelBudget));
         });
         if (FStopping)
           return;

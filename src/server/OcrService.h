@@ -18,7 +18,7 @@ struct TOcrOptions {
   int Workers = 2;               // threads, each with its own Tesseract instance
   int QueueLimit = 8;            // requests waiting beyond the busy workers; more answer 503 at once
   // Pixels decoded and recognised at once over all workers; a picture that
-  // would pass it waits for the pictures before it. At least MaxImagePixels.
+  // would pass it waits until it fits, or until no other is recognised.
   long long PixelBudget = 60'000'000;
 };
 

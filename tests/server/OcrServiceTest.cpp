@@ -1,6 +1,7 @@
 // POST /ocr's service with the system's Tesseract and English trained data,
 // on pictures rendered here and sent as Korvex sends them.
 #include "server/OcrService.h"
+#include "server/OcrImage.h"
 
 #include "support/ScreenTextPictures.h"
 #include "support/TextImages.h"
@@ -11,6 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include <atomic>
 #include <future>
 #include <memory>
 #include <string>
@@ -247,6 +249,21 @@ TEST_F(OcrService, BadPicturesAreRefusedAndTheServiceGoesOn) {
   }
 }
 
+// The largest picture the limits pass is decoded, not refused by the
+// decoder's own allocation limit.
+TEST(OcrImage, APictureAtTheLimitsIsDecoded) {
+  QImage Grey(7000, 8500, QImage::Format_Grayscale8);
+  Grey.fill(0);
+  const std::string Png = Encode(Grey, "PNG");
+  Grey = QImage();
+  TImageHeader Header;
+  TImageRejection Rejection;
+  ASSERT_TRUE(ReadImageHeader(Png, Header, Rejection)) << Rejection.Message;
+  QImage Decoded;
+  ASSERT_TRUE(DecodeImage(Png, Header, Decoded, Rejection)) << Rejection.Message;
+  EXPECT_EQ(Decoded.size(), QSize(7000, 8500));
+}
+
 // Holds the worker that takes a request until the test lets it go.
 class TWorkerGate {
 public:
@@ -313,6 +330,34 @@ TEST(OcrServiceQueue, DestructionAnswersHeldAndQueuedRequests503) {
   }
   EXPECT_EQ(ShuttingDown, 2);
   EXPECT_EQ(Busy, 1);
+}
+
+// Two workers, but pixels for one picture at a time: the second waits until
+// the first is done, then both are answered.
+TEST(OcrServiceQueue, PicturesPastThePixelBudgetWaitForTheOnesBeingRecognised) {
+  TWorkerGate Gate;
+  std::atomic<int> Started = 0;
+  TOcrOptions Budget = Options(2, 2);
+  Budget.PixelBudget = 320 * 50;
+  TOcrService Service(Budget, {.BeforeWork =
+                                   [&] {
+                                     if (++Started == 1)
+                                       Gate();
+                                   },
+                               .Stopping = {}});
+  const std::string Bmp = Encode(RenderTextLines({QStringLiteral("Busy worker")}, 320, 50, 28), "BMP");
+  std::future<TServerReply> First = std::async(std::launch::async, [&] { return Service.Recognize(Bmp, false); });
+  Gate.WaitUntilEntered();
+  std::future<TServerReply> Second = std::async(std::launch::async, [&] { return Service.Recognize(Bmp, false); });
+  EXPECT_EQ(Second.wait_for(std::chrono::milliseconds(300)), std::future_status::timeout);
+  EXPECT_EQ(Started, 1);
+  Gate.Release();
+  for (std::future<TServerReply>* Reply : {&First, &Second}) {
+    const json Lines = Boxes(Reply->get());
+    ASSERT_EQ(Lines.size(), 1u);
+    EXPECT_EQ(Lines[0].at("text"), "Busy worker");
+  }
+  EXPECT_EQ(Started, 2);
 }
 
 TEST(OcrServiceStart, MissingTrainedDataThrowsANamedError) {
