@@ -1,4 +1,5 @@
 #include "server/ApertiumPipeline.h"
+#include "server/HttpRequestHead.h"
 #include "server/LanguageCodes.h"
 #include "server/ServerOptions.h"
 #include "server/TranslationCache.h"
@@ -102,4 +103,41 @@ TEST(ServerOptions, ParsesEveryOption) {
   for (const std::vector<std::string>& Bad : std::vector<std::vector<std::string>>{
            {"--listen", "5000"}, {"--listen", "h:99999"}, {"--ocr-workers", "0"}, {"--ocr-queue"}, {"--what"}})
     EXPECT_THROW(ParseServerOptions(Bad), EOptionError) << Bad[0];
+}
+
+// Requests arriving a byte at a time are complete at their last byte and
+// not before, with what follows them left for the next request.
+TEST(HttpRequestHead, RequestsArrivingByteByByteEndAtTheirLastByte) {
+  const std::string Next = "GET /health HTTP/1.1\r\n\r\n";
+  const std::pair<const char*, std::string> Cases[] = {
+      {"no body", "GET /health HTTP/1.1\r\nHost: x\r\n\r\n"},
+      {"length", "POST /translate HTTP/1.1\r\ncontent-length: 5\r\n\r\nhello"},
+      {"chunked", "POST /ocr?x=1 HTTP/1.1\r\nTransfer-Encoding: Chunked\r\n\r\n3\r\nabc\r\n"
+                  "a;ext=1\r\n0123456789\r\n0\r\nTrailer: t\r\n\r\n"},
+  };
+  for (const auto& [Name, Request] : Cases) {
+    SCOPED_TRACE(Name);
+    std::string In;
+    THttpRequestHead Head;
+    const std::string Stream = Request + Next;
+    size_t CompleteAt = 0;
+    for (size_t I = 0; I < Stream.size() && !CompleteAt; ++I) {
+      In += Stream[I];
+      const THeadResult Result = ReadRequestHead(In, Head, 1 << 20);
+      ASSERT_NE(Result.Kind, THeadResult::EKind::Refused) << Result.Message;
+      if (Result.Kind == THeadResult::EKind::Complete)
+        CompleteAt = I + 1;
+    }
+    EXPECT_EQ(CompleteAt, Request.size());
+    EXPECT_EQ(Head.RequestBytes, Request.size());
+    EXPECT_EQ(Head.Ocr, std::string(Name) == "chunked");
+  }
+  // The answer to Expect is the caller's, so the header goes.
+  std::string In = "POST /ocr HTTP/1.1\r\nExpect: 100-continue\r\nContent-Length: 2\r\n\r\n";
+  THttpRequestHead Head;
+  EXPECT_EQ(ReadRequestHead(In, Head, 1 << 20).Kind, THeadResult::EKind::SendContinue);
+  EXPECT_EQ(In, "POST /ocr HTTP/1.1\r\nContent-Length: 2\r\n\r\n");
+  In += "ok";
+  EXPECT_EQ(ReadRequestHead(In, Head, 1 << 20).Kind, THeadResult::EKind::Complete);
+  EXPECT_EQ(Head.RequestBytes, In.size());
 }
