@@ -763,4 +763,26 @@ TEST_F(CommandsControllerSteps, ACommandArrivingDuringEachStepRunsOnceAfter) {
   }
 }
 
+// An automatic-translation tick gives way: a command arriving while the
+// tick's job recognises cancels that job (nothing of it is shown or sent),
+// then runs.
+TEST_F(CommandsController, ACommandArrivingDuringATickCancelsTheTicksJob) {
+  Start();
+  Form->Pipeline().SetSelectedRect({100, 100, 500, 300});
+  ASSERT_TRUE(Capture(false));
+  Form->mnuAutoTranslate->trigger();
+  Engine.Hold = true;
+  ChangeTheScreen();
+  Form->TimerAction.setInterval(20);
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Engine.Inside.load(); }, 10000));
+  ASSERT_TRUE(Desktop.PressHotKey(CtrlAlt, 'T'));
+  Engine.Hold = false;
+  ASSERT_TRUE(QTest::qWaitFor([&] { return Engine.Calls >= 2 && !Form->Pipeline().TargetList().empty(); }, 10000));
+  // The translate command's result only.
+  EXPECT_EQ(Translations(), 1);
+  ASSERT_EQ(Form->Pipeline().TargetList().size(), 1u);
+  EXPECT_EQ(Form->Pipeline().TargetList()[0].Text, "번역:Hello there.");
+  EXPECT_TRUE(Form->TimerAction.isActive());
+}
+
 } // namespace
