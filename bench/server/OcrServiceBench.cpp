@@ -1,5 +1,5 @@
 // POST /ocr of a rendered 800 x 200 picture with four lines of text, once
-// through TOcrService::Recognize (the BMP body Korvex posts, decoded, handed
+// through TServerOcrService::Recognize (the BMP body Korvex posts, decoded, handed
 // to a worker, answered as JSON) and once through the bare Tesseract library
 // in this thread on the same pixels. Prints both times and their ratio; the
 // service should stay within 1.15 x of the bare library.
@@ -86,10 +86,10 @@ int main(int argc, char** argv) {
   TOcrOptions Options;
   Options.DataPath = KORVEX_TESSDATA_DIR;
   Options.Workers = 1;
-  std::unique_ptr<TOcrService> Service;
+  std::unique_ptr<TServerOcrService> Service;
   TBareTesseract Bare;
   try {
-    Service = std::make_unique<TOcrService>(Options);
+    Service = std::make_unique<TServerOcrService>(Options);
   } catch (const std::exception& Error) {
     std::fprintf(stderr, "ocr_service_bench: %s\n", Error.what());
     return 1;

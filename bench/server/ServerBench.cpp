@@ -118,7 +118,7 @@ void BM_TranslateLatencyUnderMixedLoad(benchmark::State& State) {
   TTranslateService Service(std::move(Engines));
   TOcrOptions OcrOptions;
   OcrOptions.DataPath = "/usr/share/tesseract-ocr/5/tessdata";
-  TOcrService Ocr(OcrOptions);
+  TServerOcrService Ocr(OcrOptions);
   TKorvexServer Server(Service, [&](const std::string& Body, bool Paragraph, bool Enhance) {
     return Ocr.Recognize(Body, Paragraph, Enhance);
   });

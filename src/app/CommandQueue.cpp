@@ -30,6 +30,10 @@ void TCommandQueue::RunNow(const QString& Name, std::function<void()> Command) {
   });
 }
 
+void TCommandQueue::Forget(const QString& Name) {
+  std::erase_if(FPending, [&Name](const auto& Pending) { return Pending.first == Name; });
+}
+
 void TCommandQueue::SetReady(bool Ready) {
   FReady = Ready;
   if (FReady)

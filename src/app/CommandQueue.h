@@ -38,6 +38,8 @@ public:
   void SetReady(bool Ready);
   // Forgets the waiting commands, for a window that will not run them.
   void Clear() { FPending.clear(); }
+  // Forgets the waiting commands called Name.
+  void Forget(const QString& Name);
 
   bool IsRunning() const { return FRunning; }
   bool HasPending() const { return !FPending.empty(); }

@@ -56,7 +56,6 @@ void TFormOCR::ActAutoTranslateExecute(TDone Done) {
 
 void TFormOCR::mnuAutoTranslateClick(bool Checked) {
   if (Checked && FPipeline->SelectedRect().IsEmpty()) {
-    mnuAutoTranslate->setChecked(false);
     QMessageBox::information(this, ApplicationTitle,
                              QStringLiteral("번역할 영역을 선택하지 않았습니다.\n영역 선택을 먼저 해주세요."),
                              QMessageBox::Ok);

@@ -69,7 +69,7 @@ void TFormOCR::mnuSelectOCRResultClick() {
     AlphaBlendValue = 255;
     FPlatform.SetWindowAlpha(this, AlphaBlendValue);
   });
-  QGuiApplication::sync();
+  FPlatform.Sync();
   QThread::msleep(HideSettleMs);
 
   std::optional<TIteratorResultList> TextSegmentList;

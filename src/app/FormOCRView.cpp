@@ -51,7 +51,13 @@ void TFormOCR::ChooseArea(std::function<void(std::optional<TRect>)> Chosen) {
 
 void TFormOCR::CancelChoice() { FAreaSelection->Cancel(); }
 
-void TFormOCR::ShowError(const QString& Message) { ShowErrorBox(Message, this); }
+void TFormOCR::ShowError(const QString& Message) {
+  // The same command pressed again while this one failed would only wait
+  // as long again for the same failure (a server that stalls for minutes).
+  if (FCommands.IsRunning())
+    FCommands.Forget(FCommands.Running());
+  ShowErrorBox(Message, this);
+}
 
 void TFormOCR::HideWindowsFrom(const TRect& Area, std::function<void()> Hidden) {
   const QRect AreaRect(Area.Left, Area.Top, Area.Width(), Area.Height());
@@ -79,7 +85,7 @@ void TFormOCR::HideWindowsFrom(const TRect& Area, std::function<void()> Hidden) 
   // so far (the overlay's last paint, say), and before anything moves: the
   // repaints it sees are of what lies beneath.
   if (!Uncovered.isEmpty() && !Watch) {
-    QGuiApplication::sync();
+    FPlatform.Sync();
     Watch = FPlatform.WatchRepaints();
   }
 
@@ -99,7 +105,7 @@ void TFormOCR::HideWindowsFrom(const TRect& Area, std::function<void()> Hidden) 
     Hidden();
     return;
   }
-  QGuiApplication::sync();
+  FPlatform.Sync();
   FRepaintWait = TRepaintWait{std::move(Watch), Uncovered, std::move(Hidden), {}};
   FRepaintWait->Clock.start();
   FRepaintCheck.start();
@@ -135,7 +141,7 @@ void TFormOCR::ShowCapture(const QImage& Bitmap) {
 void TFormOCR::HideTranslation() {
   const QRegion Covered = CoveredRegion(FPlatform, FTranslateForm.get());
   if (!Covered.isEmpty()) {
-    QGuiApplication::sync();
+    FPlatform.Sync();
     FUncovered = TUncovered{FPlatform.WatchRepaints(), Covered};
     // Only a copy within the same command waits for it.
     QTimer::singleShot(0, this, [this] { FUncovered.reset(); });

@@ -83,7 +83,13 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
   connect(&FRepaintCheck, &QTimer::timeout, this, &TFormOCR::CheckRepaint);
   FMemoryRelease.setSingleShot(true);
   FMemoryRelease.setInterval(3000);
-  connect(&FMemoryRelease, &QTimer::timeout, this, [] {
+  connect(&FMemoryRelease, &QTimer::timeout, this, [this] {
+    // Not while a job works: trimming the heap under a recognition that
+    // allocates on the worker holds the GUI thread for as long as it takes.
+    if (!FPipeline->IsIdle()) {
+      FMemoryRelease.start();
+      return;
+    }
     ReusableMemory::Release();
     malloc_trim(0);
   });

@@ -103,6 +103,7 @@ void TAreaSelection::MousePressed(const QMouseEvent& Event) {
   const QPoint Cursor = ScreenPos(Event);
   // Shift mode: the second click ends it.
   if (FShiftMode && FReleased) {
+    FollowCursor(Cursor);
     Finish(NormalizedRect(FStartPoint, Cursor));
     return;
   }
@@ -137,6 +138,8 @@ void TAreaSelection::MouseReleased(const QMouseEvent& Event) {
     FollowCursor(ScreenPos(Event));
     return;
   }
+  // The band ends where the area does, also without a move before.
+  FollowCursor(ScreenPos(Event));
   Finish(NormalizedRect(FStartPoint, ScreenPos(Event)));
 }
 

@@ -151,16 +151,7 @@ void TRtOcr::Completed(TOcrOperation* Operation, TOcrAsyncStatus Status, const T
     const TOcrResult Recognised = Ended->GetResults();
     Result.Text = Recognised.Text;
     Result.TextAngle = Recognised.TextAngle.value_or(0.0);
-    Result.Lines.reserve(Recognised.Lines.size());
-    for (const TOcrLine& Line : Recognised.Lines) {
-      TLine& Reported = Result.Lines.emplace_back();
-      Reported.Text = Line.Text;
-      Reported.Words.reserve(Line.Words.size());
-      for (const TOcrWord& Word : Line.Words) {
-        const TOcrRect& Box = Word.BoundingRect;
-        Reported.Words.push_back({Word.Text, {Box.X, Box.Y, Box.Width, Box.Height}});
-      }
-    }
+    Result.Lines = Recognised.Lines;
   }
 
   // The handler may destroy the component: nothing touches it afterwards.

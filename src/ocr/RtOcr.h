@@ -45,23 +45,13 @@ public:
 
   enum TStatus { stCompleted, stCanceled, stError };
 
-  // Pixels of the recognised bitmap, origin top left.
-  struct TSRect {
-    float X = 0;
-    float Y = 0;
-    float Width = 0;
-    float Height = 0;
-  };
-  struct TWord {
-    QString Text;
-    TSRect Rect;
-  };
-  using TWords = std::vector<TWord>;
-  struct TLine {
-    QString Text;
-    TWords Words; // in the service's order
-  };
-  using TLines = std::vector<TLine>;
+  // The service's own records (platform/OcrService.h): boxes in pixels of
+  // the recognised bitmap, origin top left; words in the service's order.
+  using TSRect = TOcrRect;
+  using TWord = TOcrWord;
+  using TWords = std::vector<TOcrWord>;
+  using TLine = TOcrLine;
+  using TLines = std::vector<TOcrLine>;
   struct TResult {
     TStatus Status = stCompleted;
     TLines Lines;

@@ -221,9 +221,14 @@ void TTranslationPipeline::StartRtOcr(const QImage& Bitmap) {
 void TTranslationPipeline::RtOcrCompleted(const TRtOcr::TResult& Result) {
   if (!FJob)
     return;
-  // A cancelled or failed recognition changes nothing.
-  if (Result.Status != TRtOcr::stCompleted) {
+  // A cancelled recognition changes nothing; a failed one says so and
+  // leaves the shown result as it is.
+  if (Result.Status == TRtOcr::stCanceled) {
     FinishJob({});
+    return;
+  }
+  if (Result.Status != TRtOcr::stCompleted) {
+    FinishJob({TJobOutcome::TKind::Failed, {}, QStringLiteral("Windows OCR 문자 인식에 실패했습니다."), {}});
     return;
   }
   TIteratorResultList Lines = RecordsOfLines(Result.Lines);
@@ -287,15 +292,15 @@ TIteratorResultList TTranslationPipeline::RecordsOfLines(const TRtOcr::TLines& L
   for (const TRtOcr::TLine& Line : Lines) {
     if (Line.Words.empty())
       continue; // no box to put it in
-    double Left = Line.Words.front().Rect.X;
-    double Top = Line.Words.front().Rect.Y;
-    double Right = Left + Line.Words.front().Rect.Width;
-    double Bottom = Top + Line.Words.front().Rect.Height;
+    double Left = Line.Words.front().BoundingRect.X;
+    double Top = Line.Words.front().BoundingRect.Y;
+    double Right = Left + Line.Words.front().BoundingRect.Width;
+    double Bottom = Top + Line.Words.front().BoundingRect.Height;
     for (const TRtOcr::TWord& Word : Line.Words) {
-      Left = std::min(Left, double{Word.Rect.X});
-      Top = std::min(Top, double{Word.Rect.Y});
-      Right = std::max(Right, double{Word.Rect.X} + Word.Rect.Width);
-      Bottom = std::max(Bottom, double{Word.Rect.Y} + Word.Rect.Height);
+      Left = std::min(Left, double{Word.BoundingRect.X});
+      Top = std::min(Top, double{Word.BoundingRect.Y});
+      Right = std::max(Right, double{Word.BoundingRect.X} + Word.BoundingRect.Width);
+      Bottom = std::max(Bottom, double{Word.BoundingRect.Y} + Word.BoundingRect.Height);
     }
     TIteratorResult Record;
     Record.Left = CeilEdge(Left);

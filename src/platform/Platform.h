@@ -130,6 +130,11 @@ public:
 
   // Starts watching the screen's repaints (see TRepaintWatch).
   virtual std::unique_ptr<TRepaintWatch> WatchRepaints() = 0;
+
+  // Sends everything Korvex's windows asked of the window system so far and
+  // returns once it has been carried out. Unlike QGuiApplication::sync it
+  // processes no events, so no command or timer runs inside the caller.
+  virtual void Sync() {}
 };
 
 // "x11" when a display is reachable, else nullptr with Error set.

@@ -76,7 +76,7 @@ struct TJob {
 
 } // namespace
 
-class TOcrService::TImpl {
+class TServerOcrService::TImpl {
 public:
   TImpl(const TOcrOptions& Options, TOcrHooks Hooks)
       : FCapacity(std::max(Options.Workers, 1) + std::max(Options.QueueLimit, 0)), FPixelBudget(Options.PixelBudget),
@@ -285,15 +285,15 @@ private:
   std::vector<std::thread> FWorkers;
 };
 
-TOcrService::TOcrService(const TOcrOptions& Options) : TOcrService(Options, {}) {}
+TServerOcrService::TServerOcrService(const TOcrOptions& Options) : TServerOcrService(Options, {}) {}
 
-TOcrService::TOcrService(const TOcrOptions& Options, TOcrHooks Hooks)
+TServerOcrService::TServerOcrService(const TOcrOptions& Options, TOcrHooks Hooks)
     : FImpl(std::make_unique<TImpl>(Options, std::move(Hooks))) {}
 
-TOcrService::~TOcrService() = default;
+TServerOcrService::~TServerOcrService() = default;
 
-TServerReply TOcrService::Recognize(const std::string& Body, bool Paragraph, bool Enhance) {
+TServerReply TServerOcrService::Recognize(const std::string& Body, bool Paragraph, bool Enhance) {
   return FImpl->Recognize(Body, Paragraph, Enhance);
 }
 
-void TOcrService::Shutdown() { FImpl->Stop(); }
+void TServerOcrService::Shutdown() { FImpl->Stop(); }

@@ -28,16 +28,16 @@ struct TOcrHooks {
   std::function<void()> Stopping;   // in the destructor, once the queue is closed, before the join
 };
 
-class TOcrService {
+class TServerOcrService {
 public:
   // Throws std::runtime_error with a clear message when Tesseract cannot initialise.
-  explicit TOcrService(const TOcrOptions& Options);
-  TOcrService(const TOcrOptions& Options, TOcrHooks Hooks);
+  explicit TServerOcrService(const TOcrOptions& Options);
+  TServerOcrService(const TOcrOptions& Options, TOcrHooks Hooks);
   // Answers the requests still queued with 503, cancels those being
   // recognised and joins the workers.
-  ~TOcrService();
-  TOcrService(const TOcrService&) = delete;
-  TOcrService& operator=(const TOcrService&) = delete;
+  ~TServerOcrService();
+  TServerOcrService(const TServerOcrService&) = delete;
+  TServerOcrService& operator=(const TServerOcrService&) = delete;
 
   // Body: the posted picture (a BMP file, or PNG); Paragraph: the request's
   // "paragraph" header was "True"; Enhance: the picture is enhanced before

@@ -56,10 +56,10 @@ int main(int argc, char** argv) {
   TTranslateService Translate(std::move(Engines));
 
   // Without its trained data the server still translates; /ocr answers 503.
-  std::unique_ptr<TOcrService> OcrService;
+  std::unique_ptr<TServerOcrService> OcrService;
   TKorvexServer::TOcrHandler Ocr;
   try {
-    OcrService = std::make_unique<TOcrService>(Options.Ocr);
+    OcrService = std::make_unique<TServerOcrService>(Options.Ocr);
     Ocr = [Service = OcrService.get()](const std::string& Body, bool Paragraph, bool Enhance) {
       return Service->Recognize(Body, Paragraph, Enhance);
     };

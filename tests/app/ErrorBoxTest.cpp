@@ -1,3 +1,4 @@
+#include "app/ErrorBox.h"
 #include "app/Application.h"
 #include "ocr/RtOcr.h"
 #include "platform/fake/FakeOcrService.h"
@@ -11,16 +12,22 @@
 
 namespace {
 
-// Answers the next modal message box, remembering its text.
+// Answers the next error box (it does not wait for the user: no loop runs
+// inside whoever showed it), remembering its text.
 QString AnswerNextMessageBox() {
   QString Text;
   QTimer Poll;
   QEventLoop Loop;
   QObject::connect(&Poll, &QTimer::timeout, [&] {
-    if (auto* Box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+    for (QWidget* Window : QApplication::topLevelWidgets()) {
+      auto* Box = qobject_cast<QMessageBox*>(Window);
+      if (!Box || !Box->isVisible())
+        continue;
       Text = Box->text();
+      EXPECT_EQ(Box->textFormat(), Qt::PlainText);
       Box->accept();
       Loop.quit();
+      return;
     }
   });
   Poll.start(10);
@@ -57,6 +64,21 @@ TEST(DefaultErrorBox, AFailureInTheRecognitionResultsHandlerIsShown) {
   ASSERT_TRUE(Service.Complete(TOcrAsyncStatus::Completed));
   EXPECT_EQ(AnswerNextMessageBox(), "Refused");
   EXPECT_FALSE(RtOcr.Busy());
+}
+
+// Whoever answers at the server writes the reason; it never becomes markup,
+// a picture from disk or a link, and the same failure again while its box
+// is open opens no second one.
+TEST(DefaultErrorBox, AServersReasonIsPlainTextAndShownOnce) {
+  const QString Reason =
+      QStringLiteral("<img src=\"/tmp/x.png\"><font size=7 color=red>BIG</font> <a href=x>click</a>");
+  ShowErrorBox(Reason);
+  ShowErrorBox(Reason);
+  int Open = 0;
+  for (QWidget* Window : QApplication::topLevelWidgets())
+    Open += qobject_cast<QMessageBox*>(Window) && Window->isVisible();
+  EXPECT_EQ(Open, 1);
+  EXPECT_EQ(AnswerNextMessageBox(), Reason);
 }
 
 } // namespace

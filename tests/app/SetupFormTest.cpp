@@ -214,6 +214,8 @@ TEST_F(SetupForm, AColourThatIsNoColourFailsShowingWithTheConversionErrorAndWrit
   TFormSetup Dialog(Ini, Languages);
   QTimer::singleShot(5000, &Dialog, [&] { Dialog.btnOK->click(); }); // a dialog left open fails the test
   EXPECT_EQ(Dialog.exec(), QDialog::Rejected);
+  // The error box does not wait: it is answered once it shows.
+  ASSERT_TRUE(WaitUntil([&] { return !User.Boxes.empty(); }));
   EXPECT_EQ(User.Texts(), QStringList{"'greyish' is not a valid integer value"});
   EXPECT_EQ(FileData(), Before);
 }
@@ -229,6 +231,7 @@ TEST_F(SetupForm, AFailedWriteKeepsTheDialogOpenAndTheErrorReachesTheErrorBox) {
     Dialog.Button2->click();
   });
   EXPECT_EQ(Dialog.exec(), QDialog::Rejected);
+  ASSERT_TRUE(WaitUntil([&] { return !User.Boxes.empty(); }));
   ASSERT_EQ(User.Boxes.size(), 1u);
   EXPECT_TRUE(User.Boxes[0].Text.startsWith("Unable to write to ")) << User.Boxes[0].Text.toStdString();
 }

@@ -224,6 +224,24 @@ TEST_F(TranslateController, NoServerAndARefusalEachShowOneErrorBoxAndKeepTheShow
   }
 }
 
+// The same command pressed again while one fails is not run after it: it
+// would only wait as long again for the same failure.
+TEST_F(TranslateController, ARepeatOfAFailingCommandIsNotQueued) {
+  Form->Pipeline().SetEngine(TOCREngineKind::Tesseract,
+                             std::make_unique<TListEngine>(TIteratorResultList{Record(1, 2, 30, 40, "refuse")}));
+  Form->mnuTesseract->setChecked(true);
+  Form->mnuTextLine->setChecked(true);
+  Form->ActTranslate->trigger();
+  Form->ActTranslate->trigger(); // waits for the first
+  ASSERT_TRUE(WaitUntil([this] { return Form->Idle(); }, WaitMs));
+  EXPECT_EQ(TranslatedTexts().size(), 1u);
+  EXPECT_EQ(TakeErrorBoxes().size(), 1);
+  // Pressed once more afterwards, it runs.
+  Form->ActTranslate->trigger();
+  ASSERT_TRUE(WaitUntil([this] { return Form->Idle(); }, WaitMs));
+  EXPECT_EQ(TranslatedTexts().size(), 2u);
+}
+
 TEST_F(TranslateController, OCROnlySendsNothingAndShowsTheRecognisedText) {
   Form->mnuOCROnly->setChecked(true);
   TranslateList(ThreeSegments);

@@ -239,10 +239,10 @@ TEST_F(RtOcr, TheResultCarriesLinesWordsTextAndAngle) {
   EXPECT_EQ(Result.Lines[0].Text, "Hello world");
   ASSERT_EQ(Result.Lines[0].Words.size(), 2u);
   EXPECT_EQ(Result.Lines[0].Words[1].Text, "world");
-  EXPECT_EQ(Result.Lines[0].Words[1].Rect.X, 40.0f);
-  EXPECT_EQ(Result.Lines[0].Words[1].Rect.Width, 31.5f);
-  EXPECT_EQ(Result.Lines[0].Words[0].Rect.Y, 2.25f);
-  EXPECT_EQ(Result.Lines[1].Words[0].Rect.Height, 9.0f);
+  EXPECT_EQ(Result.Lines[0].Words[1].BoundingRect.X, 40.0f);
+  EXPECT_EQ(Result.Lines[0].Words[1].BoundingRect.Width, 31.5f);
+  EXPECT_EQ(Result.Lines[0].Words[0].BoundingRect.Y, 2.25f);
+  EXPECT_EQ(Result.Lines[1].Words[0].BoundingRect.Height, 9.0f);
 }
 
 TEST_F(RtOcr, StatusMapping) {

@@ -131,10 +131,10 @@ TEST_F(TesseractOcrService, ThreeRenderedLinesComeBackAsLinesOfWordsThatEncloseT
       const QRect Ink = Rendered.Lines[I][W].Ink;
       EXPECT_EQ(Word.Text, Rendered.Lines[I][W].Text);
       // Anti-aliased edges may fall either side of the library's threshold.
-      EXPECT_LE(Word.Rect.X, Ink.left() + 1) << Word.Text.toStdString();
-      EXPECT_LE(Word.Rect.Y, Ink.top() + 1) << Word.Text.toStdString();
-      EXPECT_GE(Word.Rect.X + Word.Rect.Width, Ink.right()) << Word.Text.toStdString();
-      EXPECT_GE(Word.Rect.Y + Word.Rect.Height, Ink.bottom()) << Word.Text.toStdString();
+      EXPECT_LE(Word.BoundingRect.X, Ink.left() + 1) << Word.Text.toStdString();
+      EXPECT_LE(Word.BoundingRect.Y, Ink.top() + 1) << Word.Text.toStdString();
+      EXPECT_GE(Word.BoundingRect.X + Word.BoundingRect.Width, Ink.right()) << Word.Text.toStdString();
+      EXPECT_GE(Word.BoundingRect.Y + Word.BoundingRect.Height, Ink.bottom()) << Word.Text.toStdString();
     }
   }
 }
@@ -148,7 +148,7 @@ TEST_F(TesseractOcrService, ARectangleIsRecognisedInItsOwnPixels) {
   ASSERT_TRUE(QTest::qWaitFor([&] { return Result.has_value(); }, WaitMs));
   ASSERT_EQ(Result->Lines.size(), 1u);
   EXPECT_EQ(Result->Lines[0].Text, "second line there");
-  EXPECT_LT(Result->Lines[0].Words[0].Rect.Y, 60.0f) << "boxes are in pixels of the rectangle";
+  EXPECT_LT(Result->Lines[0].Words[0].BoundingRect.Y, 60.0f) << "boxes are in pixels of the rectangle";
 }
 
 // The service with the component's enhancement switch; the result once it has arrived.
@@ -179,7 +179,7 @@ TEST_F(TesseractOcrService, HardTextIsReadEnhancedWithWordBoxesOnTheRenderedLine
     const QRectF Ink = QRectF(Sample.LineBoxes[I]).adjusted(-2, -2, 3, 3);
     QRectF Covered;
     for (const TRtOcr::TWord& Word : Result.Lines[I].Words) {
-      const QRectF Box(Word.Rect.X, Word.Rect.Y, Word.Rect.Width, Word.Rect.Height);
+      const QRectF Box(Word.BoundingRect.X, Word.BoundingRect.Y, Word.BoundingRect.Width, Word.BoundingRect.Height);
       EXPECT_TRUE(Ink.contains(Box)) << Word.Text.toStdString();
       Covered |= Box;
     }
@@ -251,7 +251,7 @@ TEST_F(TesseractOcrService, WithoutEnhancementOrOnPlainTextTheBitmapIsReadAsItIs
     for (std::size_t I = 0; I < Result.Lines.size(); ++I) {
       ASSERT_EQ(Result.Lines[I].Words.size(), Expected.Lines[I].Words.size());
       for (std::size_t W = 0; W < Result.Lines[I].Words.size(); ++W) {
-        const TRtOcr::TSRect& Got = Result.Lines[I].Words[W].Rect;
+        const TRtOcr::TSRect& Got = Result.Lines[I].Words[W].BoundingRect;
         EXPECT_EQ((TOcrRect{Got.X, Got.Y, Got.Width, Got.Height}), Expected.Lines[I].Words[W].BoundingRect);
       }
     }

@@ -506,7 +506,7 @@ TOcrResult ServiceResult(const TRtOcr::TLines& Lines) {
     TOcrLine& Added = Result.Lines.emplace_back();
     Added.Text = Line.Text;
     for (const TRtOcr::TWord& W : Line.Words)
-      Added.Words.push_back({W.Text, {W.Rect.X, W.Rect.Y, W.Rect.Width, W.Rect.Height}});
+      Added.Words.push_back({W.Text, {W.BoundingRect.X, W.BoundingRect.Y, W.BoundingRect.Width, W.BoundingRect.Height}});
   }
   return Result;
 }

@@ -108,9 +108,9 @@ json Boxes(const TServerReply& Reply) {
 
 class OcrService : public ::testing::Test {
 protected:
-  static void SetUpTestSuite() { Service = std::make_unique<TOcrService>(Options(2, 8)); }
+  static void SetUpTestSuite() { Service = std::make_unique<TServerOcrService>(Options(2, 8)); }
   static void TearDownTestSuite() { Service.reset(); }
-  static inline std::unique_ptr<TOcrService> Service;
+  static inline std::unique_ptr<TServerOcrService> Service;
 };
 
 TEST_F(OcrService, ThreeLinesComeBackAsLineBoxesFromEveryBmpDepthAndFromPng) {
@@ -283,7 +283,7 @@ private:
 
 TEST(OcrServiceQueue, FullQueueAnswers503AtOnceAndTheHeldRequestStillSucceeds) {
   TWorkerGate Gate;
-  TOcrService Service(Options(1, 0), {.BeforeWork = [&] { Gate(); }, .Stopping = {}});
+  TServerOcrService Service(Options(1, 0), {.BeforeWork = [&] { Gate(); }, .Stopping = {}});
   const std::string Bmp = Encode(RenderTextLines({QStringLiteral("Busy worker")}, 320, 50, 28), "BMP");
 
   std::future<TServerReply> Held = std::async(std::launch::async, [&] { return Service.Recognize(Bmp, false); });
@@ -301,7 +301,7 @@ TEST(OcrServiceQueue, FullQueueAnswers503AtOnceAndTheHeldRequestStillSucceeds) {
 TEST(OcrServiceQueue, DestructionAnswersHeldAndQueuedRequests503) {
   TWorkerGate Gate;
   // The worker is let go only once the destructor has closed the queue.
-  auto Service = std::make_unique<TOcrService>(
+  auto Service = std::make_unique<TServerOcrService>(
       Options(1, 1), TOcrHooks{.BeforeWork = [&] { Gate(); }, .Stopping = [&] { Gate.Release(); }});
   const std::string Bmp = Encode(RenderTextLines(ThreeLines, 640, LineHeight, 32), "BMP");
 
@@ -339,7 +339,7 @@ TEST(OcrServiceQueue, PicturesPastThePixelBudgetWaitForTheOnesBeingRecognised) {
   std::atomic<int> Started = 0;
   TOcrOptions Budget = Options(2, 2);
   Budget.PixelBudget = 320 * 50;
-  TOcrService Service(Budget, {.BeforeWork =
+  TServerOcrService Service(Budget, {.BeforeWork =
                                    [&] {
                                      if (++Started == 1)
                                        Gate();
@@ -364,7 +364,7 @@ TEST(OcrServiceStart, MissingTrainedDataThrowsANamedError) {
   TOcrOptions Missing = Options(1, 0);
   Missing.Languages = "xyz";
   try {
-    TOcrService Service(Missing);
+    TServerOcrService Service(Missing);
     FAIL() << "no exception";
   } catch (const std::runtime_error& Error) {
     EXPECT_NE(std::string(Error.what()).find("\"xyz\""), std::string::npos) << Error.what();

@@ -3,6 +3,7 @@
 #include "platform/x11/X11ErrorTrap.h"
 
 #include <QCoreApplication>
+#include <QWidget>
 
 #include <X11/XKBlib.h>
 #include <X11/keysym.h>
@@ -152,8 +153,11 @@ bool TX11HotKeys::nativeEventFilter(const QByteArray& EventType, void* Message, 
     return false;
   // Key release events share the layout of key presses.
   const auto* Key = reinterpret_cast<const xcb_key_press_event_t*>(Event);
-  if (Key->event != FRoot)
-    return false; // typed into one of Korvex's own windows
+  // Typed into one of Korvex's own windows: no hotkey, unless that window
+  // holds the keyboard (the area selection does), which keeps the root
+  // window's hotkeys from ever seeing the key.
+  if (Key->event != FRoot && !QWidget::keyboardGrabber())
+    return false;
   const unsigned Modifiers = Key->state & (ShiftMask | ControlMask | Mod1Mask);
   const auto It = std::find_if(FGrabs.begin(), FGrabs.end(), [&](const TGrab& Grab) {
     return Grab.Keycode == Key->detail && Grab.Modifiers == Modifiers;

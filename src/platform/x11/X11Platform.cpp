@@ -22,6 +22,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdlib>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -195,11 +196,22 @@ std::vector<TRect> TX11Platform::Monitors() {
   return Result;
 }
 
+void TX11Platform::Sync() {
+  auto* X11App = qGuiApp ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+  xcb_connection_t* Link = X11App ? X11App->connection() : nullptr;
+  if (!Link)
+    return;
+  // A round trip on Qt's own connection: once it is answered, the server
+  // has carried out every request sent before it.
+  xcb_flush(Link);
+  free(xcb_get_input_focus_reply(Link, xcb_get_input_focus(Link), nullptr));
+}
+
 unsigned long TX11Platform::NativeWindow(QWidget* Target) {
   const WId Native = Target->winId();
   // Qt creates the window on a connection of its own; the server must know
   // it before this connection refers to it.
-  QGuiApplication::sync();
+  Sync();
   return static_cast<unsigned long>(Native);
 }
 
@@ -409,7 +421,7 @@ void TX11Platform::ApplyShape(TWindowState& State) {
   if (Native != State.NativeId) {
     // Qt creates the window on a connection of its own; the server must
     // know it before this connection refers to it.
-    QGuiApplication::sync();
+    Sync();
     State.NativeId = Native;
   }
   const ::Window Id = static_cast<::Window>(Native);

@@ -38,6 +38,7 @@ public:
   void ClearWindowColorKey(QWidget* Window) override;
   std::optional<QRegion> WindowColorKeyRegion(QWidget* Window) override;
   std::unique_ptr<TRepaintWatch> WatchRepaints() override;
+  void Sync() override;
   uint32_t GlobalAddAtom(const QString& Name) override;
   THotKeyResult RegisterHotKey(QWidget* Window, uint32_t Id, uint32_t Modifiers, uint32_t VirtualKey) override;
   void UnregisterHotKey(QWidget* Window, uint32_t Id) override;
