@@ -10,8 +10,8 @@ bool TFormOCR::RunSetupDialog() {
 }
 
 void TFormOCR::ActSetupExecute() {
-  StopAutoTranslation();
-  SetAutoTranslateImage(1);
+  FController->StopAutoTranslation();
+  FController->SetAutoTranslateImage(1);
   if (RunSetupDialog())
     ReadConfig();
 }

@@ -1,6 +1,7 @@
 #include "app/UnitFormOCR.h"
 
 #include "app/ErrorBox.h"
+#include "app/ToolImages.h"
 
 #include "capture/AreaSelection.h"
 #include "capture/ScreenCapture.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QTimer>
 
@@ -54,8 +56,7 @@ void TFormOCR::CancelChoice() { FAreaSelection->Cancel(); }
 void TFormOCR::ShowError(const QString& Message) {
   // The same command pressed again while this one failed would only wait
   // as long again for the same failure (a server that stalls for minutes).
-  if (FCommands.IsRunning())
-    FCommands.Forget(FCommands.Running());
+  FController->CommandFailed();
   ShowErrorBox(Message, this);
 }
 
@@ -157,4 +158,45 @@ void TFormOCR::ShowTranslation(const TIteratorResultList& TargetList, const TRec
     FTranslateForm->setGeometry(Area.Left, Area.Top, Area.Width(), Area.Height());
   FTranslateForm->show();
   FMemoryRelease.start();
+}
+
+void TFormOCR::ShowAutoTranslateImage(int Index) { ActAutoTranslate->setIcon(ToolImage(Index)); }
+
+void TFormOCR::CheckAutoTranslateMenu(bool Checked) { mnuAutoTranslate->setChecked(Checked); }
+
+void TFormOCR::HideTranslationWindow() { FTranslateForm->hide(); }
+
+void TFormOCR::KeepChosenAreaInView() {
+  // A selection started in the meantime keeps its window.
+  QTimer::singleShot(1000, FSelectionForm.get(), [this] {
+    if (!FPipeline->IsSelecting())
+      FSelectionForm->hide();
+  });
+}
+
+void TFormOCR::LowerWindow() { lower(); }
+
+void TFormOCR::ShowNotice(const QString& Message) {
+  QMessageBox::information(this, ApplicationTitle, Message, QMessageBox::Ok);
+}
+
+void TFormOCR::mnuViewAreaClick() {
+  const TRect& Selected = FPipeline->SelectedRect();
+  if (Selected.IsEmpty()) {
+    ShowNotice(QStringLiteral("선택한 영역이 없습니다."));
+    return;
+  }
+  const bool Visible = !FSelectionForm->isVisible();
+  FSelectionForm->setVisible(Visible);
+  FSelectionForm->SetCheckMouse(Visible);
+  if (Visible)
+    FSelectionForm->ShowSelection(Selected);
+}
+
+bool TFormOCR::event(QEvent* Event) {
+  if (Event->type() == THotKeyEvent::EventType()) {
+    FController->WMHotKey(static_cast<THotKeyEvent*>(Event)->Id);
+    return true;
+  }
+  return QMainWindow::event(Event);
 }

@@ -1,6 +1,6 @@
 #include "app/HotKeyCommands.h"
 
-#include "app/UnitFormOCR.h"
+#include "app/Controller.h"
 
 #include <array>
 
@@ -10,15 +10,17 @@ namespace {
 // translate and full-screen commands leave automatic translation running.
 const std::array<TFormCommand, 5> Commands{{
     {"select-translate", "select an area, then translate it", Settings::HotKey1, "OCRHotkey1",
-     [](TFormOCR& Form, std::function<void()> Done) { Form.SelectAreaAndTranslate(std::move(Done)); }},
+     [](TController& Controller, std::function<void()> Done) { Controller.SelectAreaAndTranslate(std::move(Done)); }},
     {"translate", "translate the selected area again", Settings::HotKey2, "OCRHotkey2",
-     [](TFormOCR& Form, std::function<void()> Done) { Form.CaptureAndTranslate(false, std::move(Done)); }},
+     [](TController& Controller, std::function<void()> Done) {
+       Controller.CaptureAndTranslate(false, std::move(Done));
+     }},
     {"auto-translate", "switch automatic translation on (after a selection) or off", Settings::HotKey3, "OCRHotkey3",
-     [](TFormOCR& Form, std::function<void()> Done) { Form.ActAutoTranslateExecute(std::move(Done)); }},
+     [](TController& Controller, std::function<void()> Done) { Controller.ActAutoTranslateExecute(std::move(Done)); }},
     {"full-screen", "translate the whole screen", Settings::HotKey4, "OCRHotkey4",
-     [](TFormOCR& Form, std::function<void()> Done) { Form.SelectFullScreen(std::move(Done)); }},
+     [](TController& Controller, std::function<void()> Done) { Controller.SelectFullScreen(std::move(Done)); }},
     {"mouse-translate", "translate the paragraph under the mouse pointer", Settings::HotKey5, "OCRHotkey5",
-     [](TFormOCR& Form, std::function<void()> Done) { Form.MouseTranslate(std::move(Done)); }},
+     [](TController& Controller, std::function<void()> Done) { Controller.MouseTranslate(std::move(Done)); }},
 }};
 
 } // namespace

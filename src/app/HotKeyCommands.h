@@ -8,7 +8,7 @@
 
 #include <span>
 
-class TFormOCR;
+class TController;
 
 // The commands that start from outside the main window's menus: each global
 // hotkey runs one, and `korvex --command NAME` (or anything else that drives
@@ -21,7 +21,7 @@ struct TFormCommand {
   TStringSetting HotKey;   // the settings key of its hotkey text
   const char* AtomName;    // names the hotkey's identifier
   // Starts the command; it has ended once it calls Done.
-  void (*Run)(TFormOCR& Form, std::function<void()> Done);
+  void (*Run)(TController& Controller, std::function<void()> Done);
 };
 
 std::span<const TFormCommand> FormCommands();

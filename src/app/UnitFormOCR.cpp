@@ -60,14 +60,14 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
     if (!FEngineSetup->LoadNow())
       FStartFailed = true;
   } else {
-    FCommands.SetReady(false);
+    FController->Commands().SetReady(false);
     FEngineSetup->LoadInBackground([this](bool DataLoaded) {
       if (DataLoaded) {
-        FCommands.SetReady(true);
+        FController->Commands().SetReady(true);
         return;
       }
       FStartFailed = true;
-      FCommands.Clear();
+      FController->Commands().Clear();
       close();
     });
   }
@@ -93,30 +93,7 @@ TFormOCR::TFormOCR(const QString& AppDir, TPlatform& Platform, QWidget* Parent, 
     ReusableMemory::Release();
     malloc_trim(0);
   });
-  // Another command arriving ends a selection that waits for the user; the
-  // new command runs once the selection has ended.
-  // An automatic translation gives way to it too: the next tick compares
-  // with the capture of its time.
-  connect(&FCommands, &TCommandQueue::CommandWaiting, this, [this] {
-    if (FPipeline->IsSelecting() || FCommands.Running() == QLatin1String("auto-tick"))
-      FPipeline->Cancel();
-  });
-  FCommands.OnError = [this](const QString& Message) { ShowError(Message); };
 }
-
-void TFormOCR::RunCommand(const QString& Name, std::function<void()> Command) {
-  FCommands.RunNow(Name, std::move(Command));
-}
-
-void TFormOCR::RunCommand(const QString& Name, TCommandQueue::TCommand Command) {
-  FCommands.Run(Name, std::move(Command));
-}
-
-void TFormOCR::RunFormCommand(const TFormCommand& Command) {
-  RunCommand(QString::fromLatin1(Command.Name), [this, &Command](TDone Done) { Command.Run(*this, std::move(Done)); });
-}
-
-bool TFormOCR::Idle() const { return !FCommands.IsRunning() && !FCommands.HasPending() && FPipeline->IsIdle(); }
 
 void TFormOCR::FormCreate() {
   setWindowTitle(ApplicationTitle);
@@ -136,7 +113,8 @@ void TFormOCR::FormCreate() {
   move(DesignLeft, DesignTop);
   resize(DpiScaled(DesignClientWidth), DpiScaled(DesignClientHeight) + menuBar()->sizeHint().height());
 
-  RegisterHotKeys();
+  FController = std::make_unique<TController>(*FConfigIni, FPlatform, *FPipeline, static_cast<TControllerView&>(*this),
+                                              TimerAction, *this);
   ReadConfig();
 
   FEngineSetup = std::make_unique<TEngineSetup>(FAppDir, *FConfigIni, FPlatform, *FPipeline);
@@ -162,7 +140,7 @@ void TFormOCR::FormCreate() {
 }
 
 TFormOCR::~TFormOCR() {
-  UnregisterHotKeys();
+  FController.reset(); // unregisters the hotkeys
   FRepaintCheck.stop();
   FRepaintWait.reset(); // a copy still waiting goes with the pipeline
   FEngineSetup.reset(); // a load under way, the desktop's recogniser
@@ -185,26 +163,6 @@ void TFormOCR::SyncPipelineOptions() {
                                               : TOCREngineKind::Tesseract;
   Options.TextLine = mnuTextLine->isChecked();
   Options.OCROnly = mnuOCROnly->isChecked();
-}
-
-void TFormOCR::SelectArea(std::function<void(bool)> Done) { FPipeline->SelectArea(std::move(Done)); }
-
-void TFormOCR::SelectAreaAndTranslate(TDone Done) { FPipeline->SelectAreaAndTranslate(std::move(Done)); }
-
-void TFormOCR::SelectFullScreen(TDone Done) {
-  QApplication::setOverrideCursor(Qt::CrossCursor);
-  FPipeline->SelectFullScreen([Done = std::move(Done)] {
-    QApplication::restoreOverrideCursor();
-    if (Done)
-      Done();
-  });
-}
-
-void TFormOCR::CaptureAndTranslate(bool ScreenDiff, TDone Done) {
-  FPipeline->CaptureAndTranslate(ScreenDiff, [Done = std::move(Done)] {
-    if (Done)
-      Done();
-  });
 }
 
 void TFormOCR::closeEvent(QCloseEvent* Event) {
@@ -310,32 +268,26 @@ void TFormOCR::CreateMenus() {
   // Through the command queue, as remote commands are: one at a time.
   using TCommand = TCommandQueue::TCommand;
   connect(ActSelectArea, &QAction::triggered, this, [this] {
-    RunCommand(QStringLiteral("select-translate"), TCommand([this](TDone Done) { ActSelectAreaExecute(Done); }));
+    RunCommand(QStringLiteral("select-translate"),
+               TCommand([this](TDone Done) { FController->ActSelectAreaExecute(Done); }));
   });
   connect(ActTranslate, &QAction::triggered, this, [this] {
-    RunCommand(QStringLiteral("translate"), TCommand([this](TDone Done) { ActTranslateExecute(Done); }));
+    RunCommand(QStringLiteral("translate"), TCommand([this](TDone Done) { FController->ActTranslateExecute(Done); }));
   });
   connect(ActSelectFullScreen, &QAction::triggered, this, [this] {
-    RunCommand(QStringLiteral("full-screen"), TCommand([this](TDone Done) { ActSelectFullScreenExecute(Done); }));
+    RunCommand(QStringLiteral("full-screen"),
+               TCommand([this](TDone Done) { FController->ActSelectFullScreenExecute(Done); }));
   });
   connect(mnuSelectArea, &QAction::triggered, this, [this] {
-    RunCommand(QStringLiteral("select-area"), TCommand([this](TDone Done) { mnuSelectAreaClick(Done); }));
+    RunCommand(QStringLiteral("select-area"), TCommand([this](TDone Done) { FController->mnuSelectAreaClick(Done); }));
   });
   connect(mnuViewArea, &QAction::triggered, this, &TFormOCR::mnuViewAreaClick);
-  // Switching automatic translation off happens at once, also during its
-  // own translation; switching it on starts a selection, one command among
-  // the others.
-  connect(ActAutoTranslate, &QAction::triggered, this, [this] {
-    if (TimerAction.isActive())
-      EndAutoTranslation();
-    else
-      RunCommand(QStringLiteral("auto-translate"), TCommand([this](TDone Done) { ActAutoTranslateExecute(Done); }));
-  });
-  connect(mnuAutoTranslate, &QAction::triggered, this, &TFormOCR::mnuAutoTranslateClick);
+  connect(ActAutoTranslate, &QAction::triggered, this, [this] { FController->AutoTranslateButton(); });
+  connect(mnuAutoTranslate, &QAction::triggered, this,
+          [this](bool Checked) { FController->mnuAutoTranslateClick(Checked); });
   connect(ActSetup, &QAction::triggered, this, &TFormOCR::ActSetupExecute);
   connect(mnuSelectOCRResult, &QAction::triggered, this,
           [this] { RunCommand(QStringLiteral("picker"), [this] { mnuSelectOCRResultClick(); }); });
-  connect(&TimerAction, &QTimer::timeout, this, &TFormOCR::TimerActionTimer);
 }
 
 void TFormOCR::CreateToolPanel(QWidget* Central) {

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/CommandQueue.h"
-#include "app/HotKeys.h"
+#include "app/Controller.h"
 #include "core/GlobalTypes.h"
 #include "ocr/RtOcr.h"
 #include "pipeline/PipelineView.h"
@@ -33,11 +33,12 @@ class TTranslationForm;
 
 // The main window: the menus and tool buttons, their commands, the capture
 // preview, and the windows the translation pipeline works with (the selection
-// window and the translation overlay). The pipeline does the work; the
-// window's operations of the same names hand over to it. Menu items and
+// window and the translation overlay). It only shows: the controller
+// (TController) runs the commands, the pipeline does the work, and the
+// window's operations of the same names hand over to them. Menu items and
 // windows are public so that tests can drive the window the way the user and
 // the hotkeys do.
-class TFormOCR : public QMainWindow, private TPipelineView {
+class TFormOCR : public QMainWindow, private TPipelineView, private TControllerView {
   Q_OBJECT
 
 public:
@@ -63,18 +64,14 @@ public:
 
   using TDone = TCommandQueue::TDone;
 
-  // Runs a command now, or once the command running and the data load have
-  // ended (TCommandQueue); remote commands, hotkeys and buttons come through
-  // here. A selection waiting for the user ends when another command
-  // arrives. The command has ended when it returns.
-  void RunCommand(const QString& Name, std::function<void()> Command);
-  // The same for a command that ends when it calls Done.
-  void RunCommand(const QString& Name, TCommandQueue::TCommand Command);
-  // A command of the table (HotKeyCommands) through the same queue, as
-  // hotkeys and remote commands give it.
-  void RunFormCommand(const TFormCommand& Command);
+  // The controller's (TController) queue of commands: remote commands,
+  // hotkeys and buttons come through here.
+  void RunCommand(const QString& Name, std::function<void()> Command) { FController->RunCommand(Name, Command); }
+  void RunCommand(const QString& Name, TCommandQueue::TCommand Command) { FController->RunCommand(Name, Command); }
+  void RunFormCommand(const TFormCommand& Command) { FController->RunFormCommand(Command); }
   // True while no command runs or waits and the pipeline is idle.
-  bool Idle() const;
+  bool Idle() const { return FController->Idle(); }
+  TController& Controller() { return *FController; }
   const QString& AppDir() const { return FAppDir; }
 
   TTranslationPipeline& Pipeline() { return *FPipeline; }
@@ -90,13 +87,14 @@ public:
   // Its languages as read at start; [OCR] Language is an index into them.
   const TRtOcr::TLanguages& OCRLanguages() const { return FPipeline->OCRLanguages(); }
 
-  // The commands' work, with what the window adds around it (the cursor of
-  // a full-screen translation). Each starts and returns; Done runs once the
+  // The controller's commands. Each starts and returns; Done runs once the
   // work has ended, on the GUI thread.
-  void SelectArea(std::function<void(bool Chosen)> Done);
-  void SelectAreaAndTranslate(TDone Done = {});
-  void SelectFullScreen(TDone Done = {});
-  void CaptureAndTranslate(bool ScreenDiff, TDone Done = {});
+  void SelectArea(std::function<void(bool Chosen)> Done) { FController->SelectArea(std::move(Done)); }
+  void SelectAreaAndTranslate(TDone Done = {}) { FController->SelectAreaAndTranslate(std::move(Done)); }
+  void SelectFullScreen(TDone Done = {}) { FController->SelectFullScreen(std::move(Done)); }
+  void CaptureAndTranslate(bool ScreenDiff, TDone Done = {}) {
+    FController->CaptureAndTranslate(ScreenDiff, std::move(Done));
+  }
   void ReadConfig();
   void WriteConfig();
   // The settings dialog, modal; true when the user confirmed, and the
@@ -106,14 +104,14 @@ public:
   // its dialog, the pipeline's threshold set on OK and off on Cancel.
   void mnuSelectOCRResultClick();
 
-  // Automatic translation on (after a selection) or off, as its tool
-  // button and hotkey switch it (FormOCRAuto.cpp).
-  void ActAutoTranslateExecute(TDone Done = {});
-  // Translates the paragraph under the mouse pointer (FormOCRAuto.cpp).
-  void MouseTranslate(TDone Done = {});
+  // Automatic translation on (after a selection) or off, as its hotkey
+  // switches it.
+  void ActAutoTranslateExecute(TDone Done = {}) { FController->ActAutoTranslateExecute(std::move(Done)); }
+  // Translates the paragraph under the mouse pointer.
+  void MouseTranslate(TDone Done = {}) { FController->MouseTranslate(std::move(Done)); }
   // The picture the automatic-translation button shows: 1, or 0 (stop)
   // while automatic translation started by the button or hotkey runs.
-  int AutoTranslateImage() const { return FAutoTranslateImage; }
+  int AutoTranslateImage() const { return FController->AutoTranslateImage(); }
 
   std::unique_ptr<TSelectionForm> FSelectionForm;
   std::unique_ptr<TTranslationForm> FTranslateForm;
@@ -142,6 +140,7 @@ public:
   QAction* mnuAutoTranslate = nullptr;
   QAction* mnuOCROnly = nullptr;
   QAction* mnuTextLine = nullptr;
+  // The automatic-translation timer; the controller runs it.
   QTimer TimerAction;
   QLabel* Image1 = nullptr;
 
@@ -165,12 +164,6 @@ private:
   // Hands the menus' engine and mode choices to the pipeline.
   void SyncPipelineOptions();
 
-  // Command handlers (FormOCRCommands.cpp).
-  void StopAutoTranslation();
-  void ActSelectAreaExecute(TDone Done);
-  void ActTranslateExecute(TDone Done);
-  void ActSelectFullScreenExecute(TDone Done);
-  void mnuSelectAreaClick(TDone Done);
   void mnuViewAreaClick();
   void ActSetupExecute();
   // Display names of the OS OCR languages, in the engine's order.
@@ -180,19 +173,13 @@ private:
   std::optional<TIteratorResultList> PickerOCR(const QImage& Bitmap);
   std::optional<TIteratorResultList> PickerOSOCR(const QImage& Bitmap);
 
-  // Automatic translation (FormOCRAuto.cpp).
-  void mnuAutoTranslateClick(bool Checked);
-  // Ends automatic translation and the translation of its last tick.
-  void EndAutoTranslation();
-  void TimerActionTimer();
-  void SetAutoTranslateImage(int Index);
-
-  // Global hotkeys (FormOCRHotKeys.cpp): registered at creation, one per
-  // row of FormCommands(), unregistered at destruction.
-  void RegisterHotKeys();
-  TPlatform::THotKeyResult RegisterKey(uint32_t HKey, THotKey HotKey);
-  void UnregisterHotKeys();
-  void WMHotKey(uint32_t Id);
+  // What the controller asks of the window (FormOCRView.cpp).
+  void ShowAutoTranslateImage(int Index) override;
+  void CheckAutoTranslateMenu(bool Checked) override;
+  void HideTranslationWindow() override;
+  void KeepChosenAreaInView() override;
+  void LowerWindow() override;
+  void ShowNotice(const QString& Message) override;
 
   // What the pipeline asks of the windows (FormOCRView.cpp).
   void ChooseArea(std::function<void(std::optional<TRect>)> Chosen) override;
@@ -212,6 +199,7 @@ private:
   std::unique_ptr<TConfigIni> FConfigIni;
   std::unique_ptr<TTranslationPipeline> FPipeline;
   std::unique_ptr<TEngineSetup> FEngineSetup;
+  std::unique_ptr<TController> FController;
   std::unique_ptr<TAreaSelection> FAreaSelection;
   bool FPickerRunning = false;
   // The overlay just hidden and the watch over the screen beneath it: a
@@ -235,12 +223,8 @@ private:
   // Alphas that HideWindowsFrom changed, to be restored; -1 where unchanged.
   int FHiddenOverlayAlpha = -1;
   int FHiddenMainAlpha = -1;
-  TCommandQueue FCommands;
   // Hands freed memory back to the system shortly after a result is shown.
   QTimer FMemoryRelease;
-  // FHotKey1 ... FHotKey5: the identifiers of the five hotkeys.
-  std::array<uint32_t, 5> FHotKey{};
-  int FAutoTranslateImage = 1;
 };
 
 // The application title, shown as the main window's caption.

@@ -1,5 +1,8 @@
+#include "app/Controller.h"
 #include "app/HotKeyCommands.h"
-#include "app/UnitFormOCR.h"
+#include "app/HotKeys.h"
+
+#include "platform/Platform.h"
 
 #include "settings/ConfigIni.h"
 
@@ -14,7 +17,7 @@ void Report(const QString& Line) { std::fprintf(stderr, "korvex: %s\n", qPrintab
 
 } // namespace
 
-void TFormOCR::RegisterHotKeys() {
+void TController::RegisterHotKeys() {
   const auto Commands = FormCommands();
   static_assert(std::tuple_size_v<decltype(FHotKey)> == 5);
   for (size_t N = 0; N < Commands.size(); ++N)
@@ -24,10 +27,11 @@ void TFormOCR::RegisterHotKeys() {
   // why from one line each on standard error.
   std::array<THotKey, 5> Registered{};
   for (size_t N = 0; N < Commands.size(); ++N) {
-    const QString Text = FConfigIni->Read(Commands[N].HotKey);
+    const QString Text = FSettings.Read(Commands[N].HotKey);
     const THotKey HotKey = StringToHotKey(Text);
     const QString Which = QStringLiteral("the hotkey \"%1\" of %2").arg(Text, QLatin1String(Commands[N].Name));
-    switch (RegisterKey(FHotKey[N], HotKey)) {
+    switch (FPlatform.RegisterHotKey(&FHotKeyWindow, FHotKey[N], ShiftStateToModifiers(HotKey & ~THotKey(0xFF)),
+                                     HotKey & 0xFF)) {
     case TPlatform::THotKeyResult::Registered: Registered[N] = HotKey; break;
     case TPlatform::THotKeyResult::UnknownKey:
       // An empty text is how a hotkey is switched off.
@@ -51,18 +55,12 @@ void TFormOCR::RegisterHotKeys() {
   }
 }
 
-TPlatform::THotKeyResult TFormOCR::RegisterKey(uint32_t HKey, THotKey HotKey) {
-  const uint8_t Key = HotKey & 0xFF;
-  const TShiftState Shift = HotKey & ~THotKey(0xFF);
-  return FPlatform.RegisterHotKey(this, HKey, ShiftStateToModifiers(Shift), Key);
-}
-
-void TFormOCR::UnregisterHotKeys() {
+void TController::UnregisterHotKeys() {
   for (uint32_t Id : FHotKey)
-    FPlatform.UnregisterHotKey(this, Id);
+    FPlatform.UnregisterHotKey(&FHotKeyWindow, Id);
 }
 
-void TFormOCR::WMHotKey(uint32_t Id) {
+void TController::WMHotKey(uint32_t Id) {
   const auto Commands = FormCommands();
   for (size_t N = 0; N < FHotKey.size(); ++N) {
     if (Id != 0 && FHotKey[N] == Id) {
@@ -70,12 +68,4 @@ void TFormOCR::WMHotKey(uint32_t Id) {
       return;
     }
   }
-}
-
-bool TFormOCR::event(QEvent* Event) {
-  if (Event->type() == THotKeyEvent::EventType()) {
-    WMHotKey(static_cast<THotKeyEvent*>(Event)->Id);
-    return true;
-  }
-  return QMainWindow::event(Event);
 }
