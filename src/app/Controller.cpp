@@ -52,13 +52,17 @@ void TController::SelectAreaAndTranslate(TDone Done) {
   });
 }
 
-void TController::SelectFullScreen(TDone Done) {
-  QApplication::setOverrideCursor(Qt::CrossCursor);
-  FPipeline.SelectFullScreen([Done = std::move(Done)] {
+TController::TDone TController::WithCursor(Qt::CursorShape Shape, TDone Done) {
+  QApplication::setOverrideCursor(Shape);
+  return [Done = std::move(Done)] {
     QApplication::restoreOverrideCursor();
     if (Done)
       Done();
-  });
+  };
+}
+
+void TController::SelectFullScreen(TDone Done) {
+  FPipeline.SelectFullScreen(WithCursor(Qt::CrossCursor, std::move(Done)));
 }
 
 void TController::CaptureAndTranslate(bool ScreenDiff, TDone Done) {
@@ -79,12 +83,9 @@ void TController::ActSelectAreaExecute(TDone Done) {
 }
 
 void TController::ActTranslateExecute(TDone Done) {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  TDone Restore = WithCursor(Qt::WaitCursor, std::move(Done));
   StopAutoTranslation();
-  CaptureAndTranslate(false, [Done = std::move(Done)] {
-    QApplication::restoreOverrideCursor();
-    Done();
-  });
+  CaptureAndTranslate(false, std::move(Restore));
 }
 
 void TController::ActSelectFullScreenExecute(TDone Done) {

@@ -108,6 +108,9 @@ public:
   void WMHotKey(uint32_t Id);
 
 private:
+  // Shows Shape as the cursor of the whole program until the Done it
+  // returns (which runs Done) has run.
+  static TDone WithCursor(Qt::CursorShape Shape, TDone Done);
   void RegisterHotKeys();
   void UnregisterHotKeys();
   void TimerActionTimer();

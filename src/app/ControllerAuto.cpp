@@ -2,8 +2,6 @@
 
 #include "pipeline/TranslationPipeline.h"
 
-#include <QApplication>
-
 // Automatic translation and mouse translation.
 
 void TController::SetAutoTranslateImage(int Index) {
@@ -78,11 +76,4 @@ void TController::TimerActionTimer() {
              TCommandQueue::TCommand([this](TDone Done) { CaptureAndTranslate(true, std::move(Done)); }));
 }
 
-void TController::MouseTranslate(TDone Done) {
-  QApplication::setOverrideCursor(Qt::CrossCursor);
-  FPipeline.MouseTranslate([Done = std::move(Done)] {
-    QApplication::restoreOverrideCursor();
-    if (Done)
-      Done();
-  });
-}
+void TController::MouseTranslate(TDone Done) { FPipeline.MouseTranslate(WithCursor(Qt::CrossCursor, std::move(Done))); }

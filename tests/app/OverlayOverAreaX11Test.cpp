@@ -27,6 +27,7 @@
 #include "support/RuntimeFolder.h"
 
 // Last, and without the macros that clash with GoogleTest's names.
+#include "support/DesktopManagers.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #undef Bool
@@ -41,22 +42,6 @@ const char* BoxColorSetting = "$0080FFFF";
 const QRgb BoxColor = qRgb(0xFF, 0xFF, 0x80);
 const std::string OverlayText = "OVERLAY WORDS HERE";
 
-// A root window property's atom is set (a window manager's check window, a
-// compositing manager's selection owner).
-bool RootHasProperty(Display* Dpy, const char* Name) {
-  const Atom Property = XInternAtom(Dpy, Name, True);
-  if (Property == 0)
-    return false;
-  int Count = 0;
-  Atom* Properties = XListProperties(Dpy, DefaultRootWindow(Dpy), &Count);
-  bool Found = false;
-  for (int I = 0; I < Count; ++I)
-    Found = Found || Properties[I] == Property;
-  if (Properties)
-    XFree(Properties);
-  return Found;
-}
-
 class OverlayOverAreaX11 : public ::testing::TestWithParam<const char*> {
 protected:
   void SetUp() override {
@@ -66,16 +51,7 @@ protected:
     Dpy = XOpenDisplay(nullptr);
     ASSERT_NE(Dpy, nullptr);
 
-    const std::string Setup = GetParam();
-    if (Setup == "openbox") {
-      Manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-      ASSERT_TRUE(Manager.waitForStarted(5000));
-      ASSERT_TRUE(QTest::qWaitFor([this] { return RootHasProperty(Dpy, "_NET_SUPPORTING_WM_CHECK"); }, 10000));
-    } else if (Setup == "xcompmgr") {
-      Manager.start(QStringLiteral("xcompmgr"), {});
-      ASSERT_TRUE(Manager.waitForStarted(5000));
-      ASSERT_TRUE(QTest::qWaitFor([this] { return Desktop->IsCompositing(); }, 10000));
-    }
+    ASSERT_TRUE(StartDesktopManager(GetParam(), Manager, Dpy, *Desktop));
 
     ASSERT_TRUE(Dir.isValid());
     ASSERT_TRUE(MakeRuntimeFolder(Dir.path()));

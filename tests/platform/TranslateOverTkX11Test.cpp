@@ -23,6 +23,7 @@
 #include "support/KorvexProcess.h"
 
 // Last, and without the macros that clash with GoogleTest's names.
+#include "support/DesktopManagers.h"
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
 #undef Bool
@@ -59,20 +60,6 @@ update
 lower .
 )";
 
-bool RootHasProperty(Display* Dpy, const char* Name) {
-  const Atom Property = XInternAtom(Dpy, Name, True);
-  if (Property == 0)
-    return false;
-  int Count = 0;
-  Atom* Properties = XListProperties(Dpy, DefaultRootWindow(Dpy), &Count);
-  bool Found = false;
-  for (int I = 0; I < Count; ++I)
-    Found = Found || Properties[I] == Property;
-  if (Properties)
-    XFree(Properties);
-  return Found;
-}
-
 class TranslateOverTkX11 : public ::testing::TestWithParam<const char*> {
 protected:
   void SetUp() override {
@@ -82,16 +69,7 @@ protected:
     Dpy = XOpenDisplay(nullptr);
     ASSERT_NE(Dpy, nullptr);
 
-    const std::string Setup = GetParam();
-    if (Setup == "openbox") {
-      Manager.start(QStringLiteral("openbox"), {QStringLiteral("--sm-disable")});
-      ASSERT_TRUE(Manager.waitForStarted(5000));
-      ASSERT_TRUE(QTest::qWaitFor([this] { return RootHasProperty(Dpy, "_NET_SUPPORTING_WM_CHECK"); }, 10000));
-    } else if (Setup == "xcompmgr") {
-      Manager.start(QStringLiteral("xcompmgr"), {});
-      ASSERT_TRUE(Manager.waitForStarted(5000));
-      ASSERT_TRUE(QTest::qWaitFor([this] { return Desktop->IsCompositing(); }, 10000));
-    }
+    ASSERT_TRUE(StartDesktopManager(GetParam(), Manager, Dpy, *Desktop));
     XSetWindowBackground(Dpy, DefaultRootWindow(Dpy), WhitePixel(Dpy, DefaultScreen(Dpy)));
     XClearWindow(Dpy, DefaultRootWindow(Dpy));
     XSync(Dpy, 0);
