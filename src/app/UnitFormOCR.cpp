@@ -172,8 +172,11 @@ void TFormOCR::closeEvent(QCloseEvent* Event) {
   try {
     WriteConfig();
   } catch (const std::exception& Error) {
-    // The window still closes; the user learns which settings were not kept.
-    QMessageBox::critical(this, ApplicationTitle, QString::fromUtf8(Error.what()), QMessageBox::Ok);
+    // The window still closes, once the user has learnt which settings
+    // were not kept; the file's path is shown as it is, never as markup.
+    QMessageBox Box(QMessageBox::Critical, ApplicationTitle, QString::fromUtf8(Error.what()), QMessageBox::Ok, this);
+    Box.setTextFormat(Qt::PlainText);
+    Box.exec();
   }
   Event->accept();
   FSelectionForm->hide();
